@@ -1,0 +1,39 @@
+# Set-up and everyday commands. Everything builds out of tree under build*/.
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+BUILD := build
+ASAN_BUILD := build-asan
+BENCH_BUILD := build-bench
+
+.PHONY: all build run test unit-test asan-test bench benchmark clean format
+
+all: build
+
+build:
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@./$(BUILD)/pbrain-tamlo
+
+# Every test in Release, then the unit tests again under the sanitizers.
+test: unit-test asan-test
+
+unit-test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+asan-test:
+	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTAMLO_SANITIZE=ON >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --output-on-failure -j $(JOBS)
+
+bench:
+	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTAMLO_BENCH=ON >/dev/null
+	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target tamlo_bench
+	@./$(BENCH_BUILD)/bench/tamlo_bench
+
+clean:
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+
+format:
+	@clang-format -i $$(git ls-files '*.cpp' '*.h')

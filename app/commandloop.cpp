@@ -1,0 +1,95 @@
+#include "app/commandloop.h"
+
+#include <fstream>
+#include <iostream>
+
+#include "protocol/protocolhandler.h"
+
+std::pair<bool, std::string> FindOption(const ProtocolHandler& handler, const std::string& name) {
+    const auto& args = handler.programArguments.arguments;
+    for (size_t i = 0; i < args.size(); ++i)
+        if (args[i] == name) return {true, i + 1 < args.size() ? args[i + 1] : std::string()};
+    return {false, std::string()};
+}
+
+std::vector<std::string> SplitCommands(const std::string& text) {
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(';', start);
+        if (end == std::string::npos) {
+            pieces.push_back(text.substr(start));
+            break;
+        }
+        pieces.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return pieces;
+}
+
+std::string ExecuteLine(ProtocolHandler& handler, const std::string& line) {
+    if (line.empty()) return "";
+    size_t space = line.find(' ');
+    std::string command = line.substr(0, space);
+    std::string argument = space == std::string::npos ? std::string() : line.substr(space + 1);
+    std::string reply = handler.ParseCommand(command, argument);
+    std::string diagnostics = handler.diagnostics.str();
+    if (!diagnostics.empty()) {
+        reply = diagnostics + "\n" + reply;
+        handler.diagnostics.str(std::string());
+        handler.diagnostics.clear();
+    }
+    return reply;
+}
+
+void ProcessLine(ProtocolHandler& handler) {
+    std::string reply = ExecuteLine(handler, handler.line);
+    if (!reply.empty()) {
+        std::cout << reply << '\n';
+        std::cout.flush();
+    }
+}
+
+namespace {
+
+// Reads one line; a carriage return before the line feed is not part of it.
+bool ReadLine(std::istream& in, std::string& line) {
+    line.clear();
+    if (!std::getline(in, line)) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
+}  // namespace
+
+void RunCommandLoop(ProtocolHandler& handler) {
+    std::ifstream replay("input.txt");
+    bool echo = replay.is_open();
+    std::istream* source = echo ? static_cast<std::istream*>(&replay) : &std::cin;
+
+    auto [found, value] = FindOption(handler, "--command");
+    if (found) {
+        for (const std::string& piece : SplitCommands(value)) {
+            handler.line = piece;
+            if (!handler.line.empty() && handler.line.back() == '\r') handler.line.pop_back();
+            ProcessLine(handler);
+        }
+    }
+
+    while (handler.running) {
+        handler.line.clear();
+        if (source != &std::cin && (source->eof() || source->fail())) source = &std::cin;
+        bool read = ReadLine(*source, handler.line);
+        // Standard input is exhausted: there will never be an END, so stop now
+        // rather than spin on empty reads.
+        if (!read && source == &std::cin) break;
+        if (echo) {
+            std::cout << handler.line << '\n';
+            std::cout.flush();
+        }
+        for (char& c : handler.line)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        ProcessLine(handler);
+    }
+    if (replay.is_open()) replay.close();
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "board/listboard.h"
+
+// A ListBoard with the move generator's working storage (the generated move list
+// and its per-cell marks); also the owner of the one call that builds every
+// process-wide table of the board model.
+class BoardAI : public ListBoard {
+public:
+    uint8_t mPlain = 1;  // 1 for a plain BoardAI, 0 for a BorderListBoard (has candidate cells)
+    uint8_t mSearchFlag = 0;
+    uint8_t mSearchFlag2 = 0;
+    uint32_t mReserved = 0;
+    uint32_t genLimit;
+    uint16_t genMoves[kMaxArea];
+    uint16_t genFlags[kMaxArea];
+    uint8_t genKind[kMaxArea];
+    uint32_t genPriority[kMaxArea];
+    uint32_t genCount = 0;
+    uint32_t mBorderState[kMaxArea];  // 0 inside, 1 border (listed), 2 outside
+    uint32_t genDanger = 0;
+    uint32_t mReserved2 = 0;
+    int32_t mReserved3 = -1;
+    uint8_t genPending = 0;
+
+    BoardAI();
+    BoardAI(const BoardAI& other);
+    BoardAI& operator=(const BoardAI& other);
+
+    std::vector<CellIndex> CounterCells(const std::string& name, int side) override;
+
+    // Lists a cell in genMoves (true) or, when it is listed already and update is
+    // set, merges its flags or, with flag 1024, moves it to the end (false).
+    bool AddGenerated(CellIndex cell, uint8_t kind, uint16_t flags, bool update, uint32_t priority);
+    void ClearGenerated();
+    bool IsListed(CellIndex cell) const { return genFlags[cell] & kListedFlag; }
+    static constexpr uint16_t kListedFlag = 256;
+    static constexpr uint16_t kMoveToEndFlag = 1024;
+
+    // Builds the keys, pattern and category tables, update rows and rays for the
+    // current Coord shape and rule. Run after Coord::SetSize, before any board.
+    static void Alloc();
+    static void Free();
+
+protected:
+    void ResetSearchBlock();
+    void CopySearchBlock(const BoardAI& other);
+};

@@ -1,0 +1,252 @@
+#include "board/listboard.h"
+
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+#include "board/zobrist.h"
+
+namespace {
+
+inline void Unlink(uint16_t* prev, uint16_t* next, uint32_t z) {
+    next[prev[z]] = next[z];
+    prev[next[z]] = prev[z];
+}
+
+inline void Append(uint16_t* prev, uint16_t* next, uint32_t z, uint32_t category) {
+    uint32_t head = kNoCell + category;
+    uint32_t last = prev[head];
+    next[last] = static_cast<uint16_t>(z);
+    prev[z] = static_cast<uint16_t>(last);
+    next[z] = static_cast<uint16_t>(head);
+    prev[head] = static_cast<uint16_t>(z);
+}
+
+// The 20-bit window sees five cells to each side. When, going outward, a line
+// shows gap, stone, gap, stone, gap and a sixth cell holds another stone of the
+// same player, the line is worth more than the window shows.
+inline uint32_t SixCellCorrection(const uint8_t* cells, const uint8_t* table, uint32_t stone,
+                                  uint32_t b, int d, uint32_t w, uint32_t c) {
+    const uint32_t lowShape = stone == 1 ? 68u : 136u;
+    const uint32_t highShape = stone == 1 ? 0x11000u : 0x22000u;
+    int n = 0;
+    uint32_t rLow = 0, rHigh = 0;
+    if ((w & 0x3FF) == lowShape) {
+        CellIndex six = Coord::Shift(static_cast<CellIndex>(b), -6, d);
+        if (six != kOffBoard && cells[six] == stone) {
+            uint32_t x = table[w | 0x3FF];
+            rLow = x >= 5 && x <= 7 ? 4 : 10;
+            n = 1;
+        }
+    }
+    if ((w & 0xFFC00) == highShape) {
+        CellIndex six = Coord::Shift(static_cast<CellIndex>(b), 6, d);
+        if (six != kOffBoard && cells[six] == stone) {
+            uint32_t x = table[w | 0xFFC00];
+            rHigh = x >= 5 && x <= 7 ? 4 : 10;
+            ++n;
+        }
+    }
+    if (n == 0) return c;
+    uint32_t r;
+    if (n == 1)
+        r = rLow ? rLow : rHigh;
+    else
+        r = rLow == 4 ? 4 : rHigh == 4 ? 4 : 8;
+    return r < c ? r : c;
+}
+
+}  // namespace
+
+ListBoard::ListBoard() {
+    if (Coord::area > 65536) {
+        char buffer[256];
+        snprintf(buffer, sizeof buffer, "Playing board too big, max area is %d", 65536);
+        throw std::runtime_error(buffer);
+    }
+    Reset();
+    AimLists();
+}
+
+ListBoard::ListBoard(const ListBoard& other) : SimpleBoard(other) { CopyFrom(other); }
+
+ListBoard& ListBoard::operator=(const ListBoard& other) {
+    if (this != &other) {
+        SimpleBoard::operator=(other);
+        CopyFrom(other);
+    }
+    return *this;
+}
+
+void ListBoard::CopyFrom(const ListBoard& other) {
+    mHash = other.mHash;
+    mLookSix = other.mLookSix;
+    uint32_t area = Coord::area;
+    memcpy(mLinePattern, other.mLinePattern, sizeof(uint32_t) * 4 * area);
+    memcpy(mCategoryWord, other.mCategoryWord, sizeof(uint32_t) * 2 * area);
+    // The link arrays are used for cells below area and the heads at 400..417.
+    memcpy(mPrev1, other.mPrev1, sizeof mPrev1);
+    memcpy(mNext1, other.mNext1, sizeof mNext1);
+    memcpy(mPrev2, other.mPrev2, sizeof mPrev2);
+    memcpy(mNext2, other.mNext2, sizeof mNext2);
+    memcpy(mCategoryCount1, other.mCategoryCount1, sizeof mCategoryCount1);
+    memcpy(mCategoryCount2, other.mCategoryCount2, sizeof mCategoryCount2);
+    AimLists();
+}
+
+void ListBoard::Reset() {
+    if (!lineCategory1 || !lineCategory2 || !combinedCategory)
+        throw std::runtime_error(
+            "Group table is not set, BoardAI::Alloc() must be called before any ListBoard class "
+            "is initialized.");
+    mLookSix = 1;
+    const uint32_t area = Coord::area;
+    memset(mLinePattern, 0, sizeof(uint32_t) * 4 * area);
+    for (uint32_t c = 0; c < kCategoryCount; ++c) {
+        uint16_t head = static_cast<uint16_t>(kNoCell + c);
+        mPrev1[head] = mNext1[head] = mPrev2[head] = mNext2[head] = head;
+        mCategoryCount1[c] = mCategoryCount2[c] = 0;
+    }
+    const int width = static_cast<int>(Coord::width), height = static_cast<int>(Coord::height);
+    for (uint32_t z = 0; z < area; ++z) {
+        int x = z % width, y = z / width;
+        mCategoryWord[z][0] = mCategoryWord[z][1] = 0;
+        for (int d = 0; d < 4; ++d) {
+            uint32_t w = 0;
+            for (int k = 1; k <= 5; ++k) {
+                bool forwardOff, backwardOff;
+                switch (d) {
+                    case 0:
+                        forwardOff = x + k >= width;
+                        backwardOff = x - k < 0;
+                        break;
+                    case 1:
+                        forwardOff = y + k >= height;
+                        backwardOff = y - k < 0;
+                        break;
+                    case 2:
+                        forwardOff = x + k >= width || y + k >= height;
+                        backwardOff = x - k < 0 || y - k < 0;
+                        break;
+                    case 3:
+                        forwardOff = x - k < 0 || y + k >= height;
+                        backwardOff = x + k >= width || y - k < 0;
+                        break;
+                    default:
+                        throw std::runtime_error("Unexpected switch.");
+                }
+                if (forwardOff) w |= 3u << (2 * (4 + k));
+                if (backwardOff) w |= 3u << (2 * (5 - k));
+            }
+            mLinePattern[z * 4 + d] = w;
+            mCategoryWord[z][0] |= static_cast<uint32_t>(lineCategory1[w]) << (5 * d);
+            mCategoryWord[z][1] |= static_cast<uint32_t>(lineCategory2[w]) << (5 * d);
+        }
+        uint32_t c1 = combinedCategory[mCategoryWord[z][0]];
+        uint32_t c2 = combinedCategory[mCategoryWord[z][1]];
+        if (c1 >= kCategoryCount || c2 >= kCategoryCount)
+            throw std::runtime_error("Category overflow.");
+        ++mCategoryCount1[c1];
+        Append(mPrev1, mNext1, z, c1);
+        ++mCategoryCount2[c2];
+        Append(mPrev2, mNext2, z, c2);
+    }
+}
+
+// Re-derives the two line categories of one (cell, direction) from its pattern
+// word and moves the cell between category lists where its category changed.
+inline void ListBoard::UpdateCell(uint32_t key, uint32_t w, uint32_t shift) {
+    const uint32_t b = key >> 2;
+    uint32_t c1 = lineCategory1[w];
+    uint32_t c2 = lineCategory2[w];
+    if (mLookSix && (c1 >= 5 || c2 >= 5)) {
+        const int d = static_cast<int>(key & 3);
+        c1 = SixCellCorrection(mCells, lineCategory1, 1, b, d, w, c1);
+        c2 = SixCellCorrection(mCells, lineCategory2, 2, b, d, w, c2);
+    }
+    const uint32_t mask = 31u << shift;
+    uint32_t word = mCategoryWord[b][0];
+    if (((word >> shift) & 31) != c1) {
+        uint32_t updated = (word & ~mask) | c1 << shift;
+        mCategoryWord[b][0] = updated;
+        uint32_t from = combinedCategory[word], to = combinedCategory[updated];
+        if (from != to) {
+            --mCategoryCount1[from];
+            ++mCategoryCount1[to];
+            Unlink(mPrev1, mNext1, b);
+            Append(mPrev1, mNext1, b, to);
+        }
+    }
+    word = mCategoryWord[b][1];
+    if (((word >> shift) & 31) != c2) {
+        uint32_t updated = (word & ~mask) | c2 << shift;
+        mCategoryWord[b][1] = updated;
+        uint32_t from = combinedCategory[word], to = combinedCategory[updated];
+        if (from != to) {
+            --mCategoryCount2[from];
+            ++mCategoryCount2[to];
+            Unlink(mPrev2, mNext2, b);
+            Append(mPrev2, mNext2, b, to);
+        }
+    }
+}
+
+bool ListBoard::Toggle(CellIndex cell) {
+    // 1. A pass only hands the turn over.
+    if (cell == kPass) {
+        SimpleBoard::Toggle(kPass);
+        return false;
+    }
+    // 2. Stones and side.
+    const uint32_t stone = 2u - mSide;
+    const bool placed = SimpleBoard::Toggle(cell);
+    // 3. Hash.
+    mHash ^= ZobristKey(cell, stone, Coord::area);
+    // 4. Lists of the new side to move.
+    AimLists();
+    // 5. The toggled cell leaves or re-enters its two lists.
+    const uint32_t own1 = combinedCategory[mCategoryWord[cell][0]];
+    const uint32_t own2 = combinedCategory[mCategoryWord[cell][1]];
+    if (placed) {
+        --mCategoryCount1[own1];
+        --mCategoryCount2[own2];
+        Unlink(mPrev1, mNext1, cell);
+        Unlink(mPrev2, mNext2, cell);
+    } else {
+        ++mCategoryCount1[own1];
+        ++mCategoryCount2[own2];
+        Append(mPrev1, mNext1, cell, own1);
+        Append(mPrev2, mNext2, cell, own2);
+    }
+    // 6. Every empty cell within five steps on a line sees the stone in its pattern.
+    const uint32_t stoneShift = stone - 1;
+    for (const UpdateEntry* e = Coord::UpdateRow(cell); e->key != 0xFFFF; ++e) {
+        const uint32_t key = e->key;
+        if (mCells[key >> 2]) continue;
+        uint32_t delta = e->increment << stoneShift;
+        uint32_t w = placed ? (mLinePattern[key] += delta) : (mLinePattern[key] -= delta);
+        UpdateCell(key, w, e->shift);
+    }
+    // 7. The cells six steps away whose six-cell shape the stone completes or breaks.
+    if (mLookSix) {
+        uint16_t extra[8];
+        int n = 0;
+        for (int d = 0; d < 4; ++d) {
+            uint32_t w = mLinePattern[cell * 4 + d];
+            uint32_t low = w & 0x3FF, high = w & 0xFFC00;
+            if (low == 68 || low == 136) {
+                CellIndex six = Coord::Shift(cell, -6, d);
+                if (six != kOffBoard && !mCells[six]) extra[n++] = static_cast<uint16_t>(six * 4 + d);
+            }
+            if (high == 0x11000 || high == 0x22000) {
+                CellIndex six = Coord::Shift(cell, 6, d);
+                if (six != kOffBoard && !mCells[six]) extra[n++] = static_cast<uint16_t>(six * 4 + d);
+            }
+        }
+        for (int i = 0; i < n; ++i) {
+            uint32_t key = extra[i];
+            UpdateCell(key, mLinePattern[key], (key & 3) * 5);
+        }
+    }
+    return placed;
+}

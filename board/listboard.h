@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "board/coord.h"
+#include "board/patterntables.h"
+#include "board/simpleboard.h"
+#include "board/threatcategory.h"
+
+// The board that searches read: on top of the stones it keeps, incrementally and
+// per player, the pattern of every line through every empty cell, the category
+// each empty cell would give, and every empty cell in a circular list of its
+// category. Boards are copied by value; nothing is allocated while moving.
+class ListBoard : public SimpleBoard {
+public:
+    uint64_t mHash = 0;
+    uint8_t mLookSix = 1;
+
+    // Line pattern word of a cell in one direction: two bits per cell at
+    // distance -5..-1 and +1..+5, 0 empty, 1/2 a stone, 3 off the board.
+    //
+    //   bit 19 18 | 17 16 | .. | 11 10 | 9  8 | .. | 1  0
+    //       +5    |  +4   | .. |  +1   |  -1  | .. |  -5
+    //
+    // Indexed [cell * 4 + d], which is an update entry's key.
+    uint32_t mLinePattern[kMaxArea * 4];
+
+    // Category word of a cell per player: the line category of direction d in
+    // bits 5d..5d+4; combinedCategory turns it into the cell's category.
+    //
+    //   bit 19..15 | 14..10 | 9..5 | 4..0
+    //       dir 3  | dir 2  | dir 1| dir 0
+    uint32_t mCategoryWord[kMaxArea][2];
+
+    // Category lists: links 0..399 are cells, 400 + c is the head of category c.
+    uint16_t mPrev1[kLinkSize], mNext1[kLinkSize];
+    uint16_t mPrev2[kLinkSize], mNext2[kLinkSize];
+    uint16_t* mOwnLists;  // forward links of the side to move
+    uint16_t* mOppLists;
+    uint16_t mCategoryCount1[kCategoryCount];
+    uint16_t mCategoryCount2[kCategoryCount];
+
+    ListBoard();
+    ListBoard(const ListBoard& other);
+    ListBoard& operator=(const ListBoard& other);
+
+    bool Toggle(CellIndex cell);
+    void Reset();
+
+    // Cells behind a named counter (see counters.h).
+    virtual std::vector<CellIndex> CounterCells(const std::string& name, int side);
+
+    // Threat and defence views.
+    const uint16_t* ThreatList(int player);
+    int DefenceMoves(CellIndex cell, CellIndex* out, uint16_t flags, bool add, int minGain);
+    int LineDefenceMoves(CellIndex cell, int d, CellIndex* out, bool withStone, uint16_t flags,
+                         bool add, int minGain);
+    int StrongestDirection(CellIndex cell, int player) const;
+    bool OpponentFourNear(CellIndex cell, int d, int player) const;
+    bool IsQuietCell(CellIndex cell, int player, int maxStrong) const;
+
+    uint32_t Category(int player, CellIndex cell) const {
+        return combinedCategory[mCategoryWord[cell][player - 1]];
+    }
+    uint32_t LineCat(int player, CellIndex cell, int d) const {
+        return (mCategoryWord[cell][player - 1] >> (5 * d)) & 31;
+    }
+    const uint16_t* Next(int player) const { return player == 1 ? mNext1 : mNext2; }
+    const uint16_t* Counts(int player) const {
+        return player == 1 ? mCategoryCount1 : mCategoryCount2;
+    }
+    // First cell of a player's category list, 400 + c when the list is empty.
+    uint16_t First(int player, int c) const { return Next(player)[kNoCell + c]; }
+
+protected:
+    void AimLists() {
+        mOwnLists = mSide == 1 ? mNext1 : mNext2;
+        mOppLists = mSide == 1 ? mNext2 : mNext1;
+    }
+    // Sends a defence cell to the move generator's list (see threatlist.h).
+    void EmitGenerated(CellIndex cell, uint16_t flags, bool add, int priority);
+
+private:
+    void CopyFrom(const ListBoard& other);
+    void UpdateCell(uint32_t key, uint32_t pattern, uint32_t shift);
+};

@@ -1,0 +1,363 @@
+#include "board/patterntables.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <stdexcept>
+
+uint32_t rule = 0;
+
+uint8_t* distFive = nullptr;
+uint8_t* distStraight = nullptr;
+uint8_t* distFiveBlocked = nullptr;
+uint8_t* distStraightBlocked = nullptr;
+uint16_t (*blockGainStraight)[kMaxSegmentLength] = nullptr;
+uint16_t (*blockGainFive)[kMaxSegmentLength] = nullptr;
+uint16_t (*blockOrder)[kMaxSegmentLength + 1] = nullptr;
+uint8_t* lineCategory1 = nullptr;
+uint8_t* lineCategory2 = nullptr;
+uint8_t* combinedCategory = nullptr;
+const char** categoryNames = nullptr;
+
+LineCategoryFn lineCategoryHook = nullptr;
+CombineFn combineHook = nullptr;
+
+namespace {
+
+constexpr uint8_t kNever = 6;
+constexpr uint16_t kPastEnd = 65535;
+constexpr uint32_t kPatternWordCount = 1u << 20;
+
+const char* const kCategoryNames[kCategoryCount] = {
+    "Win",
+    "2xStraightFour",
+    "StraightFourFour",
+    "StraightFour",
+    "FourThree",
+    "FourDevelopFour",
+    "FourDevelopThree",
+    "Four",
+    "2xThree",
+    "ThreeDevelop",
+    "Three",
+    "ThreeDef",
+    "2xTwo",
+    "TwoTwoDef",
+    "Two",
+    "TwoDef",
+    "Other",
+    "Impossible",
+};
+
+template <typename T>
+void Release(T*& table) {
+    delete[] table;
+    table = nullptr;
+}
+
+// Cells 0..i-1 of a segment read outwards from position i, as a segment of
+// their own.
+SegmentCode LowerPart(SegmentCode code, int i) {
+    uint32_t part = 1u << i;
+    for (int j = 0; j < i; j++) part |= ((code >> (i - 1 - j)) & 1u) << j;
+    return static_cast<SegmentCode>(part);
+}
+
+// Cells i+1.. of a segment, keeping its leading 1.
+SegmentCode UpperPart(SegmentCode code, int i) {
+    return static_cast<SegmentCode>(code >> (i + 1));
+}
+
+bool IsStone(SegmentCode code, int i) {
+    return (code >> i) & 1;
+}
+
+// Holds a five, or one more stone makes one. Needs distFive with only the
+// fives at 0.
+bool IsFourOrFive(SegmentCode part) {
+    if (distFive[part] == 0) return true;
+    const int length = SegmentLength(part);
+    for (int j = 0; j < length; j++) {
+        if (!IsStone(part, j) && distFive[part | (1u << j)] == 0) return true;
+    }
+    return false;
+}
+
+// No single defending stone stops a five: whichever empty cell it takes, one
+// side of it still is a four or five.
+bool IsStraightFour(SegmentCode code) {
+    const int length = SegmentLength(code);
+    bool anyEmpty = false;
+    for (int i = 0; i < length; i++) {
+        if (IsStone(code, i)) continue;
+        anyEmpty = true;
+        if (!IsFourOrFive(LowerPart(code, i)) && !IsFourOrFive(UpperPart(code, i))) return false;
+    }
+    return anyEmpty;
+}
+
+// Spreads the solved levels to the segments with one stone fewer, level by
+// level, so every code ends at one more than its best successor.
+void SetXn(uint8_t* dist, bool* solved) {
+    for (int level = 0; level <= 5; level++) {
+        for (uint32_t code = 2; code < kSegmentCodeCount; code++) {
+            if (!solved[code] || dist[code] != level) continue;
+            const int length = SegmentLength(static_cast<SegmentCode>(code));
+            for (int i = 0; i < length; i++) {
+                if (!IsStone(static_cast<SegmentCode>(code), i)) continue;
+                const uint32_t fewer = code & ~(1u << i);
+                if (fewer >= code) throw std::runtime_error("SetXn generation error.");
+                if (!solved[fewer]) {
+                    dist[fewer] = static_cast<uint8_t>(level + 1);
+                    solved[fewer] = true;
+                }
+            }
+        }
+    }
+}
+
+// Line category per (negative side, positive side) pair. A side is identified
+// by its cell bits under a leading 1, so 1..63 for up to five cells.
+using SideTable = std::array<std::array<uint8_t, 64>, 64>;  // [positive][negative]
+
+void BuildLineTable(int player, uint8_t* table) {
+    std::array<uint8_t, 1024> negId{}, posId{};
+    std::array<HalfSegment, 64> negHalf{}, posHalf{};
+    for (uint32_t half = 0; half < 1024; half++) {
+        const HalfSegment neg = NegativeHalf(player, half, 5);
+        const HalfSegment pos = PositiveHalf(player, half, 5);
+        negId[half] = static_cast<uint8_t>((1u << neg.count) | neg.bits);
+        posId[half] = static_cast<uint8_t>((1u << pos.count) | pos.bits);
+        negHalf[negId[half]] = neg;
+        posHalf[posId[half]] = pos;
+    }
+    SideTable category{};
+    for (int p = 1; p < 64; p++) {
+        for (int n = 1; n < 64; n++) {
+            const SegmentCode code = JoinSegment(negHalf[n], 1, posHalf[p]);
+            category[p][n] = lineCategoryHook(distFive[code], distStraight[code],
+                                              distFiveBlocked[code], distStraightBlocked[code]);
+        }
+    }
+    for (uint32_t high = 0; high < 1024; high++) {
+        const std::array<uint8_t, 64>& row = category[posId[high]];
+        uint8_t* out = table + (high << 10);
+        for (uint32_t low = 0; low < 1024; low++) out[low] = row[negId[low]];
+    }
+    // Bits above the ten slots do not take part in a segment: repeat the block.
+    for (uint32_t start = kPatternWordCount; start < kLineTableSize; start += kPatternWordCount) {
+        std::memcpy(table + start, table, std::min(kPatternWordCount, kLineTableSize - start));
+    }
+}
+
+}  // namespace
+
+ThreatCategory LineCategory(int d5, int ds, int b5, int bs) {
+    if (d5 == 6) return kImpossible;
+    if (d5 == 0) return kWin;
+    if (ds == 0 && d5 == 1) return kStraightFour;
+    if (ds == 1 && d5 == 1) {
+        if (bs == 2 && b5 == 2) return kFourDevelopFour;
+        if (bs == 2 && b5 == 3) return kFourDevelopThree;
+        return kFour;
+    }
+    if (ds == 1 && d5 == 2) {
+        if (bs == 2 && b5 == 3) return kThreeDevelop;
+        return kThree;
+    }
+    if (ds == 2 && d5 == 2) return kThreeDef;
+    if (ds == 2 && d5 == 3) return kTwo;
+    if (ds == 3 && d5 == 3) return kTwoDef;
+    return kOther;
+}
+
+ThreatCategory Combine(ThreatCategory a, ThreatCategory b) {
+    const auto in = [](ThreatCategory v, int lo, int hi) { return v >= lo && v <= hi; };
+    switch (a) {
+        case kStraightFour:
+            if (b == kStraightFour) return k2xStraightFour;
+            if (in(b, 4, 7)) return kStraightFourFour;
+            break;
+        case kFourThree:
+            if (in(b, 4, 7)) return kStraightFour;
+            break;
+        case kFourDevelopFour:
+            if (in(b, 5, 7)) return kStraightFour;
+            if (in(b, 9, 10)) return kFourThree;
+            break;
+        case kFourDevelopThree:
+            if (in(b, 6, 7)) return kStraightFour;
+            if (in(b, 9, 10)) return kFourThree;
+            if (b == kThreeDef) return kFourDevelopFour;
+            break;
+        case kFour:
+            if (b == kFour) return kStraightFour;
+            if (in(b, 9, 10)) return kFourThree;
+            if (b == kThreeDef) return kFourDevelopFour;
+            if (b == kTwo) return kFourDevelopThree;
+            break;
+        case kThreeDevelop:
+            if (in(b, 9, 10)) return k2xThree;
+            break;
+        case kThree:
+            if (b == kThree) return k2xThree;
+            if (b == kThreeDef || b == kTwo) return kThreeDevelop;
+            break;
+        case kThreeDef:
+            if (b == kThreeDef || b == kTwo) return k2xTwo;
+            break;
+        case kTwo:
+            if (b == kTwo) return k2xTwo;
+            if (b == kTwoDef) return kTwoTwoDef;
+            break;
+        default:
+            break;
+    }
+    return a;
+}
+
+void SetPatternHooks() {
+    lineCategoryHook = LineCategory;
+    combineHook = Combine;
+}
+
+void BuildSegmentTables() {
+    if (!distFive) distFive = new uint8_t[kSegmentCodeCount];
+    if (!distStraight) distStraight = new uint8_t[kSegmentCodeCount];
+    bool solved[kSegmentCodeCount];
+    const bool exactFive = ExactFive(rule);
+    for (uint32_t code = 0; code < kSegmentCodeCount; code++) {
+        const auto c = static_cast<SegmentCode>(code);
+        solved[code] = HasRun(c, 5) && !(exactFive && HasRun(c, 6));
+        distFive[code] = distStraight[code] = solved[code] ? 0 : kNever;
+        if (exactFive && HasRun(c, 6)) solved[code] = true;  // overline, never a win
+    }
+    for (uint32_t code = 2; code < kSegmentCodeCount; code++) {
+        if (!solved[code] && IsStraightFour(static_cast<SegmentCode>(code))) {
+            distFive[code] = 1;
+            distStraight[code] = 0;
+            solved[code] = true;
+        }
+    }
+    bool solvedCopy[kSegmentCodeCount];
+    std::memcpy(solvedCopy, solved, sizeof solved);
+    SetXn(distFive, solved);
+    SetXn(distStraight, solvedCopy);
+}
+
+void BuildBlockTables() {
+    if (!blockGainStraight) blockGainStraight = new uint16_t[kSegmentCodeCount][kMaxSegmentLength];
+    if (!blockGainFive) blockGainFive = new uint16_t[kSegmentCodeCount][kMaxSegmentLength];
+    if (!distFiveBlocked) distFiveBlocked = new uint8_t[kSegmentCodeCount];
+    if (!distStraightBlocked) distStraightBlocked = new uint8_t[kSegmentCodeCount];
+    for (uint32_t code = 0; code < kSegmentCodeCount; code++) {
+        const auto c = static_cast<SegmentCode>(code);
+        const int length = SegmentLength(c);
+        int worstStraight = 0, worstFive = 0;
+        for (int i = 0; i < kMaxSegmentLength; i++) {
+            blockGainStraight[code][i] = blockGainFive[code][i] = kPastEnd;
+        }
+        for (int i = 0; i < length; i++) {
+            if (i >= kMaxSegmentLength) throw std::runtime_error("Index out of bound.");
+            if (IsStone(c, i)) {
+                blockGainStraight[code][i] = blockGainFive[code][i] = 0;
+                continue;
+            }
+            const SegmentCode lower = LowerPart(c, i), upper = UpperPart(c, i);
+            const int m = std::min(distStraight[lower], distStraight[upper]);
+            const int m5 = std::min(distFive[lower], distFive[upper]);
+            blockGainStraight[code][i] = static_cast<uint16_t>(m - distStraight[code]);
+            blockGainFive[code][i] = static_cast<uint16_t>(m5 - distFive[code]);
+            worstStraight = std::max(worstStraight, m);
+            worstFive = std::max(worstFive, m5);
+        }
+        distStraightBlocked[code] = static_cast<uint8_t>(worstStraight);
+        distFiveBlocked[code] = static_cast<uint8_t>(worstFive);
+    }
+}
+
+void BuildLineTables() {
+    if (!lineCategoryHook) {
+        throw std::runtime_error(
+            "Group table is not set, BoardAI::Alloc() must be called before any ListBoard class "
+            "is initialized.");
+    }
+    if (!lineCategory1) lineCategory1 = new uint8_t[kLineTableSize];
+    if (!lineCategory2) lineCategory2 = new uint8_t[kLineTableSize];
+    BuildLineTable(1, lineCategory1);
+    BuildLineTable(2, lineCategory2);
+}
+
+void BuildCombinedTable() {
+    const CombineFn combine = combineHook ? combineHook : Combine;
+    if (!combinedCategory) combinedCategory = new uint8_t[kCombinedTableSize];
+    // Words with a field of 18 or more never occur.
+    std::memset(combinedCategory, kImpossible, kCombinedTableSize);
+    for (int a = 0; a < kCategoryCount; a++) {
+        for (int b = a; b < kCategoryCount; b++) {
+            const uint8_t result =
+                combine(static_cast<ThreatCategory>(a), static_cast<ThreatCategory>(b));
+            for (int c = b; c < kCategoryCount; c++) {
+                for (int d = c; d < kCategoryCount; d++) {
+                    std::array<uint32_t, 4> v = {static_cast<uint32_t>(a), static_cast<uint32_t>(b),
+                                                 static_cast<uint32_t>(c),
+                                                 static_cast<uint32_t>(d)};
+                    do {
+                        combinedCategory[CombinedIndex(v[0], v[1], v[2], v[3])] = result;
+                    } while (std::next_permutation(v.begin(), v.end()));
+                }
+            }
+        }
+    }
+}
+
+void BuildCategoryNames() {
+    if (!categoryNames) categoryNames = new const char*[kCategoryCount];
+    std::copy(std::begin(kCategoryNames), std::end(kCategoryNames), categoryNames);
+}
+
+void BuildBlockOrder() {
+    if (!blockOrder) blockOrder = new uint16_t[kSegmentCodeCount][kMaxSegmentLength + 1];
+    for (uint32_t code = 0; code < kSegmentCodeCount; code++) {
+        uint16_t* out = blockOrder[code];
+        std::fill(out, out + kMaxSegmentLength + 1, kBlockOrderEnd);
+        if (distStraight[code] >= 3) continue;
+        const int length = SegmentLength(static_cast<SegmentCode>(code));
+        std::array<int, kMaxSegmentLength> gain{};
+        for (int i = 0; i < length; i++) gain[i] = blockGainStraight[code][i];
+        int n = 0;
+        for (;;) {
+            const int best = *std::max_element(gain.begin(), gain.begin() + length);
+            if (best <= 0) break;
+            for (int i = 0; i < length; i++) {
+                if (gain[i] != best) continue;
+                out[n++] = static_cast<uint16_t>(best << 12 | i);
+                gain[i] = 0;
+            }
+        }
+    }
+}
+
+void FreePatternTables() {
+    Release(categoryNames);
+    Release(blockOrder);
+    Release(lineCategory1);
+    Release(lineCategory2);
+    Release(combinedCategory);
+    Release(distFive);
+    Release(distStraight);
+    Release(distFiveBlocked);
+    Release(distStraightBlocked);
+    Release(blockGainStraight);
+    Release(blockGainFive);
+}
+
+void BuildPatternTables() {
+    SetPatternHooks();
+    BuildSegmentTables();
+    BuildBlockTables();
+    BuildLineTables();
+    BuildCombinedTable();
+    BuildCategoryNames();
+    BuildBlockOrder();
+}

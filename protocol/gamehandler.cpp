@@ -1,0 +1,128 @@
+#include "protocol/gamehandler.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "board/boardai.h"
+
+namespace {
+
+const char kOccupied[] = "cell is occupied.";
+
+std::string FormatMove(uint32_t x, uint32_t y) {
+    char buffer[32];
+    snprintf(buffer, sizeof buffer, "%d,%d", static_cast<int>(x), static_cast<int>(y));
+    return buffer;
+}
+
+}  // namespace
+
+void GameHandler::PlaceStone(uint32_t x, uint32_t y, uint32_t owner) {
+    if (owner == 3) return;
+    // Convert first: a cell outside the board must raise before a pass is made.
+    CellIndex cell = Coord::xy2z(x, y);
+    if (lastMover == owner) MakeMove(kPass);
+    lastMover = owner;
+    MakeMove(cell);
+    engineToMove = !engineToMove;
+}
+
+std::string GameHandler::Turn(uint32_t x, uint32_t y) {
+    CellIndex cell = Coord::xy2z(x, y);
+    if (IsOccupied(cell)) return Error(kOccupied);
+    OpponentMoved(cell);
+    PlaceStone(x, y, 2);
+    return Think();
+}
+
+std::string GameHandler::Begin() {
+    NewGame();
+    engineToMove = true;
+    lastMover = 4;
+    return Think();
+}
+
+std::string GameHandler::ValidateEntries(const std::vector<BoardEntry>& entries) {
+    std::vector<bool> used(Coord::area, false);
+    for (const BoardEntry& e : entries) {
+        if (e.owner == 3) continue;
+        CellIndex cell = Coord::xy2z(e.x, e.y);
+        if (used[cell]) return Error(kOccupied);
+        used[cell] = true;
+    }
+    return "";
+}
+
+std::string GameHandler::Board(std::vector<BoardEntry> entries) {
+    // Every entry is checked before the new game starts, so a refused list keeps
+    // the previous game.
+    std::string refusal = ValidateEntries(entries);
+    if (!refusal.empty()) return refusal;
+    NewGame();
+    lastMover = 2;
+    for (const BoardEntry& e : entries) PlaceStone(e.x, e.y, e.owner);
+    entries.clear();
+    engineToMove = true;
+    return Think();
+}
+
+std::string GameHandler::Start(uint32_t width, uint32_t height) {
+    if (static_cast<uint32_t>(width * height) > static_cast<uint32_t>(kMaxArea)) {
+        char buffer[64];
+        snprintf(buffer, sizeof buffer, "maximum board size is %d fields.", kMaxArea);
+        return Error(buffer);
+    }
+    if (width != Coord::width || height != Coord::height) {
+        // Refuse a bad shape before the tables are freed, so none is left half built.
+        Coord::CheckSize(width, height);
+        BoardAI::Free();
+        Coord::SetSize(width, height);
+        BoardAI::Alloc();
+    }
+    engineToMove = false;
+    lastMover = 4;
+    NewGame();
+    return "OK";
+}
+
+std::string GameHandler::Restart() {
+    engineToMove = false;
+    lastMover = 4;
+    NewGame();
+    return "OK";
+}
+
+std::string GameHandler::Takeback(uint32_t, uint32_t) {
+    return Error("TAKEBACK not supported, use BOARD instead.");
+}
+
+std::string GameHandler::Play(uint32_t x, uint32_t y) {
+    CellIndex cell = Coord::xy2z(x, y);
+    if (IsOccupied(cell)) return Error(kOccupied);
+    PlaceStone(x, y, 1);
+    return FormatMove(x, y);
+}
+
+CellIndex GameHandler::FirstEmptyCell() const {
+    for (uint32_t z = 0; z < Coord::area; ++z)
+        if (!IsOccupied(static_cast<CellIndex>(z))) return static_cast<CellIndex>(z);
+    return kNoCell;
+}
+
+std::string GameHandler::Think() {
+    if (FirstEmptyCell() == kNoCell) return Error("board is full.");
+    if (!engineToMove) {
+        engineToMove = true;
+        MakeMove(kPass);
+    }
+    SearchResult result = Search();
+    CellIndex move = result.move;
+    // A search that finds no move (a board too small for any five, say) still
+    // answers with a legal cell.
+    if (move >= Coord::area || IsOccupied(move)) move = FirstEmptyCell();
+    lastEngineMove = move;
+    uint32_t x = move % Coord::width, y = move / Coord::width;
+    std::string reply = FormatMove(x, y);
+    PlaceStone(x, y, 1);
+    return reply;
+}

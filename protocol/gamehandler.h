@@ -1,0 +1,46 @@
+#pragma once
+
+#include "board/coord.h"
+#include "protocol/protocolhandler.h"
+#include "search/score.h"
+
+// Game bookkeeping on top of the protocol: which owner placed the last stone,
+// whether the engine's side is to move, and the passes that keep the board's
+// strict alternation of sides in step with the protocol's owners.
+class GameHandler : public ProtocolHandler {
+public:
+    explicit GameHandler(ProgramArguments args) : ProtocolHandler(std::move(args)) {}
+
+    uint32_t lastMover = 4;  // 1, 2, or 4 when nobody has moved yet
+    bool engineToMove = false;
+    bool firstMoveRequest = true;
+    bool searchReady = false;
+    CellIndex lastEngineMove = kNoCell;
+
+    std::string Turn(uint32_t x, uint32_t y) override;
+    std::string Begin() override;
+    std::string Board(std::vector<BoardEntry> entries) override;
+    std::string Start(uint32_t width, uint32_t height) override;
+    std::string Restart() override;
+    std::string Takeback(uint32_t x, uint32_t y) override;
+    std::string Play(uint32_t x, uint32_t y) override;
+    std::string Think() override;
+
+    // Slots 13..18.
+    virtual void OpponentMoved(CellIndex cell) = 0;
+    virtual void StoreResult(SearchResult result) { (void)result; }
+    virtual SearchResult Search() = 0;
+    virtual void MakeMove(CellIndex cell) = 0;
+    virtual void NewGame() = 0;
+    virtual void AllocSearch() = 0;
+
+    // What the protocol needs to know of the board to refuse unsound moves.
+    virtual bool IsOccupied(CellIndex cell) const = 0;
+
+    void PlaceStone(uint32_t x, uint32_t y, uint32_t owner);
+
+protected:
+    std::string ValidateEntries(const std::vector<BoardEntry>& entries) override;
+    // First empty cell in index order, 400 when the board is full.
+    CellIndex FirstEmptyCell() const;
+};

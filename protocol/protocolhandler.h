@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/programarguments.h"
+#include "protocol/timecontrol.h"
+
+// One line collected between BOARD and DONE.
+struct BoardEntry {
+    uint32_t x;
+    uint32_t y;
+    uint32_t owner;  // 1 = engine, 2 = opponent, 3 = continuous game (not supported)
+};
+
+// Interprets one command word and its argument and answers with the reply line.
+// Owns the manager's settings (memory, rule, time limits) and the diagnostics
+// buffer that the searches write into while a command runs. Everything that
+// needs a board or a search is reached through the virtual slots.
+class ProtocolHandler {
+public:
+    explicit ProtocolHandler(ProgramArguments args);
+    virtual ~ProtocolHandler() = default;
+
+    // Command-loop members.
+    bool running = true;
+    std::string line;
+    ProgramArguments programArguments;
+    std::stringstream diagnostics;
+
+    bool boardMode = false;
+    int32_t maxMemory = 104857600;
+    uint32_t gameType = 1;
+    uint32_t rule = 0;
+    std::vector<BoardEntry> boardEntries;
+    TimeControl timeControl;
+
+    // Slots 0..12.
+    virtual std::string Turn(uint32_t x, uint32_t y) = 0;
+    virtual std::string Begin() = 0;
+    virtual std::string Board(std::vector<BoardEntry> entries) = 0;
+    virtual std::string Start(uint32_t width, uint32_t height) = 0;
+    virtual std::string Restart() = 0;
+    virtual std::string Takeback(uint32_t x, uint32_t y) = 0;
+    virtual std::string Play(uint32_t x, uint32_t y) = 0;
+    virtual void SetMaxMemory(int32_t bytes) = 0;
+    virtual std::string Think() = 0;
+    virtual std::string Benchmark(std::string argument, bool statistics) = 0;
+    virtual std::string ParseCommand(std::string command, std::string argument);
+    virtual void SetRule(uint32_t value);
+    virtual std::string SelfTest();
+
+    void Debug(const std::string& text);
+    void Message(const std::string& text);
+    static std::string Error(const std::string& text) { return "ERROR " + text; }
+
+    static std::string AboutText();
+    static std::string CopyrightText();
+    // Signed decimal as "%d" reads it; throws when there is no number.
+    static int32_t StringToInt(const std::string& text);
+
+protected:
+    std::string Info(const std::string& argument);
+    std::string Load(const std::string& fileName);
+    // Checks a list of board entries before any change: raises the coordinate error
+    // for a cell outside the board, answers an error reply for a refused list, or
+    // an empty text when the list is sound.
+    virtual std::string ValidateEntries(const std::vector<BoardEntry>& entries);
+};

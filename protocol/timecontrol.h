@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+// The manager's time limits for the match and the current move, as millisecond
+// stamps of NowMs(). Stamps wrap and are compared by difference.
+struct TimeControl {
+    uint32_t turnTimeout;   // time per move
+    int32_t matchTimeout;   // time for the match; 2147483647 = not given
+    uint32_t timeLeftClock;
+    uint32_t timeLeftDeadline;
+    uint32_t timeLeftNow;
+    uint32_t turnClock;
+    uint32_t turnDeadline;
+    uint32_t turnNow;
+    uint32_t moveClock;
+    uint32_t moveDeadline;
+    uint32_t matchClock;
+    uint32_t matchStart;
+    uint32_t matchNow;
+
+    TimeControl();
+    // Remaining match time t from now; restarts the move clock.
+    void SetTimeLeft(int32_t t);
+};

@@ -1,0 +1,62 @@
+#include "search/timebudget.h"
+
+#include <algorithm>
+
+#include "platform/clock.h"
+
+namespace {
+
+constexpr int64_t kReserveMs = 80;
+constexpr int32_t kNormalDivisor = 45;
+constexpr int32_t kLeastDivisor = 10;
+
+}  // namespace
+
+int32_t MoveBudgetAt(const TimeControl& tc, bool first, int32_t divisor, uint32_t now) {
+    // 64 bits: matchTimeout minus a negative time left must not overflow.
+    int64_t turnLeft = StampDiff(tc.turnDeadline, now);
+    int64_t leftLeft = StampDiff(tc.timeLeftDeadline, now);
+    if (first) {
+        int64_t used = std::max<int64_t>(tc.matchTimeout - leftLeft, StampDiff(now, tc.matchStart));
+        if (used > turnLeft) return 0;
+        turnLeft -= used;
+    }
+    int64_t avail = std::max<int64_t>(std::min(turnLeft, leftLeft) - kReserveMs, 0);
+    int64_t share = leftLeft / divisor - kReserveMs;
+    return static_cast<int32_t>(std::max<int64_t>(0, std::min(avail, share)));
+}
+
+int32_t MoveBudget(const TimeControl& tc, bool first, int32_t divisor) {
+    return MoveBudgetAt(tc, first, divisor, NowMs());
+}
+
+void RefreshMoveDeadlineAt(TimeControl& tc, int32_t score, uint32_t now) {
+    int32_t divisor = kNormalDivisor;
+    if (score < 0) divisor = std::max(kNormalDivisor + score / 10, kLeastDivisor);
+    tc.moveDeadline = now + static_cast<uint32_t>(MoveBudgetAt(tc, false, divisor, now));
+}
+
+void RefreshMoveDeadline(TimeControl& tc, int32_t score) {
+    RefreshMoveDeadlineAt(tc, score, NowMs());
+}
+
+bool TimeUpAt(const TimeControl& tc, uint32_t now) {
+    // Without a match limit the move budget is only advisory, but the turn deadline
+    // still binds: one long iteration must not lose the game on time.
+    if (tc.matchTimeout != 0 && StampDiff(now, tc.moveDeadline) > 0) return true;
+    return StampDiff(now, tc.turnDeadline) > 0;
+}
+
+bool TimeUp(const TimeControl& tc) {
+    return TimeUpAt(tc, NowMs());
+}
+
+int32_t TimeRemainingAt(const TimeControl& tc, uint32_t now) {
+    int32_t turnLeft = StampDiff(tc.turnDeadline, now);
+    if (tc.matchTimeout == 0) return turnLeft;
+    return std::min(turnLeft, StampDiff(tc.moveDeadline, now));
+}
+
+int32_t TimeRemaining(const TimeControl& tc) {
+    return TimeRemainingAt(tc, NowMs());
+}

@@ -1,0 +1,113 @@
+#include "search/transpositiontable.h"
+
+#include <stdexcept>
+
+#include "search/score.h"
+
+TranspositionTable::TranspositionTable(int32_t entries) : mSize(entries) {
+    if (entries < 1) throw std::runtime_error("invalid hash table size");
+    // Value-initialised: clearing leaves valueDepth alone, and the replacement rule
+    // reads it even for empty slots.
+    mSlots = std::make_unique<HashEntry[]>(static_cast<size_t>(entries));
+    ClearTable();
+}
+
+void TranspositionTable::ClearTable() {
+    for (int32_t i = 0; i < mSize; ++i) {
+        HashEntry& e = mSlots[i];
+        e.bound = 0;
+        e.key = kClearedKey;
+        e.age = kClearedAge;
+    }
+}
+
+int32_t TranspositionTable::FindSlot(uint64_t key, int16_t age) const {
+    int32_t begin = RunBegin(key);
+    int32_t end = RunEnd(begin);
+    int32_t victim = begin;
+    int32_t smallest = INT32_MAX;
+    for (int32_t i = begin; i < end; ++i) {
+        const HashEntry& e = mSlots[i];
+        if (e.bound == 0 || e.key == key) return i;
+        if (e.age < age) return i;
+        if (e.valueDepth < smallest) {
+            smallest = e.valueDepth;
+            victim = i;
+        }
+    }
+    return victim;
+}
+
+const HashEntry* TranspositionTable::Lookup(uint64_t key) const {
+    int32_t begin = RunBegin(key);
+    int32_t end = RunEnd(begin);
+    for (int32_t i = begin; i < end; ++i) {
+        const HashEntry& e = mSlots[i];
+        if (e.key == key) return e.bound == 0 ? nullptr : &e;
+    }
+    return nullptr;
+}
+
+void TranspositionTable::NarrowWindow(const HashEntry& entry, int32_t depth, int32_t& lo,
+                                      int32_t& hi) {
+    int32_t s = entry.score;
+    uint8_t b = entry.bound;
+    if (entry.depth >= depth || IsDecisive(s)) {
+        if (b == kBoundExact && lo < s && s < hi) {
+            lo = s;
+        } else {
+            if (b & kBoundUpper) {
+                if (s <= lo) {
+                    hi = lo;
+                } else if (s < hi) {
+                    hi = s;
+                }
+            }
+            if (b & kBoundLower) {
+                if (s >= hi) {
+                    lo = hi;
+                } else if (s > lo) {
+                    lo = s;
+                }
+            }
+        }
+    }
+    if (b == kBoundExact && IsDecisive(s)) lo = hi = s;
+}
+
+bool TranspositionTable::ProbeHash(uint64_t key, int32_t depth, int32_t& alpha, int32_t& beta,
+                                   CellIndex& move, uint8_t& bound, int32_t& score) const {
+    const HashEntry* e = Lookup(key);
+    if (e == nullptr) {
+        move = kNoCell;
+        bound = 0;
+        return false;
+    }
+    move = e->move;
+    bound = e->bound;
+    score = e->score;
+    NarrowWindow(*e, depth, alpha, beta);
+    return true;
+}
+
+void TranspositionTable::RecordHash(uint64_t key, int32_t depth, int32_t score, uint8_t bound,
+                                    CellIndex move, int16_t age) {
+    if (move > kNoCell) throw std::runtime_error("invalid coord RecordHash");
+    int32_t valueDepth = bound == kBoundExact ? depth + 1 : depth;
+    if (score == ScoreWin) {
+        valueDepth += 4;
+        if (bound == kBoundLower) bound = kBoundExact;
+    } else if (score == ScoreLoss) {
+        valueDepth += 1;
+        if (bound == kBoundUpper) bound = kBoundExact;
+    }
+    HashEntry& slot = mSlots[FindSlot(key, age)];
+    if (slot.age + slot.valueDepth >= age + valueDepth) return;
+    slot.key = key;
+    slot.depth = static_cast<int16_t>(depth);
+    slot.age = age;
+    slot.bound = bound;
+    slot.valueDepth = static_cast<int16_t>(valueDepth);
+    slot.score = score;
+    slot.move = move;
+}

@@ -1,0 +1,241 @@
+#include "search/timebudget.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "platform/clock.h"
+#include "search/score.h"
+
+namespace {
+
+// A record as the handler leaves it at a move request at stamp `now`: the turn
+// and the match time both start now.
+TimeControl MakeTc(uint32_t now, uint32_t turnMs, int32_t leftMs) {
+    TimeControl tc;
+    tc.turnTimeout = turnMs;
+    tc.matchTimeout = leftMs;
+    tc.matchStart = now;
+    tc.timeLeftDeadline = now + static_cast<uint32_t>(leftMs);
+    tc.turnDeadline = now + turnMs;
+    tc.moveDeadline = tc.turnDeadline;
+    return tc;
+}
+
+constexpr uint32_t kNow = 5000000;
+constexpr uint32_t kNearWrap = 4294967295u - 200;  // deadlines lie past the wrap
+
+TEST(MoveBudget, HandlerDefaultsGive920) {
+    TimeControl tc;
+    ASSERT_EQ(tc.turnDeadline - tc.turnClock, 1000u);
+    ASSERT_EQ(tc.timeLeftDeadline - tc.turnClock, 300000u);
+    EXPECT_EQ(MoveBudgetAt(tc, false, 45, tc.turnClock), 920);
+
+    TimeControl fresh = MakeTc(kNow, 1000, 300000);
+    EXPECT_EQ(MoveBudgetAt(fresh, true, 45, kNow), 920);
+    EXPECT_EQ(MoveBudgetAt(fresh, false, 45, kNow), 920);
+}
+
+TEST(MoveBudget, SmallestOfTurnTimeTimeLeftAndShare) {
+    // Share bound: 90044 / 45 truncates to 2000.
+    EXPECT_EQ(MoveBudgetAt(MakeTc(kNow, 100000, 90044), false, 45, kNow), 1920);
+    // Time-left bound.
+    EXPECT_EQ(MoveBudgetAt(MakeTc(kNow, 100000, 500), false, 1, kNow), 420);
+    // Turn bound, counted from the current stamp.
+    TimeControl tc = MakeTc(kNow, 1000, 300000);
+    EXPECT_EQ(MoveBudgetAt(tc, false, 45, kNow + 300), 620);
+    EXPECT_EQ(MoveBudgetAt(tc, false, 10, kNow), 920);
+}
+
+TEST(MoveBudget, NeverNegative) {
+    TimeControl tc = MakeTc(kNow, 1000, 300000);
+    EXPECT_EQ(MoveBudgetAt(tc, false, 45, kNow + 950), 0);   // inside the reserve
+    EXPECT_EQ(MoveBudgetAt(tc, false, 45, kNow + 5000), 0);  // turn deadline passed
+    TimeControl late = MakeTc(kNow, 1000, 3000);
+    EXPECT_EQ(MoveBudgetAt(late, false, 45, kNow), 0);         // share 66 - 80
+    EXPECT_EQ(MoveBudgetAt(late, false, 45, kNow + 4000), 0);  // match time gone
+}
+
+TEST(MoveBudget, FirstRequestDeductsMatchTimeUsed) {
+    // Time since the match started, when the manager has not charged it yet.
+    TimeControl tc = MakeTc(kNow, 1000, 300000);
+    tc.turnDeadline = kNow + 300 + 1000;
+    tc.timeLeftDeadline = kNow + 300 + 300000;
+    EXPECT_EQ(MoveBudgetAt(tc, true, 45, kNow + 300), 620);
+    EXPECT_EQ(MoveBudgetAt(tc, false, 45, kNow + 300), 920);
+
+    // Match time minus the time left, when that is the larger.
+    TimeControl played = MakeTc(kNow, 1000, 300000);
+    played.timeLeftDeadline = kNow + 299600;
+    EXPECT_EQ(MoveBudgetAt(played, true, 45, kNow), 520);
+    EXPECT_EQ(MoveBudgetAt(played, false, 45, kNow), 920);
+}
+
+TEST(MoveBudget, FirstRequestThatUsedTheTurnGetsNothing) {
+    TimeControl tc = MakeTc(kNow, 1000, 300000);
+    tc.timeLeftDeadline = kNow + 300000 - 1200;
+    EXPECT_EQ(MoveBudgetAt(tc, true, 45, kNow), 0);
+    EXPECT_EQ(MoveBudgetAt(tc, false, 45, kNow), 920);
+
+    tc.timeLeftDeadline = kNow + 300000 - 1000;  // used exactly the turn time
+    EXPECT_EQ(MoveBudgetAt(tc, true, 45, kNow), 0);
+    tc.timeLeftDeadline = kNow + 300000 - 900;
+    EXPECT_EQ(MoveBudgetAt(tc, true, 45, kNow), 20);
+}
+
+TEST(MoveBudget, StampsAcrossTheWrap) {
+    TimeControl tc = MakeTc(kNearWrap, 1000, 300000);
+    ASSERT_LT(tc.turnDeadline, kNearWrap);
+    EXPECT_EQ(MoveBudgetAt(tc, true, 45, kNearWrap), 920);
+    EXPECT_EQ(MoveBudgetAt(tc, false, 45, kNearWrap + 400), 520);  // now wrapped too
+    EXPECT_EQ(MoveBudgetAt(tc, true, 45, kNearWrap + 400), 120);   // 400 ms used
+    EXPECT_EQ(MoveBudgetAt(tc, false, 45, kNearWrap + 2000), 0);
+}
+
+TEST(MoveBudget, ClockReadingVariantUsesCurrentTime) {
+    uint32_t start = NowMs();
+    TimeControl tc = MakeTc(start, 100000, 900000);
+    int32_t early = MoveBudgetAt(tc, false, 45, NowMs());
+    int32_t budget = MoveBudget(tc, false, 45);
+    int32_t late = MoveBudgetAt(tc, false, 45, NowMs());
+    EXPECT_LE(budget, early);
+    EXPECT_GE(budget, late);
+    EXPECT_GT(budget, 0);
+}
+
+// Turn time large enough that only the share of the time left decides the budget;
+// the match has run long enough that a wrongly "first" budget would come out 920.
+TimeControl RefreshTc(uint32_t now) {
+    TimeControl tc = MakeTc(now - 49000, 50000 + 49000, 300000);
+    tc.timeLeftDeadline = now + 100000;
+    tc.matchTimeout = 100000;
+    tc.moveDeadline = now + 1;
+    return tc;
+}
+
+TEST(RefreshMoveDeadline, WorseScoresGetLargerShares) {
+    struct Case {
+        int32_t score;
+        int32_t budget;  // 100000 / divisor - 80
+    };
+    const Case cases[] = {
+        {0, 2142},    {750, 2142},  {ScoreWin, 2142}, {-9, 2142},         // divisor 45
+        {-99, 2697},                                                      // 36
+        {-100, 2777},                                                     // 35
+        {-340, 9010},                                                     // 11
+        {-350, 9920}, {-351, 9920}, {-100000, 9920},  {ScoreLoss, 9920},  // 10
+    };
+    for (const Case& c : cases) {
+        TimeControl tc = RefreshTc(kNow);
+        RefreshMoveDeadlineAt(tc, c.score, kNow);
+        EXPECT_EQ(StampDiff(tc.moveDeadline, kNow), c.budget) << "score " << c.score;
+    }
+}
+
+TEST(RefreshMoveDeadline, DeadlineAcrossTheWrap) {
+    TimeControl tc = RefreshTc(kNearWrap);
+    RefreshMoveDeadlineAt(tc, -100, kNearWrap);
+    EXPECT_EQ(tc.moveDeadline, kNearWrap + 2777u);
+    EXPECT_LT(tc.moveDeadline, kNearWrap);
+}
+
+TEST(RefreshMoveDeadline, ClockReadingVariantStartsFromNow) {
+    uint32_t before = NowMs();
+    TimeControl tc = RefreshTc(before);
+    TimeControl early = tc;
+    RefreshMoveDeadlineAt(early, 0, NowMs());
+    RefreshMoveDeadline(tc, 0);
+    TimeControl late = tc;
+    RefreshMoveDeadlineAt(late, 0, NowMs());
+    // Here a later start only moves the deadline later.
+    EXPECT_GE(StampDiff(tc.moveDeadline, early.moveDeadline), 0);
+    EXPECT_LE(StampDiff(tc.moveDeadline, late.moveDeadline), 0);
+    EXPECT_GE(StampDiff(tc.moveDeadline, before + 2142), 0);
+}
+
+TEST(TimeUp, EitherDeadlineEndsTheSearch) {
+    TimeControl tc = MakeTc(kNow, 1000, 300000);
+    tc.moveDeadline = kNow + 400;
+    EXPECT_FALSE(TimeUpAt(tc, kNow));
+    EXPECT_FALSE(TimeUpAt(tc, kNow + 400));  // due, not yet past
+    EXPECT_TRUE(TimeUpAt(tc, kNow + 401));
+
+    tc.moveDeadline = kNow + 5000;  // the turn deadline comes first
+    EXPECT_FALSE(TimeUpAt(tc, kNow + 1000));
+    EXPECT_TRUE(TimeUpAt(tc, kNow + 1001));
+}
+
+TEST(TimeUp, WithoutMatchLimitOnlyTheTurnDeadlineCounts) {
+    TimeControl tc = MakeTc(kNow, 1000, 300000);
+    tc.matchTimeout = 0;
+    tc.moveDeadline = kNow + 400;
+    EXPECT_FALSE(TimeUpAt(tc, kNow + 401));
+    EXPECT_FALSE(TimeUpAt(tc, kNow + 1000));
+    EXPECT_TRUE(TimeUpAt(tc, kNow + 1001));
+    EXPECT_TRUE(TimeUpAt(tc, kNow + 60000));
+}
+
+TEST(TimeUp, StampsAcrossTheWrap) {
+    TimeControl tc = MakeTc(kNearWrap, 1000, 300000);
+    tc.moveDeadline = kNearWrap + 400;
+    EXPECT_FALSE(TimeUpAt(tc, kNearWrap));
+    EXPECT_FALSE(TimeUpAt(tc, kNearWrap + 300));  // now wrapped, deadline ahead
+    EXPECT_TRUE(TimeUpAt(tc, kNearWrap + 401));
+    tc.matchTimeout = 0;
+    EXPECT_FALSE(TimeUpAt(tc, kNearWrap + 401));
+    EXPECT_TRUE(TimeUpAt(tc, kNearWrap + 1001));
+}
+
+TEST(TimeUp, ClockReadingVariant) {
+    uint32_t now = NowMs();
+    TimeControl tc = MakeTc(now, 1000000, 3000000);
+    tc.moveDeadline = now + 1000000;
+    EXPECT_FALSE(TimeUp(tc));
+    tc.moveDeadline = now - 1000000;
+    EXPECT_TRUE(TimeUp(tc));
+    tc.matchTimeout = 0;
+    EXPECT_FALSE(TimeUp(tc));
+    tc.turnDeadline = now - 1000000;
+    EXPECT_TRUE(TimeUp(tc));
+}
+
+TEST(TimeRemaining, NearerDeadlineCounts) {
+    TimeControl tc = MakeTc(kNow, 1000, 300000);
+    tc.moveDeadline = kNow + 400;
+    EXPECT_EQ(TimeRemainingAt(tc, kNow), 400);
+    EXPECT_EQ(TimeRemainingAt(tc, kNow + 500), -100);
+    tc.moveDeadline = kNow + 5000;
+    EXPECT_EQ(TimeRemainingAt(tc, kNow + 100), 900);
+    EXPECT_EQ(TimeRemainingAt(tc, kNow + 1500), -500);
+}
+
+TEST(TimeRemaining, WithoutMatchLimitCountsToTheTurnDeadline) {
+    TimeControl tc = MakeTc(kNow, 1000, 300000);
+    tc.matchTimeout = 0;
+    tc.moveDeadline = kNow + 400;
+    EXPECT_EQ(TimeRemainingAt(tc, kNow), 1000);
+    EXPECT_EQ(TimeRemainingAt(tc, kNow + 700), 300);
+    EXPECT_EQ(TimeRemainingAt(tc, kNow + 1200), -200);
+}
+
+TEST(TimeRemaining, StampsAcrossTheWrap) {
+    TimeControl tc = MakeTc(kNearWrap, 1000, 300000);
+    tc.moveDeadline = kNearWrap + 400;
+    EXPECT_EQ(TimeRemainingAt(tc, kNearWrap), 400);
+    EXPECT_EQ(TimeRemainingAt(tc, kNearWrap + 300), 100);
+    EXPECT_EQ(TimeRemainingAt(tc, kNearWrap + 600), -200);
+    tc.matchTimeout = 0;
+    EXPECT_EQ(TimeRemainingAt(tc, kNearWrap + 600), 400);
+}
+
+TEST(TimeRemaining, ClockReadingVariant) {
+    uint32_t before = NowMs();
+    TimeControl tc = MakeTc(before, 100000, 300000);
+    tc.moveDeadline = before + 50000;
+    int32_t left = TimeRemaining(tc);
+    uint32_t after = NowMs();
+    EXPECT_LE(left, 50000);
+    EXPECT_GE(left, 50000 - StampDiff(after, before));
+}
+
+}  // namespace

@@ -1,0 +1,307 @@
+#include "search/transpositiontable.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "search/score.h"
+
+namespace {
+
+constexpr int32_t kSize = 25;
+
+// The n-th key whose home slot is `home` in a table of kSize entries.
+uint64_t KeyAt(int32_t home, int n) {
+    return static_cast<uint64_t>(home) + 1000u * kSize * (n + 1);
+}
+
+int32_t SlotOf(const TranspositionTable& tt, const HashEntry* e) {
+    return e == nullptr ? -1 : static_cast<int32_t>(e - &tt.At(0));
+}
+
+void ExpectCleared(const HashEntry& e) {
+    EXPECT_EQ(e.bound, 0);
+    EXPECT_EQ(e.key, 123456789u);
+    EXPECT_EQ(e.age, -32768);
+}
+
+TEST(TranspositionTable, StartsAndClearsToEmptySlots) {
+    TranspositionTable tt(kSize);
+    EXPECT_EQ(tt.Size(), kSize);
+    for (int32_t i = 0; i < kSize; ++i) ExpectCleared(tt.At(i));
+    // Cleared slots hold this very key, but bound 0 keeps them from matching.
+    EXPECT_EQ(tt.Lookup(123456789), nullptr);
+
+    for (int n = 0; n < 10; ++n) tt.RecordHash(KeyAt(3, n), 5, 7, kBoundExact, 11, 20);
+    tt.RecordHash(123456789, 5, 7, kBoundExact, 11, 20);
+    ASSERT_NE(tt.Lookup(123456789), nullptr);
+    tt.ClearTable();
+    for (int32_t i = 0; i < kSize; ++i) ExpectCleared(tt.At(i));
+    EXPECT_EQ(tt.Lookup(123456789), nullptr);
+    EXPECT_EQ(tt.Lookup(KeyAt(3, 0)), nullptr);
+
+    // A cleared slot takes any store, however shallow: VCF stores negative depths.
+    tt.RecordHash(KeyAt(3, 0), -9, 1, kBoundLower, kNoCell, 0);
+    EXPECT_NE(tt.Lookup(KeyAt(3, 0)), nullptr);
+}
+
+TEST(TranspositionTable, RejectsEmptyTable) {
+    EXPECT_THROW(TranspositionTable(0), std::runtime_error);
+    EXPECT_THROW(TranspositionTable(-5), std::runtime_error);
+}
+
+TEST(TranspositionTable, StoresAllFieldsAtTheHomeSlot) {
+    TranspositionTable tt(kSize);
+    tt.RecordHash(KeyAt(7, 0), 6, -321, kBoundUpper, 399, 12);
+    const HashEntry* e = tt.Lookup(KeyAt(7, 0));
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(SlotOf(tt, e), 7);
+    EXPECT_EQ(e->key, KeyAt(7, 0));
+    EXPECT_EQ(e->depth, 6);
+    EXPECT_EQ(e->age, 12);
+    EXPECT_EQ(e->bound, kBoundUpper);
+    EXPECT_EQ(e->valueDepth, 6);
+    EXPECT_EQ(e->score, -321);
+    EXPECT_EQ(e->move, 399);
+    EXPECT_EQ(tt.Lookup(KeyAt(7, 1)), nullptr);  // same home, other key
+
+    // The home is the unsigned 64-bit remainder.
+    tt.RecordHash(0xFFFFFFFFFFFFFFFFull, 1, 0, kBoundLower, 0, 0);
+    EXPECT_EQ(SlotOf(tt, tt.Lookup(0xFFFFFFFFFFFFFFFFull)), 15);
+}
+
+TEST(TranspositionTable, RunsHoldTenSlotsAndNeverWrap) {
+    TranspositionTable tt(kSize);
+    for (int n = 0; n < 10; ++n) tt.RecordHash(KeyAt(2, n), 5 + n, 0, kBoundLower, 0, 1);
+    for (int n = 0; n < 10; ++n) EXPECT_EQ(SlotOf(tt, tt.Lookup(KeyAt(2, n))), 2 + n);
+    // An eleventh key displaces the least valuable slot of the run, not slot 12.
+    tt.RecordHash(KeyAt(2, 10), 30, 0, kBoundLower, 0, 1);
+    EXPECT_EQ(SlotOf(tt, tt.Lookup(KeyAt(2, 10))), 2);
+    EXPECT_EQ(tt.Lookup(KeyAt(2, 0)), nullptr);
+    ExpectCleared(tt.At(12));
+
+    // Home among the last nine slots: the run stops at the last slot.
+    for (int n = 0; n < 5; ++n) tt.RecordHash(KeyAt(20, n), 5 + n, 0, kBoundLower, 0, 1);
+    for (int n = 0; n < 5; ++n) EXPECT_EQ(SlotOf(tt, tt.Lookup(KeyAt(20, n))), 20 + n);
+    tt.RecordHash(KeyAt(20, 5), 30, 0, kBoundLower, 0, 1);
+    EXPECT_EQ(SlotOf(tt, tt.Lookup(KeyAt(20, 5))), 20);
+    ExpectCleared(tt.At(0));
+    ExpectCleared(tt.At(1));
+
+    // Home at the last slot: a run of one.
+    TranspositionTable last(kSize);
+    last.RecordHash(KeyAt(24, 0), 3, 0, kBoundLower, 0, 1);
+    last.RecordHash(KeyAt(24, 1), 4, 0, kBoundLower, 0, 1);
+    EXPECT_EQ(last.Lookup(KeyAt(24, 0)), nullptr);
+    EXPECT_EQ(SlotOf(last, last.Lookup(KeyAt(24, 1))), 24);
+    ExpectCleared(last.At(0));
+}
+
+TEST(TranspositionTable, FindSlotTakesFirstEmptyOwnOrOlderSlot) {
+    TranspositionTable tt(kSize);
+    EXPECT_EQ(tt.FindSlot(KeyAt(4, 0), 10), 4);
+    tt.RecordHash(KeyAt(4, 0), 8, 0, kBoundLower, 0, 10);
+    tt.RecordHash(KeyAt(4, 1), 8, 0, kBoundLower, 0, 10);
+    EXPECT_EQ(tt.FindSlot(KeyAt(4, 2), 10), 6);  // first empty slot
+    EXPECT_EQ(tt.FindSlot(KeyAt(4, 1), 10), 5);  // its own slot
+
+    // Slots 4..9 stored at move 10 (slot 7 the least valuable), 10..13 at move 9.
+    for (int n = 2; n < 10; ++n) {
+        tt.RecordHash(KeyAt(4, n), n == 3 ? 1 : 8, 0, kBoundLower, 0, n < 6 ? 10 : 9);
+    }
+    ASSERT_EQ(SlotOf(tt, tt.Lookup(KeyAt(4, 9))), 13);
+    EXPECT_EQ(tt.FindSlot(KeyAt(4, 10), 10), 10);  // older beats less valuable
+    EXPECT_EQ(tt.FindSlot(KeyAt(4, 2), 10), 6);
+    // The walk answers the older slot before reaching the key's own slot.
+    EXPECT_EQ(tt.FindSlot(KeyAt(4, 8), 10), 10);
+    // At an earlier move (after a takeback) nothing is older: least valueDepth.
+    EXPECT_EQ(tt.FindSlot(KeyAt(4, 10), 9), 7);
+
+    // The newer copy, first in the run, is the one found.
+    tt.RecordHash(KeyAt(4, 8), 8, 555, kBoundLower, 0, 10);
+    EXPECT_EQ(SlotOf(tt, tt.Lookup(KeyAt(4, 8))), 10);
+    EXPECT_EQ(tt.Lookup(KeyAt(4, 8))->score, 555);
+    EXPECT_EQ(tt.Lookup(KeyAt(4, 6)), nullptr);
+}
+
+TEST(TranspositionTable, FindSlotVictimIsFirstOfLeastValueDepth) {
+    TranspositionTable tt(kSize);
+    const int32_t depths[10] = {5, 3, 7, 2, 9, 2, 4, 8, 6, 3};
+    for (int n = 0; n < 10; ++n) tt.RecordHash(KeyAt(0, n), depths[n], 0, kBoundUpper, 0, 3);
+    EXPECT_EQ(tt.FindSlot(KeyAt(0, 10), 3), 3);
+
+    // All equal: the home slot.
+    TranspositionTable flat(kSize);
+    for (int n = 0; n < 10; ++n) flat.RecordHash(KeyAt(10, n), 4, 0, kBoundUpper, 0, 3);
+    EXPECT_EQ(flat.FindSlot(KeyAt(10, 10), 3), 10);
+}
+
+TEST(TranspositionTable, ReplacementNeedsStrictlyMoreAgePlusValueDepth) {
+    TranspositionTable tt(kSize);
+    const uint64_t key = KeyAt(9, 0);
+    tt.RecordHash(key, 6, 100, kBoundLower, 1, 10);
+
+    tt.RecordHash(key, 6, 200, kBoundLower, 2, 10);  // equal worth: refused
+    EXPECT_EQ(tt.Lookup(key)->score, 100);
+    tt.RecordHash(key, 5, 200, kBoundExact, 2, 10);  // exact: 5 + 1, still equal
+    EXPECT_EQ(tt.Lookup(key)->score, 100);
+    tt.RecordHash(key, 4, 200, kBoundLower, 2, 10);  // shallower: refused
+    EXPECT_EQ(tt.Lookup(key)->score, 100);
+    tt.RecordHash(key, 7, 300, kBoundLower, 3, 10);  // deeper: stored
+    EXPECT_EQ(tt.Lookup(key)->score, 300);
+    EXPECT_EQ(tt.Lookup(key)->move, 3);
+
+    // A later move replaces a slightly deeper old entry...
+    tt.RecordHash(key, 6, 400, kBoundUpper, 4, 12);
+    EXPECT_EQ(tt.Lookup(key)->score, 400);
+    EXPECT_EQ(tt.Lookup(key)->age, 12);
+    // ...but not one that outweighs the age difference.
+    tt.RecordHash(key, 20, 500, kBoundUpper, 5, 12);
+    tt.RecordHash(key, 2, 600, kBoundUpper, 6, 13);
+    EXPECT_EQ(tt.Lookup(key)->score, 500);
+
+    // Equal worth over another key of a full run is refused as well.
+    TranspositionTable full(kSize);
+    for (int n = 0; n < 10; ++n) full.RecordHash(KeyAt(1, n), 5, n, kBoundLower, 0, 2);
+    full.RecordHash(KeyAt(1, 10), 5, 99, kBoundLower, 0, 2);
+    EXPECT_EQ(full.Lookup(KeyAt(1, 10)), nullptr);
+    EXPECT_EQ(full.Lookup(KeyAt(1, 0))->score, 0);
+    // An older entry anywhere in the run gives way.
+    full.RecordHash(KeyAt(1, 10), 5, 99, kBoundLower, 0, 3);
+    EXPECT_EQ(SlotOf(full, full.Lookup(KeyAt(1, 10))), 1);
+    EXPECT_EQ(full.Lookup(KeyAt(1, 0)), nullptr);
+}
+
+TEST(TranspositionTable, DecisiveScoresAdjustBoundAndValueDepth) {
+    struct Case {
+        int32_t score;
+        uint8_t bound;
+        uint8_t storedBound;
+        int32_t valueDepth;  // for depth 6
+    };
+    const Case cases[] = {
+        {50, kBoundUpper, kBoundUpper, 6},        {50, kBoundLower, kBoundLower, 6},
+        {50, kBoundExact, kBoundExact, 7},        {ScoreWin, kBoundLower, kBoundExact, 10},
+        {ScoreWin, kBoundExact, kBoundExact, 11}, {ScoreWin, kBoundUpper, kBoundUpper, 10},
+        {ScoreLoss, kBoundUpper, kBoundExact, 7}, {ScoreLoss, kBoundExact, kBoundExact, 8},
+        {ScoreLoss, kBoundLower, kBoundLower, 7}, {ScoreUnknown, kBoundLower, kBoundLower, 6},
+    };
+    for (const Case& c : cases) {
+        TranspositionTable tt(kSize);
+        tt.RecordHash(KeyAt(5, 0), 6, c.score, c.bound, 42, 1);
+        const HashEntry* e = tt.Lookup(KeyAt(5, 0));
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->bound, c.storedBound) << c.score << " bound " << int(c.bound);
+        EXPECT_EQ(e->valueDepth, c.valueDepth) << c.score << " bound " << int(c.bound);
+        EXPECT_EQ(e->depth, 6);
+        EXPECT_EQ(e->score, c.score);
+    }
+}
+
+TEST(TranspositionTable, RecordHashRefusesMovesPastNoCell) {
+    TranspositionTable tt(kSize);
+    EXPECT_NO_THROW(tt.RecordHash(KeyAt(0, 0), 3, 0, kBoundLower, kNoCell, 0));
+    for (CellIndex bad : {CellIndex(401), kPass, kOffBoard}) {
+        try {
+            tt.RecordHash(KeyAt(1, 0), 3, 0, kBoundLower, bad, 0);
+            ADD_FAILURE() << "no exception for move " << bad;
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(std::string(e.what()), "invalid coord RecordHash");
+        }
+    }
+    EXPECT_EQ(tt.Lookup(KeyAt(1, 0)), nullptr);
+}
+
+TEST(TranspositionTable, ProbeMissLeavesWindow) {
+    TranspositionTable tt(kSize);
+    int32_t alpha = -10, beta = 10, score = 77;
+    CellIndex move = 5;
+    uint8_t bound = 3;
+    EXPECT_FALSE(tt.ProbeHash(KeyAt(0, 0), 1, alpha, beta, move, bound, score));
+    EXPECT_EQ(move, kNoCell);
+    EXPECT_EQ(bound, 0);
+    EXPECT_EQ(alpha, -10);
+    EXPECT_EQ(beta, 10);
+}
+
+struct NarrowCase {
+    uint8_t bound;
+    int32_t score;
+    int32_t storedDepth;
+    int32_t probeDepth;
+    int32_t alpha, beta;
+    int32_t wantAlpha, wantBeta;
+};
+
+// Each case through ProbeHash and through the shared narrowing helper.
+void CheckNarrowing(const NarrowCase& c) {
+    SCOPED_TRACE(::testing::Message() << "bound " << int(c.bound) << " score " << c.score
+                                      << " window " << c.alpha << ".." << c.beta);
+    TranspositionTable tt(kSize);
+    const uint64_t key = KeyAt(6, 0);
+    tt.RecordHash(key, c.storedDepth, c.score, c.bound, 123, 1);
+
+    int32_t alpha = c.alpha, beta = c.beta, score = 0;
+    CellIndex move = kNoCell;
+    uint8_t bound = 0;
+    ASSERT_TRUE(tt.ProbeHash(key, c.probeDepth, alpha, beta, move, bound, score));
+    EXPECT_EQ(move, 123);
+    EXPECT_EQ(bound, tt.Lookup(key)->bound);
+    EXPECT_EQ(score, c.score);
+    EXPECT_EQ(alpha, c.wantAlpha);
+    EXPECT_EQ(beta, c.wantBeta);
+
+    int32_t lo = c.alpha, hi = c.beta;
+    TranspositionTable::NarrowWindow(*tt.Lookup(key), c.probeDepth, lo, hi);
+    EXPECT_EQ(lo, c.wantAlpha);
+    EXPECT_EQ(hi, c.wantBeta);
+}
+
+TEST(TranspositionTable, ProbeNarrowsWithUpperBound) {
+    const NarrowCase cases[] = {
+        {kBoundUpper, -20, 4, 4, -10, 10, -10, -10},  // below the window: cutoff
+        {kBoundUpper, -10, 4, 4, -10, 10, -10, -10}, {kBoundUpper, 3, 4, 4, -10, 10, -10, 3},
+        {kBoundUpper, 10, 4, 4, -10, 10, -10, 10},   {kBoundUpper, 40, 4, 4, -10, 10, -10, 10},
+        {kBoundUpper, 3, 4, 5, -10, 10, -10, 10},  // too shallow
+        {kBoundUpper, 3, 6, 5, -10, 10, -10, 3},   // deeper than asked
+    };
+    for (const NarrowCase& c : cases) CheckNarrowing(c);
+}
+
+TEST(TranspositionTable, ProbeNarrowsWithLowerBound) {
+    const NarrowCase cases[] = {
+        {kBoundLower, 20, 4, 4, -10, 10, 10, 10},  // above the window: cutoff
+        {kBoundLower, 10, 4, 4, -10, 10, 10, 10},   {kBoundLower, 3, 4, 4, -10, 10, 3, 10},
+        {kBoundLower, -10, 4, 4, -10, 10, -10, 10}, {kBoundLower, -40, 4, 4, -10, 10, -10, 10},
+        {kBoundLower, 3, 3, 4, -10, 10, -10, 10},  // too shallow
+    };
+    for (const NarrowCase& c : cases) CheckNarrowing(c);
+}
+
+TEST(TranspositionTable, ProbeNarrowsWithExactScore) {
+    const NarrowCase cases[] = {
+        {kBoundExact, 3, 4, 4, -10, 10, 3, 10},  // inside: only alpha moves
+        {kBoundExact, -10, 4, 4, -10, 10, -10, -10}, {kBoundExact, -30, 4, 4, -10, 10, -10, -10},
+        {kBoundExact, 10, 4, 4, -10, 10, 10, 10},    {kBoundExact, 30, 4, 4, -10, 10, 10, 10},
+        {kBoundExact, 3, 2, 4, -10, 10, -10, 10},  // too shallow
+    };
+    for (const NarrowCase& c : cases) CheckNarrowing(c);
+}
+
+TEST(TranspositionTable, ProvenResultsEndProbesAtAnyDepth) {
+    const NarrowCase cases[] = {
+        // Stored as exact ScoreWin, the way a won cutoff is recorded.
+        {kBoundLower, ScoreWin, 1, 50, -100, 100, ScoreWin, ScoreWin},
+        {kBoundExact, ScoreWin, 1, 50, ScoreLoss, ScoreWin, ScoreWin, ScoreWin},
+        {kBoundExact, ScoreWin, 1, 1, -100, 100, ScoreWin, ScoreWin},
+        {kBoundUpper, ScoreLoss, 1, 50, -100, 100, ScoreLoss, ScoreLoss},
+        {kBoundExact, ScoreLoss, 1, 50, ScoreLoss, ScoreWin, ScoreLoss, ScoreLoss},
+        // Not proven: an upper bound of a win says nothing.
+        {kBoundUpper, ScoreWin, 1, 50, -100, 100, -100, 100},
+    };
+    for (const NarrowCase& c : cases) CheckNarrowing(c);
+}
+
+}  // namespace
