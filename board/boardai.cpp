@@ -84,7 +84,8 @@ bool BoardAI::AddGenerated(CellIndex cell, uint8_t kind, uint16_t flags, bool up
 }
 
 void BoardAI::ClearGenerated() {
-    for (uint32_t i = 0; i < genCount; ++i) genFlags[genMoves[i]] = 0;
+    for (uint32_t i = 0; i < genCount; ++i)
+        if (genMoves[i] < kMaxArea) genFlags[genMoves[i]] = 0;
     genCount = 0;
 }
 

@@ -146,7 +146,9 @@ int ListBoard::LineDefenceMoves(CellIndex cell, int d, CellIndex* out, bool with
     int n = 0;
     for (; *order != kBlockOrderEnd; ++order) {
         if (BlockGain(*order) < minGain) continue;
-        CellIndex target = Coord::Shift(cell, BlockPosition(*order) - neg, d);
+        const int distance = BlockPosition(*order) - neg;
+        // Shift refuses a zero step (a cell is on no line with itself).
+        CellIndex target = distance == 0 ? cell : Coord::Shift(cell, distance, d);
         if (out)
             out[n] = target;
         else

@@ -5,6 +5,10 @@
 
 #include "board/simpleboard.h"
 #include "board/threatlist.h"
+#include "platform/clock.h"
+#include "platform/processmemory.h"
+#include "search/driver.h"
+#include "search/timebudget.h"
 
 Engine::Engine(ProgramArguments args)
     : GameHandler(std::move(args)), maxDepth(static_cast<int32_t>(Coord::area)) {
@@ -63,22 +67,19 @@ void Engine::StoreResult(SearchResult result) {
 }
 
 SearchResult Engine::Search() {
-    // TEMPORARY until the search lands: play the empty cell nearest the centre.
+    // 1-3. This move's budget; only the first request of the process deducts the
+    //      match time already used.
+    int32_t budget = MoveBudget(timeControl, firstMoveRequest, 45);
+    timeControl.moveClock = NowMs();
+    timeControl.moveDeadline = timeControl.moveClock + static_cast<uint32_t>(budget);
     firstMoveRequest = false;
+    // 4. The table is sized at the first request, from the limit in force then.
     if (!searchReady) {
         AllocSearch();
         searchReady = true;
     }
-    SearchResult result{0, 1, 1, kNoCell};
-    int cx = Coord::width / 2, cy = Coord::height / 2, best = 1 << 30;
-    for (uint32_t z = 0; z < Coord::area; ++z) {
-        if (board->mCells[z]) continue;
-        int dx = static_cast<int>(z % Coord::width) - cx, dy = static_cast<int>(z / Coord::width) - cy;
-        if (dx * dx + dy * dy < best) {
-            best = dx * dx + dy * dy;
-            result.move = static_cast<CellIndex>(z);
-        }
-    }
+    // 5-6. Decide on a copy of the board.
+    SearchResult result = ChooseMove(*this, timeControl);
     StoreResult(result);
     return result;
 }
@@ -98,6 +99,18 @@ void Engine::NewGame() {
     lastResult = ScoreUnknown;
 }
 
-void Engine::AllocSearch() {}
+void Engine::AllocSearch() {
+    // 1. What the process already uses.
+    uint64_t used = ResidentMemoryBytes();
+    if (used == 0) used = 16508032;
+    // 2. The rest of the limit, less a reserve.
+    int64_t budget = static_cast<int64_t>(maxMemory) - static_cast<int64_t>(used) - 2097240;
+    if (budget < 100000) budget = 100000;
+    // 3. About 98 percent of it in 24-byte entries.
+    int32_t entries = static_cast<int32_t>(static_cast<float>(budget) * 0.040829167f);
+    // 4. Free the old table first so that both never exist at once.
+    transpositionTable.reset();
+    transpositionTable = std::make_unique<TranspositionTable>(entries);
+}
 
 bool Engine::IsOccupied(CellIndex cell) const { return board->mCells[cell] != 0; }

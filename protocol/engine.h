@@ -6,6 +6,9 @@
 #include "protocol/gamehandler.h"
 #include "search/transpositiontable.h"
 
+class PnNode;
+class PnNodePool;
+
 // The concrete protocol handler: gives the game bookkeeping its meaning on the
 // engine's own board and searches, and answers a few command words of its own
 // before the protocol's.
@@ -22,6 +25,18 @@ public:
     std::unique_ptr<BoardAI> board;
     std::unique_ptr<TranspositionTable> transpositionTable;
     uint32_t maxMoveCount = 0;  // deepest board move count any search node reached
+
+    // Proof-number search: its node pool and three tree roots (slot 0 is never
+    // filled by the entry operations), released on every board change.
+    std::unique_ptr<PnNodePool> pnPool;
+    PnNode* pnRoots[3] = {nullptr, nullptr, nullptr};
+    PnNode* pnCurrentRoot = nullptr;
+    int32_t pnAttackerMode = 0;
+    int32_t pnDefenderMode = 0;
+    uint32_t pnRootMoveCount = 0;
+    uint8_t pnRootSide = 1;
+    float pnLastSpeed = 0.0f;                 // stones per millisecond
+    uint32_t depthHistogram[kMaxArea + 2] = {};  // nodes per depth below the root
 
     std::string ParseCommand(std::string command, std::string argument) override;
     void SetMaxMemory(int32_t bytes) override;

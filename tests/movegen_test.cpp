@@ -1,0 +1,253 @@
+#include "search/movegen.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "board/borderlistboard.h"
+#include "board/patterntables.h"
+#include "board/threatlist.h"
+#include "board/zobrist.h"
+#include "search/score.h"
+#include "tests/position_builder.h"
+
+namespace {
+
+class MoveGenTest : public ::testing::Test {
+protected:
+    void UseSize(uint32_t w, uint32_t h) {
+        BoardAI::Free();
+        Coord::SetSize(w, h);
+        BoardAI::Alloc();
+        InvalidateThreatLists();
+    }
+    void TearDown() override {
+        if (Coord::width != 20 || Coord::height != 20) UseSize(20, 20);
+        InvalidateThreatLists();
+    }
+    static std::vector<CellIndex> Listed(const BoardAI& b) {
+        return std::vector<CellIndex>(b.genMoves, b.genMoves + b.genCount);
+    }
+};
+
+TEST_F(MoveGenTest, OpeningMovesOn15x15) {
+    UseSize(15, 15);
+    BorderListBoard b;
+    EXPECT_EQ(GenerateMovesCore(b, 0), ScoreUnknown);
+    ASSERT_EQ(b.genCount, 1u);
+    EXPECT_EQ(b.genMoves[0], Coord::xy2z(7, 7));
+
+    // dx = dy = 0 takes the horizontal branch towards lower x.
+    b.MakeMove(Coord::xy2z(7, 7));
+    InvalidateThreatLists();
+    EXPECT_EQ(GenerateMovesCore(b, 0), ScoreUnknown);
+    ASSERT_EQ(b.genCount, 1u);
+    EXPECT_EQ(b.genMoves[0], Coord::xy2z(6, 7));
+}
+
+TEST_F(MoveGenTest, OpeningReplyFollowsTheFirstStoneTowardsTheCentre) {
+    BoardAI b;  // 20 x 20, centre (10, 10)
+    PlayMoves(b, {{10, 3}});
+    GenerateMovesCore(b, 0);
+    ASSERT_EQ(b.genCount, 1u);
+    EXPECT_EQ(b.genMoves[0], Coord::xy2z(10, 4));  // |dx| < |dy|, dy > 0
+}
+
+TEST_F(MoveGenTest, TwoFivesThreatenedIsALossWithTheFirstBlockListed) {
+    BoardAI b;
+    // O has two separate fours; X to move.
+    PlaceDiagram(b,
+                 {"....................",
+                  ".OOOO...............",
+                  "....................",
+                  ".......OOOO.........",
+                  "....................",
+                  "X.X.X.X.X...........",
+                  "....................",
+                  "X.X.X.X.............",}, 1);
+    EXPECT_EQ(GenerateMovesCore(b, 0), ScoreLoss);
+    ASSERT_GE(b.genCount, 1u);
+    EXPECT_EQ(b.Category(2, b.genMoves[0]), kWin);
+    EXPECT_EQ(b.genMoves[0], b.First(2, kWin));
+}
+
+TEST_F(MoveGenTest, OwnOpenFourWins) {
+    BoardAI b;
+    PlaceDiagram(b,
+                 {"....................",
+                  "....XXX.............",
+                  "....................",
+                  "....O...O...O.......",}, 1);
+    // X plays next to make an open four? No: X has three; make it four first.
+    PlayMoves(b, {{7, 1}, {14, 10}});
+    EXPECT_EQ(GenerateMovesCore(b, 0), ScoreWin);
+    ASSERT_GE(b.genCount, 1u);
+    CellIndex m = b.genMoves[0];
+    EXPECT_TRUE(m == Coord::xy2z(3, 1) || m == Coord::xy2z(8, 1));
+}
+
+TEST_F(MoveGenTest, OwnFiveIsPlayedFirst) {
+    BoardAI b;
+    PlaceDiagram(b, {"XXXX................", "OOOO................"}, 1);
+    EXPECT_EQ(GenerateMoves(b, 0), ScoreWin);
+    EXPECT_EQ(b.genMoves[0], Coord::xy2z(4, 0));
+}
+
+TEST_F(MoveGenTest, FiveThreatLeavesOnlyTheBlock) {
+    BoardAI b;
+    PlaceDiagram(b, {"OOOO................", "...........X........", "X.........X........."}, 1);
+    int32_t v = GenerateMoves(b, 0);
+    EXPECT_EQ(v, ScoreUnknown);
+    ASSERT_EQ(b.genCount, 1u);
+    EXPECT_EQ(b.genMoves[0], Coord::xy2z(4, 0));
+}
+
+TEST_F(MoveGenTest, AttackerModeWithoutFoursIsALossWithAnEmptyList) {
+    BoardAI b;
+    PlaceDiagram(b, {"....................", "....X.X.............", "....O..O............"}, 1);
+    EXPECT_EQ(GenerateMovesCore(b, 1), ScoreLoss);
+    EXPECT_EQ(b.genCount, 0u);
+}
+
+TEST_F(MoveGenTest, AttackerModeListsOnlyFours) {
+    BoardAI b;
+    PlaceDiagram(b,
+                 {"....................",
+                  "....XXX.............",
+                  "........O...........",
+                  "....X.X.X...........",
+                  "..O.................",}, 1);
+    EXPECT_EQ(GenerateMovesCore(b, 1), ScoreWin);  // .XXX. plus one makes an open four
+    b.ClearGenerated();
+}
+
+TEST_F(MoveGenTest, DefenderModeWithoutFiveThreatIsAWin) {
+    BoardAI b;
+    PlayMoves(b, {{5, 5}, {6, 6}, {7, 7}});
+    EXPECT_EQ(GenerateMovesCore(b, -1), ScoreWin);
+}
+
+TEST_F(MoveGenTest, UnsupportedModesAreRefused) {
+    BoardAI b;
+    EXPECT_THROW(
+        {
+            try {
+                GenerateMovesCore(b, 3);
+            } catch (const std::runtime_error& e) {
+                EXPECT_STREQ(e.what(), "mGoodPosition not supported");
+                throw;
+            }
+        },
+        std::runtime_error);
+    EXPECT_THROW(
+        {
+            try {
+                GenerateMovesCore(b, 5);
+            } catch (const std::runtime_error& e) {
+                EXPECT_STREQ(e.what(), "Not implemented.");
+                throw;
+            }
+        },
+        std::runtime_error);
+}
+
+// Ten separate twos of the side to move, each giving a three; genLimit 3 keeps
+// the three best keys in key order.
+TEST_F(MoveGenTest, GenLimitKeepsTheBestKeysInOrder) {
+    BoardAI b;
+    PlaceDiagram(b,
+                 {"....................",
+                  ".XX.....XX..........",
+                  "....................",
+                  "....................",
+                  ".XX.....XX..........",
+                  "....................",
+                  "....................",
+                  ".XX.....XX..........",
+                  "....................",
+                  "....................",
+                  ".XX.....XX..........",
+                  "....................",
+                  "....................",
+                  ".XX.....XX..........",
+                  "....................",
+                  "..............O.O.O.",
+                  "....................",
+                  "..............O.O.O.",
+                  "....................",
+                  ".............O...O.O"}, 1);
+    b.genLimit = static_cast<uint32_t>(Coord::area);
+    GenerateMovesCore(b, 0);
+    std::vector<CellIndex> all;
+    for (uint32_t i = 0; i < b.genCount; ++i)
+        if (b.genKind[b.genMoves[i]] == kKindThreat) all.push_back(b.genMoves[i]);
+    ASSERT_GE(all.size(), 4u);
+
+    b.genLimit = 3;
+    GenerateMovesCore(b, 0);
+    std::vector<CellIndex> limited;
+    for (uint32_t i = 0; i < b.genCount; ++i)
+        if (b.genKind[b.genMoves[i]] == kKindThreat) limited.push_back(b.genMoves[i]);
+    ASSERT_EQ(limited.size(), 3u);
+    EXPECT_EQ(limited, std::vector<CellIndex>(all.begin(), all.begin() + 3));
+}
+
+TEST_F(MoveGenTest, ListingIsRepeatable) {
+    auto run = [] {
+        BoardAI b;
+        PlayMoves(b, {{9, 9}, {10, 10}, {9, 10}, {10, 9}, {8, 11}, {11, 8}, {9, 11}});
+        GenerateMoves(b, 0);
+        return std::vector<CellIndex>(b.genMoves, b.genMoves + b.genCount);
+    };
+    std::vector<CellIndex> first = run();
+    InvalidateThreatLists();
+    EXPECT_EQ(run(), first);
+    EXPECT_FALSE(first.empty());
+}
+
+TEST_F(MoveGenTest, ListedMovesAreEmptyDistinctCells) {
+    BorderListBoard b;
+    const std::pair<int, int> game[] = {{9, 9},  {10, 10}, {9, 10}, {10, 9}, {8, 11}, {11, 8},
+                                        {9, 11}, {9, 12},  {8, 10}, {7, 10}, {8, 9},  {8, 8}};
+    for (auto [x, y] : game) {
+        b.MakeMove(Coord::xy2z(x, y));
+        for (int mode : {0, 1, -1, 2, -2, 6}) {
+            InvalidateThreatLists();
+            GenerateMoves(b, mode);
+            std::vector<CellIndex> moves(b.genMoves, b.genMoves + b.genCount);
+            for (CellIndex m : moves) {
+                ASSERT_LT(m, Coord::area) << "mode " << mode;
+                EXPECT_EQ(b.mCells[m], 0) << "mode " << mode;
+                EXPECT_TRUE(b.IsListed(m));
+            }
+            std::sort(moves.begin(), moves.end());
+            EXPECT_EQ(std::adjacent_find(moves.begin(), moves.end()), moves.end());
+        }
+    }
+}
+
+TEST_F(MoveGenTest, FourPartnerCompletesTheLine) {
+    BoardAI b;
+    PlaceDiagram(b, {"....................", "...XXX..............", "O.O.O..............."}, 1);
+    // Playing (6,1) makes XXXX with (2,1) and (7,1) open; the partner is one end.
+    CellIndex partner = FourPartner(b, Coord::xy2z(6, 1), 1);
+    EXPECT_TRUE(partner == Coord::xy2z(2, 1) || partner == Coord::xy2z(7, 1)) << partner;
+    EXPECT_EQ(FourPartner(b, Coord::xy2z(15, 15), 1), kNoCell);
+}
+
+TEST_F(MoveGenTest, EvaluateIsAntisymmetricOnAMirroredPosition) {
+    BoardAI a;
+    PlaceDiagram(a, {"....................", "....XX.............."}, 1);
+    BoardAI b;
+    PlaceDiagram(b, {"....................", "....OO.............."}, 2);
+    GenerateMovesCore(a, 6);
+    int32_t va = Evaluate(a);
+    InvalidateThreatLists();
+    GenerateMovesCore(b, 6);
+    int32_t vb = Evaluate(b);
+    EXPECT_EQ(va, vb);  // the same position seen by the same side
+    EXPECT_GT(va, 0);
+}
+
+}  // namespace
