@@ -68,7 +68,9 @@ ListBoard::ListBoard() {
     AimLists();
 }
 
-ListBoard::ListBoard(const ListBoard& other) : SimpleBoard(other) { CopyFrom(other); }
+ListBoard::ListBoard(const ListBoard& other) : SimpleBoard(other) {
+    CopyFrom(other);
+}
 
 ListBoard& ListBoard::operator=(const ListBoard& other) {
     if (this != &other) {
@@ -197,8 +199,9 @@ bool ListBoard::Toggle(CellIndex cell) {
         SimpleBoard::Toggle(kPass);
         return false;
     }
-    // 2. Stones and side.
-    const uint32_t stone = 2u - mSide;
+    // 2. Stones and side. A removed stone is taken to be of the side that moved
+    // last, i.e. not the side to move.
+    const uint32_t stone = mCells[cell] ? mSide + 1u : 2u - mSide;
     const bool placed = SimpleBoard::Toggle(cell);
     // 3. Hash.
     mHash ^= ZobristKey(cell, stone, Coord::area);
@@ -236,11 +239,13 @@ bool ListBoard::Toggle(CellIndex cell) {
             uint32_t low = w & 0x3FF, high = w & 0xFFC00;
             if (low == 68 || low == 136) {
                 CellIndex six = Coord::Shift(cell, -6, d);
-                if (six != kOffBoard && !mCells[six]) extra[n++] = static_cast<uint16_t>(six * 4 + d);
+                if (six != kOffBoard && !mCells[six])
+                    extra[n++] = static_cast<uint16_t>(six * 4 + d);
             }
             if (high == 0x11000 || high == 0x22000) {
                 CellIndex six = Coord::Shift(cell, 6, d);
-                if (six != kOffBoard && !mCells[six]) extra[n++] = static_cast<uint16_t>(six * 4 + d);
+                if (six != kOffBoard && !mCells[six])
+                    extra[n++] = static_cast<uint16_t>(six * 4 + d);
             }
         }
         for (int i = 0; i < n; ++i) {

@@ -16,21 +16,18 @@ uint8_t threatListValid2 = 0;
 namespace {
 
 // Categories collected into a threat list, in this order.
-constexpr uint8_t kThreatOrder[] = {kWin,
-                                    k2xStraightFour,
-                                    kStraightFourFour,
-                                    kStraightFour,
-                                    kFourThree,
-                                    k2xThree,
-                                    kFourDevelopFour,
-                                    kFourDevelopThree,
-                                    kThreeDevelop,
-                                    kFour,
-                                    kThree};
+constexpr uint8_t kThreatOrder[] = {
+    kWin,     k2xStraightFour,  kStraightFourFour, kStraightFour, kFourThree,
+    k2xThree, kFourDevelopFour, kFourDevelopThree, kThreeDevelop, kFour,
+    kThree};
 
-inline const uint8_t* LineTable(int player) { return player == 1 ? lineCategory1 : lineCategory2; }
+inline const uint8_t* LineTable(int player) {
+    return player == 1 ? lineCategory1 : lineCategory2;
+}
 
-inline int SlotOf(int distance) { return distance < 0 ? distance + 5 : distance + 4; }
+inline int SlotOf(int distance) {
+    return distance < 0 ? distance + 5 : distance + 4;
+}
 
 // Combined category of a category word with line d replaced by `value`.
 inline uint32_t WithLine(uint32_t word, int d, uint32_t value) {
@@ -158,8 +155,7 @@ int ListBoard::LineDefenceMoves(CellIndex cell, int d, CellIndex* out, bool with
     return n;
 }
 
-int ListBoard::DefenceMoves(CellIndex cell, CellIndex* out, uint16_t flags, bool add,
-                            int minGain) {
+int ListBoard::DefenceMoves(CellIndex cell, CellIndex* out, uint16_t flags, bool add, int minGain) {
     const int opponent = static_cast<int>(mOpponent);
     const uint32_t c = Category(opponent, cell);
     auto emitCell = [&](int priority) {
@@ -210,10 +206,12 @@ int ListBoard::DefenceMoves(CellIndex cell, CellIndex* out, uint16_t flags, bool
     SegmentCode s1 = SegmentOf(opponent, mLinePattern[cell * 4 + first], n1, p1, 0);
     SegmentCode s2 = SegmentOf(opponent, mLinePattern[cell * 4 + second], n2, p2, 0);
     int a = first, b = second;
-    if (distFive[s1] >= distFive[s2] && LineCat(opponent, cell, first) >= LineCat(opponent, cell, second))
+    if (distFive[s1] >= distFive[s2] &&
+        LineCat(opponent, cell, first) >= LineCat(opponent, cell, second))
         a = second, b = first;
     int written = LineDefenceMoves(cell, a, rest, true, flags, add, minGain);
-    written += LineDefenceMoves(cell, b, rest ? rest + written : nullptr, true, flags, add, minGain);
+    written +=
+        LineDefenceMoves(cell, b, rest ? rest + written : nullptr, true, flags, add, minGain);
     return 1 + written;
 }
 
@@ -229,8 +227,9 @@ bool ListBoard::OpponentFourNear(CellIndex cell, int d, int player) const {
     const int opponent = 3 - player;
     for (int k : kOffsets) {
         CellIndex z = Coord::Shift(cell, k, d);
-        // Occupied cells keep the categories of the moment they were filled.
-        if (z != kOffBoard && !mCells[z] && Category(opponent, z) < kFourThree) return true;
+        // An occupied cell is read as it stands: its words keep the categories of
+        // the moment it was filled.
+        if (z != kOffBoard && Category(opponent, z) < kFourThree) return true;
     }
     return false;
 }

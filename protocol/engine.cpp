@@ -9,6 +9,7 @@
 #include "platform/processmemory.h"
 #include "search/driver.h"
 #include "search/timebudget.h"
+#include "tools/testsuite.h"
 
 Engine::Engine(ProgramArguments args)
     : GameHandler(std::move(args)), maxDepth(static_cast<int32_t>(Coord::area)) {
@@ -36,7 +37,11 @@ std::string Engine::ParseCommand(std::string command, std::string argument) {
 
 void Engine::SetMaxMemory(int32_t) {}
 
-std::string Engine::Benchmark(std::string, bool) { return ""; }
+std::string Engine::Benchmark(std::string argument, bool statistics) {
+    return ::Benchmark(*this, argument, statistics);
+}
+
+std::string Engine::SelfTest() { return ::SelfTest(*this); }
 
 void Engine::SetRule(uint32_t value) {
     GameHandler::SetRule(value);
@@ -67,6 +72,10 @@ void Engine::StoreResult(SearchResult result) {
 }
 
 SearchResult Engine::Search() {
+    // The turn time is per move: its clock starts with this request, also for a
+    // manager that sends no time_left before each move.
+    timeControl.turnClock = NowMs();
+    timeControl.turnDeadline = timeControl.turnClock + timeControl.turnTimeout;
     // 1-3. This move's budget; only the first request of the process deducts the
     //      match time already used.
     int32_t budget = MoveBudget(timeControl, firstMoveRequest, 45);

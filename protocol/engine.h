@@ -28,7 +28,10 @@ public:
 
     // Proof-number search: its node pool and three tree roots (slot 0 is never
     // filled by the entry operations), released on every board change.
-    std::unique_ptr<PnNodePool> pnPool;
+    // Owned; the deleter is supplied by whoever creates the pool, so this header
+    // needs no definition of the pool: pnPool = PnNodePoolPtr(pool, &deleter).
+    using PnNodePoolPtr = std::unique_ptr<PnNodePool, void (*)(PnNodePool*)>;
+    PnNodePoolPtr pnPool{nullptr, nullptr};
     PnNode* pnRoots[3] = {nullptr, nullptr, nullptr};
     PnNode* pnCurrentRoot = nullptr;
     int32_t pnAttackerMode = 0;
@@ -41,6 +44,7 @@ public:
     std::string ParseCommand(std::string command, std::string argument) override;
     void SetMaxMemory(int32_t bytes) override;
     std::string Benchmark(std::string argument, bool statistics) override;
+    std::string SelfTest() override;
     void SetRule(uint32_t value) override;
 
     void OpponentMoved(CellIndex cell) override;

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <exception>
+#include <string>
+
+// The text after "ERROR " for an exception that escaped a command, chosen in this
+// order: the program's own error, standard errors, thrown strings, anything else.
+std::string DescribeError(std::exception_ptr error);

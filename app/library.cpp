@@ -1,0 +1,77 @@
+// The in-process interface: a host loads libtamlo.so with dlopen and finds open,
+// command, close and test with dlsym; calls come from one thread at a time. The
+// C names clash with the C library's open/close, so the functions carry other
+// names here and get their exported names as assembler labels.
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "app/commandloop.h"
+#include "app/errorreport.h"
+#include "board/boardai.h"
+#include "board/coord.h"
+#include "protocol/engine.h"
+
+namespace {
+
+std::unique_ptr<Engine> libraryHandler;
+// Replies of any length are handed back whole.
+std::string replyBuffer;
+const char kOk[] = "OK";
+
+}  // namespace
+
+#define TAMLO_EXPORT(name) __asm__(name) __attribute__((visibility("default")))
+
+extern "C" {
+void TamloOpen() TAMLO_EXPORT("open");
+const char* TamloCommand(const char* text) TAMLO_EXPORT("command");
+void TamloClose() TAMLO_EXPORT("close");
+int TamloTest() TAMLO_EXPORT("test");
+}
+
+// Starts an engine on a 20 x 20 board, closing one that is open.
+void TamloOpen() {
+    TamloClose();
+    Coord::SetSize(20, 20);
+    BoardAI::Alloc();
+    libraryHandler = std::make_unique<Engine>(ProgramArguments{});
+}
+
+// Runs one command line; answers the reply, or null for an empty one. The text
+// stays valid until the next call.
+const char* TamloCommand(const char* text) {
+    if (!libraryHandler) {
+        replyBuffer = "ERROR engine is not open.";
+        return replyBuffer.c_str();
+    }
+    std::string line = text ? text : "";
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::string reply;
+    try {
+        reply = ExecuteLine(*libraryHandler, line);
+    } catch (...) {
+        // The console would end here; the library reports the same line and stays
+        // usable, since commands check their input before changing anything.
+        std::string diagnostics = libraryHandler->diagnostics.str();
+        libraryHandler->diagnostics.str(std::string());
+        libraryHandler->diagnostics.clear();
+        reply = "ERROR " + DescribeError(std::current_exception());
+        if (!diagnostics.empty()) reply = diagnostics + "\n" + reply;
+    }
+    if (reply == "OK") return kOk;
+    if (reply.empty()) return nullptr;
+    replyBuffer = std::move(reply);
+    return replyBuffer.c_str();
+}
+
+void TamloClose() {
+    if (libraryHandler) {
+        libraryHandler.reset();
+        BoardAI::Free();
+    }
+}
+
+// Tells a host it loaded the right library; touches no state.
+int TamloTest() { return 123; }

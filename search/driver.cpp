@@ -1,0 +1,160 @@
+#include "search/driver.h"
+
+#include <stdexcept>
+
+#include "board/simpleboard.h"
+#include "board/threatlist.h"
+#include "board/zobrist.h"
+#include "platform/clock.h"
+#include "protocol/engine.h"
+#include "search/alphabeta.h"
+#include "search/movegen.h"
+#include "search/movelist.h"
+#include "search/timebudget.h"
+#include "search/trace.h"
+#include "search/transpositiontable.h"
+#include "search/vcf.h"
+
+namespace {
+
+int64_t Remaining(const TimeControl* tc) {
+    return tc ? TimeRemaining(*tc) : kUnlimitedMs;
+}
+
+}  // namespace
+
+SearchResult ChooseMove(Engine& engine, TimeControl& tc) {
+    // 1. Search structures, and a copy of the board to search on.
+    if (!engine.transpositionTable) engine.AllocSearch();
+    if (!engine.transpositionTable) throw std::runtime_error("search structures not allocated");
+    BoardAI copy = *engine.board;
+    // A BoardAI copy has no candidate-cell list, whatever the original was.
+    copy.mPlain = 1;
+    InvalidateThreatLists();
+
+    // 2. The generator may settle the move alone.
+    const int32_t verdict = GenerateMoves(copy, 0);
+    const uint32_t n = copy.genCount;
+    uint32_t index = 0;
+    bool search = false;
+    if (verdict == ScoreWin) {
+        // 3. Won: a five to complete now, or a forced win.
+        if (copy.Counts(copy.mToMove)[0] > 0)
+            WriteVictoryPicture(engine);
+        else
+            engine.Message(":-))");
+    } else if (verdict == ScoreLoss) {
+        engine.Message(":-((");
+    } else if (n == 1) {
+        // 4. A single candidate: the table only chooses the message.
+        int32_t alpha = ScoreLoss;
+        int32_t beta = ScoreWin;
+        CellIndex move;
+        uint8_t bound;
+        int32_t score;
+        engine.transpositionTable->ProbeHash(copy.mHash, 1, alpha, beta, move, bound, score);
+        if (alpha == ScoreWin)
+            engine.Message(";-)");
+        else if (beta == ScoreLoss)
+            engine.Message(";-(");
+    } else if (engine.randomMoveProbability > 0 &&
+               DrawRandom() % 100 < engine.randomMoveProbability) {
+        // 5. A random candidate, drawn from the process-wide generator.
+        if (n > 0) index = static_cast<uint32_t>(DrawRandom()) % n;
+    } else {
+        // 6. No search on an empty or one-stone board, or with the turn already over.
+        search = copy.mMoveCount > 1 && StampDiff(tc.turnDeadline, NowMs()) > 0;
+    }
+
+    if (search) {
+        // 7. Search.
+        const uint32_t msBefore = NowMs();
+        const uint32_t nodesBefore = nodeCounter;
+        SearchResult result = IterativeDeepening(engine, copy, &tc, engine.maxDepth);
+        WriteSearchStatistics(engine, nodesBefore, nodeCounter, msBefore, NowMs());
+        if (result.proof == 0) {
+            engine.Message(":-)");
+        } else if (result.disproof == 0) {
+            engine.Message(":-(");
+            // The next move's searches start without the lost analysis.
+            engine.transpositionTable->ClearTable();
+        }
+        return result;
+    }
+
+    // 8. Without search: the generator's verdict and its chosen candidate.
+    SearchResult result{0, 1, 1, kNoCell};
+    SetVerdict(result, verdict);
+    result.value = 0;
+    result.move = n > 0 ? copy.genMoves[index] : kNoCell;
+    return result;
+}
+
+SearchResult IterativeDeepening(Engine& engine, BoardAI& board, TimeControl* tc, int32_t maxDepth) {
+    // 1. The generator's first candidate is the fallback.
+    SearchResult result{0, 1, 1, kNoCell};
+    GenerateMoves(board, 0);
+    CellIndex keep = board.genCount > 0 ? board.genMoves[0] : kNoCell;
+    result.move = keep;
+    int64_t previousLeft = Remaining(tc);
+    engine.maxMoveCount = board.mMoveCount;
+
+    // 2. Deepen.
+    int32_t depth = 2;
+    for (;; ++depth) {
+        const SearchResult iteration = SearchIteration(engine, board, depth, tc);
+        if (iteration.move == kNoCell) break;
+        // An iteration that time cut short gives its verdict but not its move.
+        SetVerdict(result, iteration.value);
+        const int64_t left = Remaining(tc);
+        if (left > 0) result = iteration;
+        const int64_t spent = previousLeft - left;
+        previousLeft = left;
+        if (result.proof == 0) {
+            keep = result.move;
+            break;
+        }
+        if (result.disproof == 0) break;
+        keep = result.move;
+        if (tc) RefreshMoveDeadline(*tc, result.value);
+        if (depth > maxDepth || left < 1 || 2 * left <= spent ||
+            static_cast<int64_t>(board.mMoveCount) + depth >= static_cast<int64_t>(Coord::area) - 1)
+            break;
+    }
+    result.move = keep;
+
+    // 3. Depth line.
+    WriteDepthLine(engine, depth, static_cast<int64_t>(engine.maxMoveCount) - board.mMoveCount,
+                   result.value);
+    return result;
+}
+
+SearchResult SearchIteration(Engine& engine, BoardAI& board, int32_t depth, const TimeControl* tc) {
+    board.genLimit = Coord::area;
+    SearchParams params;
+    params.timeControl = tc;
+    params.genMode = 0;
+    params.vcfNoStandPat = true;
+    params.iidSearch = false;
+    params.vcfFloor = -9;
+
+    // 1. A forced win by fours ends the iteration.
+    CellIndex move = kNoCell;
+    int32_t value = VCF(engine, board, depth, params, move, true, ScoreWin, nullptr);
+    if (value == ScoreWin) {
+        if (move > kNoCell) throw std::runtime_error("invalid bestMove in VCF");
+    } else {
+        // 2. Otherwise the fours' value is the lower bound of the full search.
+        MoveList list;
+        params.vcfNoStandPat = false;
+        AlphaBeta(engine, list, board, depth, value, ScoreWin, params);
+        if (list.best > kNoCell) throw std::runtime_error("invalid bestMove in AlphaBeta");
+        move = list.best;
+        value = list.score;
+    }
+    board.genLimit = Coord::area;
+
+    SearchResult result{0, 1, 1, move};
+    SetVerdict(result, value);
+    return result;
+}

@@ -1,0 +1,64 @@
+#include "search/movelist.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "protocol/engine.h"
+
+void SetBestMove(MoveList& list, CellIndex cell) {
+    if (cell > kNoCell) throw std::runtime_error("invalid bestMove in SetBestMove");
+    list.best = cell;
+}
+
+void SetBestMoveAndScore(MoveList& list, CellIndex cell, int32_t score) {
+    list.score = score;
+    list.best = cell;
+    list.bestKnown = true;
+    for (uint32_t i = 0; i < list.count; ++i) {
+        if (list.entries[i].move == cell) {
+            list.entries[i].score = score;
+            break;
+        }
+    }
+}
+
+bool AddMove(MoveList& list, CellIndex cell, uint8_t kind, uint16_t genFlags) {
+    for (uint32_t i = 0; i < list.count; ++i)
+        if (list.entries[i].move == cell) return false;
+    if (list.count >= kMoveListCapacity) return false;
+    list.entries[list.count++] = MoveEntry{cell, 0, kind, genFlags, 0};
+    return true;
+}
+
+void PickBestByNodes(MoveList& list) {
+    int32_t most = -1;
+    int64_t chosen = -1;
+    for (uint32_t i = 0; i < list.count; ++i) {
+        int32_t nodes = static_cast<int32_t>(list.entries[i].nodes);
+        if (nodes > most) {
+            most = nodes;
+            chosen = i;
+        }
+    }
+    if (chosen >= 0) SetBestMove(list, list.entries[chosen].move);
+}
+
+void SortMoveList(MoveList& list) {
+    if (list.bestKnown) {
+        for (uint32_t i = 1; i < list.count; ++i) {
+            if (list.entries[i].move == list.best) {
+                std::swap(list.entries[0], list.entries[i]);
+                break;
+            }
+        }
+        return;
+    }
+    std::stable_sort(list.entries, list.entries + list.count,
+                     [](const MoveEntry& a, const MoveEntry& b) { return a.score > b.score; });
+}
+
+void RecordNodeResult(Engine& engine, uint64_t key, int32_t depth, int32_t score, uint8_t bound,
+                      CellIndex move) {
+    engine.transpositionTable->RecordHash(key, depth, score, bound, move,
+                                          static_cast<int16_t>(engine.board->mMoveCount));
+}

@@ -1,0 +1,973 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/programarguments.h"
+#include "board/boardai.h"
+#include "board/coord.h"
+#include "board/simpleboard.h"
+#include "board/threatcategory.h"
+#include "board/threatlist.h"
+#include "board/zobrist.h"
+#include "platform/clock.h"
+#include "protocol/engine.h"
+#include "search/alphabeta.h"
+#include "search/cutoffscan.h"
+#include "search/driver.h"
+#include "search/movegen.h"
+#include "search/movelist.h"
+#include "search/score.h"
+#include "search/searchmove.h"
+#include "search/trace.h"
+#include "search/transpositiontable.h"
+#include "search/vcf.h"
+#include "tests/position_builder.h"
+
+namespace {
+
+using Rows = std::vector<std::string>;
+
+// X (player 1) to move unless stated. Nobody has a four or a three.
+const Rows kQuiet = {
+    "....................", "....................", "....................", "....................",
+    "....................", "....................", "....................", "....................",
+    "........X...........", ".........O..........", "..........X.........", "........O...........",
+};
+
+// O threatens five at (9,5); X's only move is the block.
+const Rows kForcedBlock = {
+    "....................", "....................", "....................",
+    "....................", "....................", "....XOOOO...........",
+    "....................", "........X...........", ".........X..........",
+};
+
+// X makes an open four at (4,5) or (8,5).
+const Rows kOpenThree = {
+    "....................", "....................", "....................", "....................",
+    "....................", ".....XXX............", "....................", "..........O.........",
+    "...........O........", ".............O......",
+};
+
+// X completes five at (4,5) or (9,5); with O to move, O faces two fives.
+const Rows kOpenFour = {
+    "....................", "....................", "....................", "....................",
+    "....................", ".....XXXX...........", "....................", "..........O.........",
+    "...........O........", ".............O......",
+};
+
+// X wins by fours: the four at (12,10) forces the block at (12,12), after which X
+// has a winning threat. The generator alone does not see it.
+const Rows kWinByFours = {
+    "....................", "....................", "....................", "....................",
+    "....................", "....................", "....................", "........O...........",
+    "....................", "............X.......", ".....X...X...X......", ".....O......XO......",
+    ".......OXO.O........", ".......X.X..X.......",
+};
+
+// X has no four; O's open three and double threes cannot all be stopped. The
+// generator lists defences, but every one of them loses.
+const Rows kLost = {
+    "....................", "....................", "....................", "....................",
+    "....................", "...........OO.......", ".....X..............", "......O...O..X......",
+    "....................", "........X.O.OO......", "......O.............", ".........X.OX.......",
+    "....................", "........X....O......",
+};
+
+CellIndex Z(uint32_t x, uint32_t y) {
+    return Coord::xy2z(x, y);
+}
+
+BoardAI Position(const Rows& rows, int toMove = 1) {
+    BoardAI board;
+    PlaceDiagram(board, rows, toMove);
+    InvalidateThreatLists();
+    return board;
+}
+
+bool SamePosition(const BoardAI& a, const BoardAI& b) {
+    return a.mHash == b.mHash && a.mMoveCount == b.mMoveCount && a.mSide == b.mSide &&
+           std::memcmp(a.mCells, b.mCells, sizeof a.mCells) == 0 &&
+           std::memcmp(a.mLinePattern, b.mLinePattern, sizeof a.mLinePattern) == 0 &&
+           std::memcmp(a.mCategoryWord, b.mCategoryWord, sizeof a.mCategoryWord) == 0;
+}
+
+// The generator's list for a position, computed on a copy.
+std::vector<CellIndex> Candidates(const BoardAI& board, uint32_t genLimit = Coord::area) {
+    BoardAI copy = board;
+    copy.genLimit = genLimit;
+    GenerateMoves(copy, 0);
+    return std::vector<CellIndex>(copy.genMoves, copy.genMoves + copy.genCount);
+}
+
+uint64_t ChildKey(const BoardAI& board, CellIndex move) {
+    BoardAI copy = board;
+    copy.Toggle(move);
+    InvalidateThreatLists();
+    return copy.mHash;
+}
+
+// A time control whose move and turn are already over.
+TimeControl Expired() {
+    TimeControl tc;
+    uint32_t now = NowMs();
+    tc.turnDeadline = now - 1000;
+    tc.moveDeadline = now - 1000;
+    return tc;
+}
+
+// A time control with plenty of time for the move.
+TimeControl Generous() {
+    TimeControl tc;
+    uint32_t now = NowMs();
+    tc.turnDeadline = now + 100000;
+    tc.moveDeadline = now + 100000;
+    tc.timeLeftDeadline = now + 10000000;
+    return tc;
+}
+
+MoveEntry Entry(CellIndex move, int32_t score, uint32_t nodes) {
+    return MoveEntry{move, score, 0, 0, nodes};
+}
+
+class SearchTest : public ::testing::Test {
+  protected:
+    SearchTest() : engine(ProgramArguments{}) {
+        engine.transpositionTable = std::make_unique<TranspositionTable>(1 << 16);
+        InvalidateThreatLists();
+    }
+    ~SearchTest() override { InvalidateThreatLists(); }
+
+    TranspositionTable& Table() { return *engine.transpositionTable; }
+    int16_t Age() const { return static_cast<int16_t>(engine.board->mMoveCount); }
+
+    // Diagnostic lines that begin with the prefix.
+    std::vector<std::string> Lines(const std::string& prefix) const {
+        std::vector<std::string> found;
+        std::istringstream in(engine.diagnostics.str());
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind(prefix, 0) == 0) found.push_back(line);
+        return found;
+    }
+
+    void SetEngineBoard(const Rows& rows, int toMove = 1) {
+        engine.board = std::make_unique<BoardAI>();
+        PlaceDiagram(*engine.board, rows, toMove);
+        InvalidateThreatLists();
+    }
+
+    Engine engine;
+};
+
+// ---------------------------------------------------------------------------
+// Move lists
+
+TEST(MoveList, FreshListHasNoMovesAndNoBest) {
+    MoveList list;
+    EXPECT_EQ(list.best, kNoCell);
+    EXPECT_EQ(list.count, 0u);
+    EXPECT_EQ(list.score, 0);
+    EXPECT_FALSE(list.bestKnown);
+}
+
+TEST(MoveList, AddMoveAppendsEachCellOnceUpToCapacity) {
+    MoveList list;
+    EXPECT_TRUE(AddMove(list, 17, 8, 0x101));
+    EXPECT_TRUE(AddMove(list, 3, 4));
+    EXPECT_FALSE(AddMove(list, 17, 1));
+    ASSERT_EQ(list.count, 2u);
+    EXPECT_EQ(list.entries[0].move, 17);
+    EXPECT_EQ(list.entries[0].kind, 8);
+    EXPECT_EQ(list.entries[0].genFlags, 0x101);
+    EXPECT_EQ(list.entries[0].score, 0);
+    EXPECT_EQ(list.entries[0].nodes, 0u);
+    EXPECT_EQ(list.entries[1].move, 3);
+    EXPECT_EQ(list.entries[1].genFlags, 0);
+
+    for (CellIndex c = 100; list.count < kMoveListCapacity; ++c) ASSERT_TRUE(AddMove(list, c, 0));
+    EXPECT_FALSE(AddMove(list, 399, 0));
+    EXPECT_EQ(list.count, kMoveListCapacity);
+}
+
+TEST(MoveList, SetBestMoveAcceptsCellsAndNoCellOnly) {
+    MoveList list;
+    SetBestMove(list, 0);
+    EXPECT_EQ(list.best, 0);
+    SetBestMove(list, kNoCell);
+    EXPECT_EQ(list.best, kNoCell);
+    try {
+        SetBestMove(list, 401);
+        FAIL() << "401 accepted";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "invalid bestMove in SetBestMove");
+    }
+    EXPECT_THROW(SetBestMove(list, kPass), std::runtime_error);
+    EXPECT_EQ(list.best, kNoCell);
+    EXPECT_FALSE(list.bestKnown);
+}
+
+TEST(MoveList, SetBestMoveAndScoreScoresOnlyTheFirstMatchingEntry) {
+    MoveList list;
+    list.entries[0] = Entry(5, 1, 0);
+    list.entries[1] = Entry(9, 2, 0);
+    list.entries[2] = Entry(9, 3, 0);
+    list.count = 3;
+    SetBestMoveAndScore(list, 9, -40);
+    EXPECT_EQ(list.best, 9);
+    EXPECT_EQ(list.score, -40);
+    EXPECT_TRUE(list.bestKnown);
+    EXPECT_EQ(list.entries[0].score, 1);
+    EXPECT_EQ(list.entries[1].score, -40);
+    EXPECT_EQ(list.entries[2].score, 3);
+
+    // A cell that no entry holds changes no entry.
+    SetBestMoveAndScore(list, 77, 12);
+    EXPECT_EQ(list.best, 77);
+    EXPECT_EQ(list.entries[0].score, 1);
+    EXPECT_EQ(list.entries[1].score, -40);
+}
+
+TEST(MoveList, PickBestByNodesTakesTheFirstLargestSignedCount) {
+    MoveList list;
+    list.entries[0] = Entry(10, 0, 7);
+    list.entries[1] = Entry(11, 0, 0x80000000u);  // negative as a signed count
+    list.entries[2] = Entry(12, 0, 30);
+    list.entries[3] = Entry(13, 0, 30);
+    list.count = 4;
+    PickBestByNodes(list);
+    EXPECT_EQ(list.best, 12);
+
+    // Zero nodes still beat the start of -1.
+    MoveList zeros;
+    zeros.entries[0] = Entry(20, 0, 0);
+    zeros.entries[1] = Entry(21, 0, 0);
+    zeros.count = 2;
+    PickBestByNodes(zeros);
+    EXPECT_EQ(zeros.best, 20);
+
+    // Nothing above -1: best stays.
+    MoveList none;
+    none.best = 5;
+    none.entries[0] = Entry(30, 0, 0xFFFFFFFFu);
+    none.count = 1;
+    PickBestByNodes(none);
+    EXPECT_EQ(none.best, 5);
+    MoveList empty;
+    PickBestByNodes(empty);
+    EXPECT_EQ(empty.best, kNoCell);
+}
+
+TEST(MoveList, SortMoveListOrdersByScoreKeepingTiesInPlace) {
+    MoveList list;
+    const int32_t scores[] = {5, -3, 9, 5, ScoreLoss, 9, 0};
+    for (int i = 0; i < 7; ++i) list.entries[i] = Entry(static_cast<CellIndex>(i), scores[i], 0);
+    list.count = 7;
+    SortMoveList(list);
+    const CellIndex order[] = {2, 5, 0, 3, 6, 1, 4};
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(list.entries[i].move, order[i]) << "place " << i;
+}
+
+TEST(MoveList, SortMoveListWithKnownBestOnlySwapsItToTheFront) {
+    MoveList list;
+    for (int i = 0; i < 4; ++i) list.entries[i] = Entry(static_cast<CellIndex>(40 + i), i, 0);
+    list.count = 4;
+    SetBestMoveAndScore(list, 42, -100);
+    SortMoveList(list);
+    const CellIndex order[] = {42, 41, 40, 43};  // a swap with entry 0, not a sort
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(list.entries[i].move, order[i]) << "place " << i;
+
+    // A best move the list does not hold changes nothing.
+    SetBestMoveAndScore(list, 99, 0);
+    SortMoveList(list);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(list.entries[i].move, order[i]) << "place " << i;
+}
+
+// ---------------------------------------------------------------------------
+// Trace output
+
+TEST(SearchTrace, StatisticsTextTruncatesTheSpeed) {
+    EXPECT_EQ(SearchStatisticsText(1000, 51), "AB: 1000, speed:19607/s");
+    EXPECT_EQ(SearchStatisticsText(7, 3), "AB: 7, speed:2333/s");
+    EXPECT_EQ(SearchStatisticsText(0, 80), "AB: 0, speed:0/s");
+    // The speed may exceed 32 bits.
+    EXPECT_EQ(SearchStatisticsText(4000000000u, 51), "AB: 4000000000, speed:78431372549/s");
+}
+
+TEST(SearchTrace, DepthTextShowsTheValueUnlessDecisive) {
+    EXPECT_EQ(DepthText(7, 13, -12), "dep=7-13 val=-12");
+    EXPECT_EQ(DepthText(9, 4, 0), "dep=4-4 val=0");
+    EXPECT_EQ(DepthText(2, 5, ScoreWin), "dep=2-5");
+    EXPECT_EQ(DepthText(6, 6, ScoreLoss), "dep=6-6");
+    EXPECT_EQ(DepthText(3, 8, ScoreUnknown), "dep=3-8 val=-2147483647");
+}
+
+TEST_F(SearchTest, StatisticsLineOnlyAfterMoreThan50Ms) {
+    WriteSearchStatistics(engine, 100, 1100, 5000, 5050);
+    EXPECT_EQ(engine.diagnostics.str(), "");
+    WriteSearchStatistics(engine, 100, 1100, 5000, 5051);
+    EXPECT_EQ(engine.diagnostics.str(), "DEBUG AB: 1000, speed:19607/s\n");
+
+    // Both readings wrap: 496 nodes in 51 ms.
+    engine.diagnostics.str("");
+    WriteSearchStatistics(engine, 0xFFFFFF00u, 0xF0u, 0xFFFFFFF0u, 0x23u);
+    EXPECT_EQ(engine.diagnostics.str(), "DEBUG AB: 496, speed:9725/s\n");
+}
+
+TEST_F(SearchTest, DepthLineNeedsOneMoveOfSelectiveDepth) {
+    WriteDepthLine(engine, 4, 0, 12);
+    EXPECT_EQ(engine.diagnostics.str(), "");
+    WriteDepthLine(engine, 4, 1, 3);
+    EXPECT_EQ(engine.diagnostics.str(), "DEBUG dep=1-1 val=3\n");
+}
+
+TEST_F(SearchTest, VictoryPictureIsElevenMessageLines) {
+    WriteVictoryPicture(engine);
+    std::vector<std::string> lines = Lines("");
+    ASSERT_EQ(lines.size(), 11u);
+    for (int i = 0; i < 11; ++i) {
+        EXPECT_EQ(lines[i], std::string("MESSAGE ") + kVictoryPicture[i]);
+        EXPECT_GT(std::strlen(kVictoryPicture[i]), 0u);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Forcing-four search
+
+TEST_F(SearchTest, VcfTakesAnOpenFourOrAFiveAtOnce) {
+    SearchParams params;
+    params.vcfNoStandPat = true;
+    for (const Rows* rows : {&kOpenThree, &kOpenFour}) {
+        BoardAI board = Position(*rows);
+        uint32_t before = nodeCounter;
+        CellIndex move = 0;
+        EXPECT_EQ(VCF(engine, board, 4, params, move, true, ScoreWin, nullptr), ScoreWin);
+        EXPECT_EQ(nodeCounter, before);
+        ASSERT_LT(move, kNoCell);
+        EXPECT_EQ(board.Category(1, move), rows == &kOpenThree ? kStraightFour : kWin);
+    }
+}
+
+TEST_F(SearchTest, VcfWithoutFoursLosesOrStandsPat) {
+    BoardAI board = Position(kQuiet);
+    SearchParams params;
+    params.vcfNoStandPat = true;
+    CellIndex move = 0;
+    EXPECT_EQ(VCF(engine, board, 0, params, move, true, ScoreWin, nullptr), ScoreLoss);
+    EXPECT_EQ(move, kNoCell);
+    EXPECT_EQ(Table().Lookup(board.mHash), nullptr);
+
+    BoardAI copy = board;
+    GenerateMovesCore(copy, 1);
+    const int32_t standPat = Evaluate(copy);
+    ASSERT_FALSE(IsDecisive(standPat));
+    params.vcfNoStandPat = false;
+    move = 0;
+    EXPECT_EQ(VCF(engine, board, 0, params, move, true, ScoreWin, nullptr), standPat);
+    EXPECT_EQ(move, kNoCell);
+}
+
+TEST_F(SearchTest, VcfFindsAWinBehindAForcedBlock) {
+    BoardAI board = Position(kWinByFours);
+    const BoardAI original = board;
+    ASSERT_EQ(GenerateMoves(board, 0), ScoreUnknown);
+    SearchParams params;
+    params.vcfNoStandPat = true;
+    engine.maxMoveCount = board.mMoveCount;
+    uint32_t before = nodeCounter;
+    CellIndex move = kNoCell;
+    EXPECT_EQ(VCF(engine, board, 4, params, move, true, ScoreWin, nullptr), ScoreWin);
+    EXPECT_GT(nodeCounter, before);
+    EXPECT_EQ(move, Z(12, 10));
+    EXPECT_GE(engine.maxMoveCount, board.mMoveCount + 2);
+    EXPECT_TRUE(SamePosition(board, original));
+
+    // Stored as an exact win: the next probe ends at once.
+    const HashEntry* entry = Table().Lookup(board.mHash);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->score, ScoreWin);
+    EXPECT_EQ(entry->bound, kBoundExact);
+    EXPECT_EQ(entry->move, Z(12, 10));
+    EXPECT_EQ(entry->depth, 4);
+    EXPECT_EQ(entry->age, Age());
+    before = nodeCounter;
+    move = kNoCell;
+    EXPECT_EQ(VCF(engine, board, 4, params, move, true, ScoreWin, nullptr), ScoreWin);
+    EXPECT_EQ(nodeCounter, before);
+    EXPECT_EQ(move, Z(12, 10));
+}
+
+TEST_F(SearchTest, VcfExpandsAtDepthMinusEightButNotMinusNine) {
+    BoardAI board = Position(kWinByFours);
+    SearchParams params;
+    CellIndex move = 0;
+    uint32_t before = nodeCounter;
+    VCF(engine, board, -8, params, move, true, ScoreWin, nullptr);
+    EXPECT_GT(nodeCounter, before);
+
+    Table().ClearTable();
+    BoardAI copy = board;
+    const int32_t verdict = GenerateMovesCore(copy, 0);
+    const int32_t expected = IsDecisive(verdict) ? verdict : Evaluate(copy);
+    before = nodeCounter;
+    move = 0;
+    EXPECT_EQ(VCF(engine, board, -9, params, move, true, ScoreWin, nullptr), expected);
+    EXPECT_EQ(nodeCounter, before);
+    EXPECT_EQ(move, copy.genMoves[0]);
+}
+
+TEST_F(SearchTest, VcfNarrowsItsWindowWithTheTable) {
+    BoardAI board = Position(kQuiet);
+    SearchParams params;
+    params.vcfNoStandPat = true;
+    // A deep lower bound at the upper limit fixes the value at the limit.
+    Table().RecordHash(board.mHash, 10, 80, kBoundLower, Z(3, 3), Age());
+    CellIndex move = 0;
+    EXPECT_EQ(VCF(engine, board, 0, params, move, true, 50, nullptr), 50);
+    EXPECT_EQ(move, Z(3, 3));
+    // Too shallow and not decisive: ignored, and this position has no four.
+    move = 0;
+    EXPECT_EQ(VCF(engine, board, 11, params, move, true, 50, nullptr), ScoreLoss);
+    EXPECT_EQ(move, kNoCell);
+}
+
+TEST_F(SearchTest, VcfDefenceAnswersAStraightFourBlockAsAWin) {
+    // X's four at (5,5) must be blocked at (6,5), which gives O a straight four.
+    BoardAI board = Position({
+        "....................",
+        "....................",
+        "....................",
+        "....................",
+        "....................",
+        ".OXXX...............",
+        "......O.............",
+        "......O.............",
+        "......O.............",
+    });
+    ASSERT_EQ(board.Category(2, Z(6, 5)), kStraightFour);
+    MakeSearchMove(board, Z(5, 5));
+    SearchParams params;
+    uint32_t before = nodeCounter;
+    EXPECT_EQ(VcfDefence(engine, board, 3, params, ScoreWin, nullptr), ScoreWin);
+    EXPECT_EQ(nodeCounter, before);
+
+    // Without that three the block is played and the attack goes on.
+    BoardAI plain = Position({
+        "....................",
+        "....................",
+        "....................",
+        "....................",
+        "....................",
+        ".OXXX...............",
+    });
+    MakeSearchMove(plain, Z(5, 5));
+    const BoardAI original = plain;
+    before = nodeCounter;
+    VcfDefence(engine, plain, 3, params, ScoreWin, nullptr);
+    EXPECT_GT(nodeCounter, before);
+    EXPECT_TRUE(SamePosition(plain, original));
+}
+
+// ---------------------------------------------------------------------------
+// Alpha-beta nodes
+
+TEST_F(SearchTest, HorizonIsALeafOnlyWithPlayerOneToMove) {
+    BoardAI board = Position(kQuiet, 1);
+    BoardAI copy = board;
+    const int32_t verdict = GenerateMovesCore(copy, 6);
+    ASSERT_FALSE(IsDecisive(verdict));
+    const int32_t expected = Evaluate(copy);
+    SearchParams params;
+    MoveList leaf;
+    uint32_t before = nodeCounter;
+    AlphaBeta(engine, leaf, board, 0, ScoreLoss, ScoreWin, params);
+    EXPECT_EQ(nodeCounter, before);
+    EXPECT_EQ(leaf.score, expected);
+    EXPECT_EQ(leaf.count, 0u);
+    EXPECT_EQ(board.mLookSix, 1);
+
+    BoardAI other = Position(kQuiet, 2);
+    const BoardAI original = other;
+    MoveList interior;
+    before = nodeCounter;
+    AlphaBeta(engine, interior, other, 0, ScoreLoss, ScoreWin, params);
+    EXPECT_GT(nodeCounter, before);
+    EXPECT_GT(interior.count, 1u);
+    EXPECT_LT(interior.best, kNoCell);
+    EXPECT_TRUE(SamePosition(other, original));
+}
+
+TEST_F(SearchTest, DecisiveVerdictReturnsTheFirstGeneratedMove) {
+    SearchParams params;
+    struct Case {
+        const Rows* rows;
+        int toMove;
+        int32_t verdict;
+        uint8_t kind;
+    };
+    for (Case c : {Case{&kOpenThree, 1, ScoreWin, 1}, Case{&kOpenFour, 2, ScoreLoss, 2}}) {
+        BoardAI board = Position(*c.rows, c.toMove);
+        const std::vector<CellIndex> expected = Candidates(board, 6);
+        ASSERT_FALSE(expected.empty());
+        MoveList list;
+        uint32_t before = nodeCounter;
+        AlphaBeta(engine, list, board, 1, ScoreLoss, ScoreWin, params);
+        EXPECT_EQ(nodeCounter, before);
+        EXPECT_EQ(list.score, c.verdict);
+        EXPECT_EQ(list.best, expected[0]);
+        ASSERT_EQ(list.count, 1u);
+        EXPECT_EQ(list.entries[0].move, expected[0]);
+        EXPECT_EQ(list.entries[0].kind, c.kind);
+    }
+}
+
+TEST_F(SearchTest, ExactTableEntryEndsTheNodeWithItsMove) {
+    BoardAI board = Position(kQuiet);
+    SearchParams params;
+    Table().RecordHash(board.mHash, 5, 123, kBoundExact, Z(10, 8), Age());
+    MoveList list;
+    uint32_t before = nodeCounter;
+    AlphaBeta(engine, list, board, 3, ScoreLoss, ScoreWin, params);
+    EXPECT_EQ(nodeCounter, before);
+    EXPECT_EQ(list.score, 123);
+    EXPECT_EQ(list.best, Z(10, 8));
+    EXPECT_TRUE(list.bestKnown);
+
+    // Not deep enough: the node is searched, with the stored move first.
+    MoveList deeper;
+    before = nodeCounter;
+    AlphaBeta(engine, deeper, board, 6, ScoreLoss, ScoreWin, params);
+    EXPECT_GT(nodeCounter, before);
+}
+
+TEST_F(SearchTest, TableMoveIsSearchedFirstAndListedOnce) {
+    BoardAI board = Position(kQuiet);
+    const std::vector<CellIndex> generated = Candidates(board, 3 + 5);
+    ASSERT_GE(generated.size(), 3u);
+    const CellIndex stored = generated.back();
+    Table().RecordHash(board.mHash, 1, 0, kBoundUpper, stored, Age());
+    SearchParams params;
+    MoveList list;
+    AlphaBeta(engine, list, board, 3, ScoreLoss, ScoreWin, params);
+    ASSERT_EQ(list.count, generated.size());
+    EXPECT_EQ(list.entries[0].move, stored);
+    for (uint32_t i = 1; i < list.count; ++i) EXPECT_NE(list.entries[i].move, stored);
+    for (uint32_t i = 1; i < list.count; ++i) EXPECT_EQ(list.entries[i].move, generated[i - 1]);
+}
+
+TEST_F(SearchTest, TimeUpAtTheFirstInteriorNodeAnswersAtOnce) {
+    BoardAI board = Position(kQuiet);
+    BoardAI copy = board;
+    copy.genLimit = 3 + 5;
+    GenerateMoves(copy, 0);
+    const CellIndex first = copy.genMoves[0];
+    const int32_t verdict = GenerateMovesCore(copy, 6);
+    const int32_t expected = IsDecisive(verdict) ? verdict : Evaluate(copy);
+
+    const TimeControl tc = Expired();
+    ASSERT_TRUE(TimeUp(tc));
+    SearchParams params;
+    params.timeControl = &tc;
+    MoveList list;
+    uint32_t before = nodeCounter;
+    AlphaBeta(engine, list, board, 3, ScoreLoss, ScoreWin, params);
+    EXPECT_EQ(nodeCounter, before);
+    EXPECT_EQ(list.best, first);
+    ASSERT_EQ(list.count, 1u);
+    EXPECT_EQ(list.entries[0].move, first);
+    EXPECT_EQ(list.entries[0].kind, 0);
+    EXPECT_EQ(list.score, expected);
+    EXPECT_EQ(Table().Lookup(board.mHash), nullptr);
+}
+
+TEST_F(SearchTest, SingleReplyIsSearchedAtTheSameDepth) {
+    BoardAI board = Position(kForcedBlock);
+    ASSERT_EQ(Candidates(board, 3 + 5), std::vector<CellIndex>{Z(9, 5)});
+    SearchParams params;
+    MoveList list;
+    AlphaBeta(engine, list, board, 3, ScoreLoss, ScoreWin, params);
+    EXPECT_EQ(list.best, Z(9, 5));
+    // The reply's node stored its result with the parent's depth.
+    const HashEntry* child = Table().Lookup(ChildKey(board, Z(9, 5)));
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(child->depth, 3);
+}
+
+TEST_F(SearchTest, SeveralMovesEachCostOneDepth) {
+    BoardAI board = Position(kQuiet);
+    const BoardAI original = board;
+    SearchParams params;
+    MoveList list;
+    AlphaBeta(engine, list, board, 4, ScoreLoss, ScoreWin, params);
+    EXPECT_TRUE(SamePosition(board, original));
+    ASSERT_GT(list.count, 1u);
+    int searched = 0;
+    for (uint32_t i = 0; i < list.count; ++i) {
+        if (list.entries[i].nodes == 0) continue;
+        ++searched;
+        const HashEntry* child = Table().Lookup(ChildKey(board, list.entries[i].move));
+        ASSERT_NE(child, nullptr) << "entry " << i;
+        EXPECT_EQ(child->depth, 3) << "entry " << i;
+    }
+    EXPECT_GT(searched, 1);
+    // The root itself is stored at its own depth with its best move.
+    const HashEntry* root = Table().Lookup(board.mHash);
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->depth, 4);
+    EXPECT_EQ(root->move, list.best);
+}
+
+TEST_F(SearchTest, WhenEveryMoveLosesTheBestIsTheHardestRefutation) {
+    BoardAI board = Position(kLost);
+    SearchParams params;
+    MoveList list;
+    AlphaBeta(engine, list, board, 2, ScoreLoss, ScoreWin, params);
+    EXPECT_EQ(list.score, ScoreLoss);
+    ASSERT_GE(list.count, 2u);
+    uint32_t most = 0;
+    CellIndex expected = kNoCell;
+    for (uint32_t i = 0; i < list.count; ++i) {
+        EXPECT_EQ(list.entries[i].score, ScoreLoss) << "entry " << i;
+        if (i == 0 || list.entries[i].nodes > most) {
+            most = list.entries[i].nodes;
+            expected = list.entries[i].move;
+        }
+    }
+    EXPECT_EQ(list.best, expected);
+    // The nodes differ, so the choice is not simply the first move.
+    EXPECT_NE(list.best, list.entries[0].move);
+}
+
+// ---------------------------------------------------------------------------
+// Table scan of the children
+
+class CutoffScanTest : public SearchTest {
+  protected:
+    CutoffScanTest() : board(Position(kQuiet)) {
+        for (CellIndex m : {Z(10, 8), Z(8, 10), Z(9, 7)}) AddMove(list, m, 0);
+    }
+    void StoreChild(uint32_t i, int32_t depth, int32_t score, uint8_t bound) {
+        Table().RecordHash(ChildKey(board, list.entries[i].move), depth, score, bound, kNoCell,
+                           Age());
+    }
+    BoardAI board;
+    MoveList list;
+    SearchParams params;
+};
+
+TEST_F(CutoffScanTest, ChildBoundAtOrBelowMinusBetaCutsOff) {
+    StoreChild(1, 2, -200, kBoundUpper);
+    int32_t alpha = -100;
+    uint8_t bound = kBoundUpper;
+    EXPECT_TRUE(EnhancedCutoffScan(engine, board, list, 3, alpha, 100, bound, params));
+    EXPECT_EQ(list.best, list.entries[1].move);
+    EXPECT_EQ(list.score, 100);
+    EXPECT_EQ(list.entries[0].score, 0);
+    EXPECT_EQ(list.entries[1].score, -200);
+    const HashEntry* root = Table().Lookup(board.mHash);
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->score, 100);
+    EXPECT_EQ(root->bound, kBoundLower);
+    EXPECT_EQ(root->depth, 3);
+    EXPECT_EQ(root->move, list.entries[1].move);
+}
+
+TEST_F(CutoffScanTest, CutoffIsNotStoredOnceTimeIsUp) {
+    StoreChild(0, 2, -200, kBoundUpper);
+    const TimeControl tc = Expired();
+    params.timeControl = &tc;
+    int32_t alpha = -100;
+    uint8_t bound = kBoundUpper;
+    EXPECT_TRUE(EnhancedCutoffScan(engine, board, list, 3, alpha, 100, bound, params));
+    EXPECT_EQ(list.best, list.entries[0].move);
+    EXPECT_EQ(Table().Lookup(board.mHash), nullptr);
+}
+
+TEST_F(CutoffScanTest, ShallowEntriesOnlyGiveHintsAndTheirAverage) {
+    // Depth 1 is less than depth - 1 = 2: no cutoff however good for us.
+    StoreChild(0, 1, -500, kBoundUpper);
+    StoreChild(2, 1, -7, kBoundExact);
+    int32_t alpha = -100;
+    uint8_t bound = kBoundUpper;
+    EXPECT_FALSE(EnhancedCutoffScan(engine, board, list, 3, alpha, 100, bound, params));
+    EXPECT_EQ(alpha, -100);
+    EXPECT_EQ(bound, kBoundUpper);
+    EXPECT_EQ(list.entries[0].score, -500);
+    EXPECT_EQ(list.entries[1].score, -253);  // (-500 - 7) / 2, truncated toward zero
+    EXPECT_EQ(list.entries[2].score, -7);
+    EXPECT_EQ(Table().Lookup(board.mHash), nullptr);
+}
+
+TEST_F(CutoffScanTest, DecisiveScoresAverageWithoutOverflow) {
+    // Exact wins of the children: known, but no cutoff for us.
+    StoreChild(0, 2, ScoreWin, kBoundExact);
+    StoreChild(1, 2, ScoreWin, kBoundExact);
+    int32_t alpha = -100;
+    uint8_t bound = kBoundUpper;
+    EXPECT_FALSE(EnhancedCutoffScan(engine, board, list, 3, alpha, 100, bound, params));
+    EXPECT_EQ(list.entries[2].score, ScoreWin);
+}
+
+TEST_F(CutoffScanTest, WithoutEntriesEveryScoreIsReset) {
+    for (uint32_t i = 0; i < list.count; ++i) list.entries[i].score = 77;
+    int32_t alpha = -100;
+    uint8_t bound = kBoundUpper;
+    EXPECT_FALSE(EnhancedCutoffScan(engine, board, list, 3, alpha, 100, bound, params));
+    for (uint32_t i = 0; i < list.count; ++i) EXPECT_EQ(list.entries[i].score, 0);
+
+    MoveList empty;
+    EXPECT_FALSE(EnhancedCutoffScan(engine, board, empty, 3, alpha, 100, bound, params));
+}
+
+// ---------------------------------------------------------------------------
+// Driver
+
+TEST_F(SearchTest, SearchIterationTakesAFoursWinOrTheAlphaBetaResult) {
+    BoardAI board = Position(kWinByFours);
+    board.genLimit = 3;
+    SearchResult won = SearchIteration(engine, board, 2, nullptr);
+    EXPECT_EQ(won.value, ScoreWin);
+    EXPECT_EQ(won.proof, 0u);
+    EXPECT_EQ(won.move, Z(12, 10));
+    EXPECT_EQ(board.genLimit, Coord::area);
+
+    BoardAI quiet = Position(kQuiet);
+    const BoardAI original = quiet;
+    quiet.genLimit = 3;
+    SearchResult result = SearchIteration(engine, quiet, 3, nullptr);
+    EXPECT_LT(result.move, kNoCell);
+    EXPECT_EQ(quiet.mCells[result.move], 0);
+    EXPECT_FALSE(IsDecisive(result.value));
+    EXPECT_EQ(result.proof, 1u);
+    EXPECT_EQ(result.disproof, 1u);
+    EXPECT_EQ(quiet.genLimit, Coord::area);
+    EXPECT_TRUE(SamePosition(quiet, original));
+}
+
+TEST_F(SearchTest, DeepeningWithoutTimeLimitStopsAfterMaxDepthPlusOne) {
+    for (int32_t maxDepth : {1, 3}) {
+        engine.diagnostics.str("");
+        Table().ClearTable();
+        BoardAI board = Position(kQuiet);
+        SearchResult result = IterativeDeepening(engine, board, nullptr, maxDepth);
+        const int64_t sel = static_cast<int64_t>(engine.maxMoveCount) - board.mMoveCount;
+        const int64_t last = maxDepth + 1;
+        ASSERT_GE(sel, 1);
+        EXPECT_EQ(
+            Lines("DEBUG "),
+            std::vector<std::string>{"DEBUG dep=" + std::to_string(std::min(sel, last)) + "-" +
+                                     std::to_string(sel) + " val=" + std::to_string(result.value)})
+            << "maxDepth " << maxDepth;
+        EXPECT_LT(result.move, kNoCell);
+    }
+}
+
+TEST_F(SearchTest, DeepeningEndsWhenWonAndWritesNoValue) {
+    BoardAI board = Position(kWinByFours);
+    SearchResult result = IterativeDeepening(engine, board, nullptr, 20);
+    EXPECT_EQ(result.value, ScoreWin);
+    EXPECT_EQ(result.proof, 0u);
+    EXPECT_EQ(result.move, Z(12, 10));
+    const int64_t sel = static_cast<int64_t>(engine.maxMoveCount) - board.mMoveCount;
+    EXPECT_EQ(Lines("DEBUG "), std::vector<std::string>{"DEBUG dep=2-" + std::to_string(sel)});
+}
+
+TEST_F(SearchTest, LossProvenAtDepthTwoPlaysTheFirstCandidate) {
+    BoardAI board = Position(kLost);
+    const std::vector<CellIndex> candidates = Candidates(board);
+    ASSERT_FALSE(candidates.empty());
+    SearchResult result = IterativeDeepening(engine, board, nullptr, 20);
+    EXPECT_EQ(result.value, ScoreLoss);
+    EXPECT_EQ(result.disproof, 0u);
+    EXPECT_EQ(result.move, candidates[0]);
+}
+
+TEST_F(SearchTest, IterationCutShortByTimeKeepsThePreviousMove) {
+    BoardAI board = Position(kWinByFours);
+    const std::vector<CellIndex> candidates = Candidates(board);
+    // The fours' win starts elsewhere than the generator's first candidate.
+    ASSERT_NE(candidates[0], Z(12, 10));
+    TimeControl tc = Expired();
+    ASSERT_LE(TimeRemaining(tc), 0);
+    SearchResult result = IterativeDeepening(engine, board, &tc, 20);
+    EXPECT_EQ(result.value, ScoreWin);
+    EXPECT_EQ(result.proof, 0u);
+    EXPECT_EQ(result.move, candidates[0]);
+}
+
+TEST_F(SearchTest, ChooseMoveSendsTheVictoryPictureForAFive) {
+    SetEngineBoard(kOpenFour);
+    const std::vector<CellIndex> candidates = Candidates(*engine.board);
+    SearchResult result = ChooseMove(engine, engine.timeControl);
+    EXPECT_EQ(result.move, candidates[0]);
+    EXPECT_EQ(engine.board->Category(1, result.move), kWin);
+    EXPECT_EQ(result.value, 0);
+    EXPECT_EQ(result.proof, 0u);
+    std::vector<std::string> messages = Lines("MESSAGE ");
+    ASSERT_EQ(messages.size(), 11u);
+    for (int i = 0; i < 11; ++i)
+        EXPECT_EQ(messages[i], std::string("MESSAGE ") + kVictoryPicture[i]);
+    EXPECT_TRUE(Lines("DEBUG ").empty());
+}
+
+TEST_F(SearchTest, ChooseMoveAnswersGeneratorVerdictsWithoutSearch) {
+    struct Case {
+        const Rows* rows;
+        int toMove;
+        const char* message;
+        uint32_t proof;
+        uint32_t disproof;
+    };
+    for (Case c : {Case{&kOpenThree, 1, "MESSAGE :-))", 0, kInfinity},
+                   Case{&kOpenFour, 2, "MESSAGE :-((", kInfinity, 0}}) {
+        engine.diagnostics.str("");
+        SetEngineBoard(*c.rows, c.toMove);
+        const std::vector<CellIndex> candidates = Candidates(*engine.board);
+        uint32_t before = nodeCounter;
+        SearchResult result = ChooseMove(engine, engine.timeControl);
+        EXPECT_EQ(nodeCounter, before);
+        EXPECT_EQ(result.move, candidates[0]);
+        EXPECT_EQ(result.value, 0);
+        EXPECT_EQ(result.proof, c.proof);
+        EXPECT_EQ(result.disproof, c.disproof);
+        EXPECT_EQ(engine.diagnostics.str(), std::string(c.message) + "\n");
+    }
+}
+
+TEST_F(SearchTest, ChooseMoveWithOneCandidateOnlyAsksTheTableForTheMessage) {
+    SetEngineBoard(kForcedBlock);
+    const uint64_t key = engine.board->mHash;
+    struct Case {
+        int32_t stored;  // 0: no entry
+        const char* diagnostics;
+    };
+    for (Case c :
+         {Case{0, ""}, Case{ScoreWin, "MESSAGE ;-)\n"}, Case{ScoreLoss, "MESSAGE ;-(\n"}}) {
+        engine.diagnostics.str("");
+        Table().ClearTable();
+        if (c.stored != 0) Table().RecordHash(key, 1, c.stored, kBoundExact, Z(9, 5), Age());
+        uint32_t before = nodeCounter;
+        SearchResult result = ChooseMove(engine, engine.timeControl);
+        EXPECT_EQ(nodeCounter, before);
+        EXPECT_EQ(result.move, Z(9, 5));
+        EXPECT_EQ(result.value, 0);
+        EXPECT_EQ(result.proof, 1u);
+        EXPECT_EQ(engine.diagnostics.str(), c.diagnostics);
+    }
+}
+
+TEST_F(SearchTest, ChooseMoveOpensWithoutSearch) {
+    engine.transpositionTable.reset();
+    engine.maxMemory = 0;  // the smallest table
+    uint32_t before = nodeCounter;
+    SearchResult result = ChooseMove(engine, engine.timeControl);
+    EXPECT_NE(engine.transpositionTable, nullptr);
+    EXPECT_EQ(result.move, Z(10, 10));
+    EXPECT_EQ(nodeCounter, before);
+
+    engine.board->Toggle(Z(10, 10));
+    InvalidateThreatLists();
+    before = nodeCounter;
+    result = ChooseMove(engine, engine.timeControl);
+    EXPECT_LT(result.move, kNoCell);
+    EXPECT_EQ(engine.board->mCells[result.move], 0);
+    EXPECT_EQ(nodeCounter, before);
+    EXPECT_EQ(engine.diagnostics.str(), "");
+}
+
+TEST_F(SearchTest, ChooseMoveWithTheTurnOverPlaysTheFirstCandidate) {
+    SetEngineBoard(kQuiet);
+    const std::vector<CellIndex> candidates = Candidates(*engine.board);
+    TimeControl tc = Expired();
+    uint32_t before = nodeCounter;
+    SearchResult result = ChooseMove(engine, tc);
+    EXPECT_EQ(nodeCounter, before);
+    EXPECT_EQ(result.move, candidates[0]);
+    EXPECT_EQ(engine.diagnostics.str(), "");
+}
+
+TEST_F(SearchTest, RandomMovesRepeatFromTheSameSeed) {
+    SetEngineBoard(kQuiet);
+    const std::vector<CellIndex> candidates = Candidates(*engine.board);
+    ASSERT_GE(candidates.size(), 2u);
+    engine.randomMoveProbability = 100;
+    TimeControl tc = Generous();
+    std::set<CellIndex> chosen;
+    for (uint32_t seed = 1; seed <= 30; ++seed) {
+        SeedRandom(seed);
+        DrawRandom();
+        const CellIndex expected =
+            candidates[static_cast<uint32_t>(DrawRandom()) % candidates.size()];
+        SeedRandom(seed);
+        uint32_t before = nodeCounter;
+        SearchResult first = ChooseMove(engine, tc);
+        SeedRandom(seed);
+        SearchResult again = ChooseMove(engine, tc);
+        EXPECT_EQ(first.move, expected) << "seed " << seed;
+        EXPECT_EQ(again.move, first.move) << "seed " << seed;
+        EXPECT_EQ(nodeCounter, before);
+        chosen.insert(first.move);
+    }
+    EXPECT_GT(chosen.size(), 1u);
+    EXPECT_EQ(engine.diagnostics.str(), "");
+
+    // The draw r (0..99) gives a random move only when it is below the probability.
+    TimeControl over = Expired();
+    SeedRandom(7);
+    const int32_t r = DrawRandom() % 100;
+    const CellIndex randomMove =
+        candidates[static_cast<uint32_t>(DrawRandom()) % candidates.size()];
+    ASSERT_NE(randomMove, candidates[0]) << "pick another seed";
+    engine.randomMoveProbability = r;
+    SeedRandom(7);
+    EXPECT_EQ(ChooseMove(engine, over).move, candidates[0]);
+    engine.randomMoveProbability = r + 1;
+    SeedRandom(7);
+    EXPECT_EQ(ChooseMove(engine, over).move, randomMove);
+
+    // Without random moves nothing is drawn.
+    engine.randomMoveProbability = 0;
+    SeedRandom(5);
+    const int next = DrawRandom();
+    SeedRandom(5);
+    ChooseMove(engine, over);
+    EXPECT_EQ(DrawRandom(), next);
+    SeedRandom(1);
+}
+
+TEST_F(SearchTest, ChooseMoveSearchesOnACopyAndSmilesWhenWon) {
+    SetEngineBoard(kWinByFours);
+    const BoardAI original = *engine.board;
+    BoardAI copy = original;
+    ASSERT_EQ(GenerateMoves(copy, 0), ScoreUnknown);
+    ASSERT_GE(copy.genCount, 2u);
+    TimeControl tc = Generous();
+    SearchResult result = ChooseMove(engine, tc);
+    EXPECT_EQ(result.move, Z(12, 10));
+    EXPECT_EQ(result.proof, 0u);
+    EXPECT_EQ(result.value, ScoreWin);
+    EXPECT_EQ(Lines("MESSAGE "), std::vector<std::string>{"MESSAGE :-)"});
+    EXPECT_EQ(Lines("DEBUG dep=").size(), 1u);
+    EXPECT_TRUE(SamePosition(*engine.board, original));
+}
+
+TEST_F(SearchTest, ProvenLossClearsTheTable) {
+    SetEngineBoard(kLost);
+    const std::vector<CellIndex> candidates = Candidates(*engine.board);
+    ASSERT_GE(candidates.size(), 2u);
+    const uint64_t unrelated = 987654321;
+    Table().RecordHash(unrelated, 5, 10, kBoundExact, kNoCell, Age());
+    TimeControl tc = Generous();
+    SearchResult result = ChooseMove(engine, tc);
+    EXPECT_EQ(result.disproof, 0u);
+    EXPECT_EQ(result.move, candidates[0]);
+    EXPECT_EQ(Lines("MESSAGE "), std::vector<std::string>{"MESSAGE :-("});
+    EXPECT_EQ(Table().Lookup(unrelated), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,118 @@
+#include "tools/testsuite.h"
+
+#include <cstdio>
+#include <iostream>
+#include <vector>
+
+#include "board/borderlistboard.h"
+#include "board/simpleboard.h"
+#include "platform/clock.h"
+#include "protocol/engine.h"
+#include "search/driver.h"
+#include "search/movegen.h"
+#include "tools/directorylist.h"
+#include "tools/movefile.h"
+
+namespace {
+
+void EnsureSearchStructures(Engine& engine) {
+    if (!engine.transpositionTable) {
+        engine.AllocSearch();
+        engine.searchReady = true;
+    }
+}
+
+}  // namespace
+
+TestResult TestAB(Engine& engine, const std::string& folder) {
+    // 1-2. The folder's files.
+    TestResult result;
+    std::vector<std::string> paths;
+    if (ListDirectory(folder, paths) != 0) {
+        result.message = "ERROR failed to list directory " + folder;
+        return result;
+    }
+    // 3. Each position, cut to its first ten moves, searched to depth 10.
+    for (const std::string& path : paths) {
+        std::cout << path << std::endl;
+        try {
+            BorderListBoard board;
+            std::vector<CellIndex> moves;
+            ReadMoveFile(path, moves);
+            for (CellIndex cell : moves) board.MakeMove(cell);
+            while (board.mMoveCount > 10) board.MakeMove(board.mMoves[board.mMoveCount - 1]);
+            // Each position starts from an empty table, so figures do not depend
+            // on the order of the files.
+            engine.transpositionTable->ClearTable();
+            SearchIteration(engine, board, 10, nullptr);
+            ++result.positions;
+        } catch (...) {
+            result.message += "TestAB failed in file " + path + "\r\n";
+        }
+    }
+    return result;
+}
+
+std::string Benchmark(Engine& engine, const std::string& folder, bool printStatistics) {
+    EnsureSearchStructures(engine);
+    // 1-3. Everything TestAB places counts, loading included.
+    const uint32_t startNodes = nodeCounter;
+    const uint32_t startTime = NowMs();
+    TestResult result = TestAB(engine, folder);
+    int32_t elapsed = StampDiff(NowMs(), startTime);
+    const uint32_t d = nodeCounter - startNodes;
+    // 4. The build server's statistic lines.
+    if (d != 0 && result.positions > 0 && printStatistics) {
+        if (elapsed < 1) elapsed = 1;
+        std::cout << "##teamcity[buildStatisticValue key='MovesPerSearch_depth10' value='"
+                  << d / result.positions << "']" << std::endl;
+        std::cout << "##teamcity[buildStatisticValue key='Moves_PerSec' value='"
+                  << static_cast<int32_t>(d * 1000.0 / elapsed) << "']" << std::endl;
+    }
+    return result.message;
+}
+
+std::string SelfTest(Engine& engine) {
+    // 1. A clean table and an empty board.
+    EnsureSearchStructures(engine);
+    engine.transpositionTable->ClearTable();
+    BorderListBoard board;
+
+    // 2. Forty moves, each the generator's first choice.
+    CellIndex recorded[40];
+    for (int i = 0; i < 40; ++i) {
+        GenerateMoves(board, 0);
+        CellIndex move = board.genCount ? board.genMoves[0] : kNoCell;
+        // A listing without a playable first cell falls back to the first empty one.
+        if (move >= Coord::area || board.mCells[move]) {
+            move = kNoCell;
+            for (uint32_t z = 0; z < Coord::area && move == kNoCell; ++z)
+                if (!board.mCells[z]) move = static_cast<CellIndex>(z);
+        }
+        recorded[i] = move;
+        board.MakeMove(move);
+    }
+    // 3. Back to the first move alone.
+    for (int i = 39; i >= 1; --i) board.MakeMove(recorded[i]);
+
+    // 4. Search the positions of the game: the empty board, then moves 2.. on.
+    uint32_t total = 0;
+    for (int i = 0; i < 40; ++i) {
+        board.MakeMove(recorded[i]);
+        TimeControl tc;
+        uint32_t deadline = NowMs() + 100000000u;
+        tc.turnTimeout = 100000000;
+        tc.turnDeadline = deadline;
+        // No search may be cut by time, so the count repeats from run to run: the
+        // move and match deadlines lie as far out as the turn's.
+        tc.moveDeadline = deadline;
+        tc.timeLeftDeadline = deadline;
+        tc.matchTimeout = 2147483647;
+        uint32_t before = nodeCounter;
+        IterativeDeepening(engine, board, &tc, 9);
+        total += nodeCounter - before;
+    }
+    char buffer[64];
+    snprintf(buffer, sizeof buffer, "testing: %d nodes", static_cast<int>(total));
+    return buffer;
+}
