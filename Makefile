@@ -32,6 +32,12 @@ bench:
 	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target tamlo_bench
 	@./$(BENCH_BUILD)/bench/tamlo_bench
 
+# The search over every stored position, with the build-statistic lines.
+benchmark: build
+	@start=$$(date +%s%N); \
+	printf 'tcbenchmark positions\nend\n' | ./$(BUILD)/pbrain-tamlo | grep -v '^positions/'; \
+	end=$$(date +%s%N); echo "elapsed: $$(( (end - start) / 1000000 )) ms"
+
 clean:
 	@rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
 

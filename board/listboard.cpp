@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <type_traits>
 
 #include "board/zobrist.h"
 
@@ -54,6 +55,13 @@ inline uint32_t SixCellCorrection(const uint8_t* cells, const uint8_t* table, ui
     else
         r = rLow == 4 ? 4 : rHigh == 4 ? 4 : 8;
     return r < c ? r : c;
+}
+
+// Whether either half of a pattern word shows gap, stone, gap, stone, gap for
+// some player: the one case in which the six-cell correction can change anything.
+inline bool MaybeSixCellShape(uint32_t w) {
+    const uint32_t low = w & 0x3FF, high = w & 0xFFC00;
+    return low == 68 || low == 136 || high == 0x11000 || high == 0x22000;
 }
 
 }  // namespace
@@ -157,21 +165,24 @@ void ListBoard::Reset() {
 
 // Re-derives the two line categories of one (cell, direction) from its pattern
 // word and moves the cell between category lists where its category changed.
-inline void ListBoard::UpdateCell(uint32_t key, uint32_t w, uint32_t shift) {
+// Forced inline: a call per update entry costs more than the rest of the work.
+template <bool kLookSix>
+[[gnu::always_inline]] inline void ListBoard::UpdateCell(uint32_t key, uint32_t w, uint32_t shift,
+                                                         const Tables& t) {
     const uint32_t b = key >> 2;
-    uint32_t c1 = lineCategory1[w];
-    uint32_t c2 = lineCategory2[w];
-    if (mLookSix && (c1 >= 5 || c2 >= 5)) {
+    uint32_t c1 = t.line1[w];
+    uint32_t c2 = t.line2[w];
+    if (kLookSix && MaybeSixCellShape(w) && (c1 >= 5 || c2 >= 5)) {
         const int d = static_cast<int>(key & 3);
-        c1 = SixCellCorrection(mCells, lineCategory1, 1, b, d, w, c1);
-        c2 = SixCellCorrection(mCells, lineCategory2, 2, b, d, w, c2);
+        c1 = SixCellCorrection(mCells, t.line1, 1, b, d, w, c1);
+        c2 = SixCellCorrection(mCells, t.line2, 2, b, d, w, c2);
     }
     const uint32_t mask = 31u << shift;
     uint32_t word = mCategoryWord[b][0];
     if (((word >> shift) & 31) != c1) {
         uint32_t updated = (word & ~mask) | c1 << shift;
         mCategoryWord[b][0] = updated;
-        uint32_t from = combinedCategory[word], to = combinedCategory[updated];
+        uint32_t from = t.combined[word], to = t.combined[updated];
         if (from != to) {
             --mCategoryCount1[from];
             ++mCategoryCount1[to];
@@ -183,7 +194,7 @@ inline void ListBoard::UpdateCell(uint32_t key, uint32_t w, uint32_t shift) {
     if (((word >> shift) & 31) != c2) {
         uint32_t updated = (word & ~mask) | c2 << shift;
         mCategoryWord[b][1] = updated;
-        uint32_t from = combinedCategory[word], to = combinedCategory[updated];
+        uint32_t from = t.combined[word], to = t.combined[updated];
         if (from != to) {
             --mCategoryCount2[from];
             ++mCategoryCount2[to];
@@ -222,14 +233,24 @@ bool ListBoard::Toggle(CellIndex cell) {
         Append(mPrev2, mNext2, cell, own2);
     }
     // 6. Every empty cell within five steps on a line sees the stone in its pattern.
+    const Tables tables{lineCategory1, lineCategory2, combinedCategory};
     const uint32_t stoneShift = stone - 1;
-    for (const UpdateEntry* e = Coord::UpdateRow(cell); e->key != 0xFFFF; ++e) {
-        const uint32_t key = e->key;
-        if (mCells[key >> 2]) continue;
-        uint32_t delta = e->increment << stoneShift;
-        uint32_t w = placed ? (mLinePattern[key] += delta) : (mLinePattern[key] -= delta);
-        UpdateCell(key, w, e->shift);
-    }
+    // Unsigned wrap-around turns the addition into a subtraction for a removal.
+    const uint32_t sign = placed ? 1u : ~0u;
+    const UpdateEntry* const row = Coord::UpdateRow(cell);
+    auto firstPass = [&](auto lookSix) {
+        for (const UpdateEntry* e = row; e->key != 0xFFFF; ++e) {
+            const uint32_t key = e->key;
+            if (mCells[key >> 2]) continue;
+            const uint32_t w = mLinePattern[key] += (e->increment << stoneShift) * sign;
+            UpdateCell<decltype(lookSix)::value>(key, w, e->shift, tables);
+        }
+    };
+    // The switch is tested once per move rather than once per entry.
+    if (mLookSix)
+        firstPass(std::true_type{});
+    else
+        firstPass(std::false_type{});
     // 7. The cells six steps away whose six-cell shape the stone completes or breaks.
     if (mLookSix) {
         uint16_t extra[8];
@@ -250,7 +271,7 @@ bool ListBoard::Toggle(CellIndex cell) {
         }
         for (int i = 0; i < n; ++i) {
             uint32_t key = extra[i];
-            UpdateCell(key, mLinePattern[key], (key & 3) * 5);
+            UpdateCell<true>(key, mLinePattern[key], (key & 3) * 5, tables);
         }
     }
     return placed;

@@ -14,7 +14,7 @@
 // each empty cell would give, and every empty cell in a circular list of its
 // category. Boards are copied by value; nothing is allocated while moving.
 class ListBoard : public SimpleBoard {
-public:
+  public:
     uint64_t mHash = 0;
     uint8_t mLookSix = 1;
 
@@ -74,7 +74,7 @@ public:
     // First cell of a player's category list, 400 + c when the list is empty.
     uint16_t First(int player, int c) const { return Next(player)[kNoCell + c]; }
 
-protected:
+  protected:
     void AimLists() {
         mOwnLists = mSide == 1 ? mNext1 : mNext2;
         mOppLists = mSide == 1 ? mNext2 : mNext1;
@@ -82,7 +82,14 @@ protected:
     // Sends a defence cell to the move generator's list (see threatlist.h).
     void EmitGenerated(CellIndex cell, uint16_t flags, bool add, int priority);
 
-private:
+  private:
     void CopyFrom(const ListBoard& other);
-    void UpdateCell(uint32_t key, uint32_t pattern, uint32_t shift);
+    // The tables that move making reads, fetched once per move.
+    struct Tables {
+        const uint8_t* line1;
+        const uint8_t* line2;
+        const uint8_t* combined;
+    };
+    template <bool kLookSix>
+    void UpdateCell(uint32_t key, uint32_t pattern, uint32_t shift, const Tables& tables);
 };

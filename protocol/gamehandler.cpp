@@ -111,10 +111,15 @@ CellIndex GameHandler::FirstEmptyCell() const {
 
 std::string GameHandler::Think() {
     if (FirstEmptyCell() == kNoCell) return Error("board is full.");
-    if (!engineToMove) {
-        engineToMove = true;
+    // When the engine placed the last stone (PLAY, or a board list ending with its
+    // own stone) the board has the opponent to move: a pass, standing for the
+    // opponent's turn, hands the move to the engine's side, so the search is for
+    // the engine and its stone gets the engine's colour.
+    if (lastMover == 1) {
         MakeMove(kPass);
+        lastMover = 2;
     }
+    engineToMove = true;
     SearchResult result = Search();
     CellIndex move = result.move;
     // A search that finds no move (a board too small for any five, say) still

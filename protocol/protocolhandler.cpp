@@ -165,8 +165,12 @@ std::string ProtocolHandler::Load(const std::string& fileName) {
     std::vector<CellIndex> moves;
     ReadMoveFile(fileName, moves);
     std::vector<BoardEntry> entries;
-    for (size_t i = 0; i < moves.size(); ++i)
-        entries.push_back({moves[i] % Coord::width, moves[i] / Coord::width, i % 2 ? 2u : 1u});
+    // The owners alternate so that the file's last move is the opponent's: the
+    // engine then answers for the side to move in the stored position.
+    const size_t n = moves.size();
+    for (size_t i = 0; i < n; ++i)
+        entries.push_back({moves[i] % Coord::width, moves[i] / Coord::width,
+                           (n - 1 - i) % 2 == 0 ? 2u : 1u});
     // A refused position leaves the current game as it was.
     std::string refusal = ValidateEntries(entries);
     if (!refusal.empty()) return refusal;

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "board/simpleboard.h"
+#include "board/threatcategory.h"
 #include "board/threatlist.h"
 #include "board/zobrist.h"
 #include "platform/clock.h"
@@ -39,7 +40,7 @@ SearchResult ChooseMove(Engine& engine, TimeControl& tc) {
     bool search = false;
     if (verdict == ScoreWin) {
         // 3. Won: a five to complete now, or a forced win.
-        if (copy.Counts(copy.mToMove)[0] > 0)
+        if (copy.Counts(copy.mToMove)[kWin] > 0)
             WriteVictoryPicture(engine);
         else
             engine.Message(":-))");

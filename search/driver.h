@@ -8,6 +8,9 @@
 
 class Engine;
 
+// The time left that a search without a time control sees.
+constexpr int32_t kUnlimitedMs = 2147483647;
+
 // The move the engine plays on its own board, which is left unchanged: settles
 // wins, losses, single candidates, random moves and the opening without search,
 // otherwise deepens iteratively within the time control's budget. Allocates the
@@ -22,5 +25,3 @@ SearchResult IterativeDeepening(Engine& engine, BoardAI& board, TimeControl* tc,
 // One iteration: a forcing-four probe, then, unless it wins, the alpha-beta search
 // with the probe's value as its lower bound. tc may be null (no time limit).
 SearchResult SearchIteration(Engine& engine, BoardAI& board, int32_t depth, const TimeControl* tc);
-
-constexpr int32_t kUnlimitedMs = 2147483647;

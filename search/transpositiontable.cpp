@@ -1,24 +1,24 @@
 #include "search/transpositiontable.h"
 
+#include <cstdlib>
+#include <new>
 #include <stdexcept>
 
 #include "search/score.h"
 
 TranspositionTable::TranspositionTable(int32_t entries) : mSize(entries) {
     if (entries < 1) throw std::runtime_error("invalid hash table size");
-    // Value-initialised: clearing leaves valueDepth alone, and the replacement rule
-    // reads it even for empty slots.
-    mSlots = std::make_unique<HashEntry[]>(static_cast<size_t>(entries));
     ClearTable();
 }
 
+TranspositionTable::~TranspositionTable() { std::free(mSlots); }
+
 void TranspositionTable::ClearTable() {
-    for (int32_t i = 0; i < mSize; ++i) {
-        HashEntry& e = mSlots[i];
-        e.bound = 0;
-        e.key = kClearedKey;
-        e.age = kClearedAge;
-    }
+    // Returning the pages and taking fresh zero pages is far quicker than writing
+    // every slot of a large table.
+    std::free(mSlots);
+    mSlots = static_cast<HashEntry*>(std::calloc(static_cast<size_t>(mSize), sizeof(HashEntry)));
+    if (!mSlots) throw std::bad_alloc();
 }
 
 int32_t TranspositionTable::FindSlot(uint64_t key, int16_t age) const {
@@ -102,7 +102,7 @@ void TranspositionTable::RecordHash(uint64_t key, int32_t depth, int32_t score, 
         if (bound == kBoundUpper) bound = kBoundExact;
     }
     HashEntry& slot = mSlots[FindSlot(key, age)];
-    if (slot.age + slot.valueDepth >= age + valueDepth) return;
+    if (slot.bound != 0 && slot.age + slot.valueDepth >= age + valueDepth) return;
     slot.key = key;
     slot.depth = static_cast<int16_t>(depth);
     slot.age = age;

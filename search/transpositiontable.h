@@ -36,10 +36,14 @@ constexpr uint8_t kBoundExact = 3;  // both
 class TranspositionTable {
   public:
     static constexpr int32_t kRunLength = 10;
-    static constexpr uint64_t kClearedKey = 123456789;
-    static constexpr int16_t kClearedAge = -32768;
 
+    // Slots start as zeroed pages that the system hands out untouched, so that even
+    // a table of gigabytes costs nothing until it fills: creating or clearing it
+    // never eats into a move's time. An all-zero slot (bound 0) is empty.
     explicit TranspositionTable(int32_t entries);
+    ~TranspositionTable();
+    TranspositionTable(const TranspositionTable&) = delete;
+    TranspositionTable& operator=(const TranspositionTable&) = delete;
 
     void ClearTable();
 
@@ -55,7 +59,8 @@ class TranspositionTable {
     bool ProbeHash(uint64_t key, int32_t depth, int32_t& alpha, int32_t& beta, CellIndex& move,
                    uint8_t& bound, int32_t& score) const;
 
-    // Stores unless the slot FindSlot picks holds something worth at least as much.
+    // Stores unless the slot FindSlot picks holds something worth at least as much;
+    // an empty slot always takes the store.
     // age is the move count of the engine's own board, not of the searched one.
     void RecordHash(uint64_t key, int32_t depth, int32_t score, uint8_t bound, CellIndex move,
                     int16_t age);
@@ -77,5 +82,5 @@ class TranspositionTable {
     }
 
     int32_t mSize;
-    std::unique_ptr<HashEntry[]> mSlots;
+    HashEntry* mSlots = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/clock.h"
 #include "protocol/engine.h"
 #include "search/movegen.h"
 #include "search/score.h"
@@ -16,6 +17,13 @@ CellIndex FirstGenerated(const BoardAI& board) {
 
 bool AmongFirst(const CellIndex* cells, uint32_t count, CellIndex cell) {
     return std::find(cells, cells + count, cell) != cells + count;
+}
+
+// Levels entered since the current top-level probe began.
+uint32_t vcfLevels = 0;
+
+bool PastTurnDeadline(const SearchParams& params) {
+    return params.timeControl && StampDiff(NowMs(), params.timeControl->turnDeadline) > 0;
 }
 
 void NoteDepth(Engine& engine, const BoardAI& board) {
@@ -35,6 +43,13 @@ int32_t VCF(Engine& engine, BoardAI& board, int32_t depth, const SearchParams& p
         if (top) move = FirstGenerated(board);
         return IsDecisive(verdict) ? verdict : Evaluate(board);
     }
+
+    // The depth floor alone does not bound the time of a probe with many fours:
+    // a probe that grows past a thousand levels checks the turn's hard limit, and
+    // once it has passed answers "no four sequence found", a safe lower bound that
+    // is not stored.
+    if (top) vcfLevels = 0;
+    if ((++vcfLevels & 1023) == 0 && PastTurnDeadline(params)) return ScoreLoss;
 
     // 2. Table.
     if (const HashEntry* entry = engine.transpositionTable->Lookup(board.mHash)) {

@@ -226,7 +226,7 @@ TEST_F(ProtocolTest, MinusSignWrapsToAHugeCoordinate) {
     EXPECT_TRUE(h.events.empty());  // raised before anything was placed
 }
 
-TEST_F(ProtocolTest, PlayForcesTheEngineMoveAndTheNextTurnInsertsAPass) {
+TEST_F(ProtocolTest, PlayForcesTheEngineMoveAndTheNextTurnKeepsTheColours) {
     h.Do("start", "20");
     h.events.clear();
     EXPECT_EQ(h.Do("play", "5,6"), "5,6");
@@ -234,7 +234,7 @@ TEST_F(ProtocolTest, PlayForcesTheEngineMoveAndTheNextTurnInsertsAPass) {
     EXPECT_TRUE(h.engineToMove);
     EXPECT_EQ(h.Do("turn", "6,7"), "3,4");
     EXPECT_EQ(h.events,
-              (Events{"move 5,6", "opponent 6,7", "move 6,7", "pass", "search", "move 3,4"}));
+              (Events{"move 5,6", "opponent 6,7", "move 6,7", "search", "move 3,4"}));
     EXPECT_FALSE(h.engineToMove);
     EXPECT_EQ(h.lastMover, 1u);
 }
@@ -302,7 +302,9 @@ TEST_F(ProtocolTest, BoardStartingWithTheOpponentsStoneGetsAPassFirst) {
     h.Do("start", "20");
     h.events.clear();
     EXPECT_EQ(h.Lines({"board", "11,11,2", "10,10,1", "done"}), (Replies{"", "", "", "3,4"}));
-    EXPECT_EQ(h.events, (Events{"new game", "pass", "move 11,11", "move 10,10", "search", "pass",
+    // The list ends with the engine's stone: a pass gives the engine the move
+    // before the search, and its reply needs none.
+    EXPECT_EQ(h.events, (Events{"new game", "pass", "move 11,11", "move 10,10", "pass", "search",
                                 "move 3,4"}));
 }
 
@@ -378,15 +380,16 @@ TEST_F(ProtocolTest, BoardWithAnOffBoardEntryRaisesBeforeTheNewGame) {
 
 TEST_F(ProtocolTest, LoadRestartsAndAnswersForTheStoredPosition) {
     tamlo_test::TempDir dir;
-    // Move files count from 1; the owners alternate from the engine's.
+    // Move files count from 1.
     std::string path = dir.WriteFile("game.psq",
                                      "Piskvorky 20x20, 11:11, 0\n11,11,0\n12,12,0\n"
                                      "1,20,0\n");
     h.Do("start", "20");
     h.events.clear();
     EXPECT_EQ(h.Do("load", path), "3,4");
-    EXPECT_EQ(h.events, (Events{"new game", "new game", "move 10,10", "move 11,11", "move 0,19",
-                                "search", "pass", "move 3,4"}));
+    // Three moves: the second player is to move, so the owners run 2, 1, 2.
+    EXPECT_EQ(h.events, (Events{"new game", "new game", "pass", "move 10,10", "move 11,11",
+                                "move 0,19", "search", "move 3,4"}));
 }
 
 TEST_F(ProtocolTest, LoadOfARepeatedCellKeepsThePreviousGame) {

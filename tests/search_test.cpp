@@ -402,6 +402,35 @@ TEST_F(SearchTest, VcfFindsAWinBehindAForcedBlock) {
     EXPECT_EQ(move, Z(12, 10));
 }
 
+TEST_F(SearchTest, VcfGoesOnToLaterFoursWhenTheFirstFails) {
+    // Three fours for X; only the third, (6,8), leads to a win.
+    BoardAI board = Position({
+        "....................",
+        "....................",
+        "....................",
+        "....................",
+        "....................",
+        ".....O..OXO..O......",
+        "......X.............",
+        "......X..XX.........",
+        "....................",
+        "...........X........",
+        "......X......O......",
+        "...........O........",
+        "......X.....X.......",
+        ".....O....X.........",
+    });
+    BoardAI copy = board;
+    GenerateMovesCore(copy, 1);
+    ASSERT_EQ(copy.genCount, 3u);
+    ASSERT_NE(copy.genMoves[0], Z(6, 8));
+    SearchParams params;
+    params.vcfNoStandPat = true;
+    CellIndex move = kNoCell;
+    EXPECT_EQ(VCF(engine, board, 4, params, move, true, ScoreWin, nullptr), ScoreWin);
+    EXPECT_EQ(move, Z(6, 8));
+}
+
 TEST_F(SearchTest, VcfExpandsAtDepthMinusEightButNotMinusNine) {
     BoardAI board = Position(kWinByFours);
     SearchParams params;

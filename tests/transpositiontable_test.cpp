@@ -21,18 +21,25 @@ int32_t SlotOf(const TranspositionTable& tt, const HashEntry* e) {
     return e == nullptr ? -1 : static_cast<int32_t>(e - &tt.At(0));
 }
 
+// Empty slots are all zero: bound 0 marks them, whatever key they show.
 void ExpectCleared(const HashEntry& e) {
     EXPECT_EQ(e.bound, 0);
-    EXPECT_EQ(e.key, 123456789u);
-    EXPECT_EQ(e.age, -32768);
+    EXPECT_EQ(e.key, 0u);
+    EXPECT_EQ(e.depth, 0);
 }
 
 TEST(TranspositionTable, StartsAndClearsToEmptySlots) {
     TranspositionTable tt(kSize);
     EXPECT_EQ(tt.Size(), kSize);
     for (int32_t i = 0; i < kSize; ++i) ExpectCleared(tt.At(i));
-    // Cleared slots hold this very key, but bound 0 keeps them from matching.
     EXPECT_EQ(tt.Lookup(123456789), nullptr);
+    // The empty board's hash is 0, the key every empty slot shows: bound 0 keeps
+    // them from matching, and a store then finds its own slot again.
+    EXPECT_EQ(tt.Lookup(0), nullptr);
+    tt.RecordHash(0, 2, 9, kBoundExact, 5, 0);
+    ASSERT_NE(tt.Lookup(0), nullptr);
+    EXPECT_EQ(tt.Lookup(0)->score, 9);
+    tt.ClearTable();
 
     for (int n = 0; n < 10; ++n) tt.RecordHash(KeyAt(3, n), 5, 7, kBoundExact, 11, 20);
     tt.RecordHash(123456789, 5, 7, kBoundExact, 11, 20);

@@ -72,7 +72,7 @@ std::string Benchmark(Engine& engine, const std::string& folder, bool printStati
     return result.message;
 }
 
-std::string SelfTest(Engine& engine) {
+std::string SelfTest(Engine& engine, const std::function<void(const BoardAI&)>& onSearch) {
     // 1. A clean table and an empty board.
     EnsureSearchStructures(engine);
     engine.transpositionTable->ClearTable();
@@ -108,6 +108,7 @@ std::string SelfTest(Engine& engine) {
         tc.moveDeadline = deadline;
         tc.timeLeftDeadline = deadline;
         tc.matchTimeout = 2147483647;
+        if (onSearch) onSearch(board);
         uint32_t before = nodeCounter;
         IterativeDeepening(engine, board, &tc, 9);
         total += nodeCounter - before;

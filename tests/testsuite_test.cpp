@@ -1,0 +1,107 @@
+#include "tools/testsuite.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "board/boardai.h"
+#include "protocol/engine.h"
+#include "tests/process_helpers.h"
+#include "tools/directorylist.h"
+
+namespace {
+
+using tamlo_test::TempDir;
+
+TEST(JoinPathTest, ExactlyOneSeparator) {
+    EXPECT_EQ(JoinPath("", "a.txt"), "a.txt");
+    EXPECT_EQ(JoinPath("dir", ""), "dir");
+    EXPECT_EQ(JoinPath("dir", "a.txt"), "dir/a.txt");
+    EXPECT_EQ(JoinPath("dir/", "a.txt"), "dir/a.txt");
+    EXPECT_EQ(JoinPath("dir", "/a.txt"), "dir/a.txt");
+    EXPECT_EQ(JoinPath("dir/", "/a.txt"), "dir/a.txt");
+}
+
+TEST(ListDirectoryTest, SortedFilesAndFolders) {
+    TempDir dir;
+    dir.WriteFile("b.txt", "");
+    dir.WriteFile("a.txt", "");
+    std::filesystem::create_directory(dir.File("c"));
+    std::vector<std::string> list{"kept"};
+    EXPECT_EQ(ListDirectory(dir.Path() + "/", list), 0);
+    EXPECT_EQ(list, (std::vector<std::string>{"kept", dir.File("a.txt"), dir.File("b.txt"),
+                                              dir.File("c")}));
+    EXPECT_NE(ListDirectory(dir.File("missing"), list), 0);
+    EXPECT_EQ(list.size(), 4u);
+}
+
+// The commands through the real program, as a build server runs them.
+class BenchmarkCommandTest : public ::testing::Test {
+protected:
+    std::vector<std::string> Run(const std::string& command) {
+        // Lines from standard input are lower-cased, so the command goes through
+        // --command, which keeps the case of the temporary folder's name.
+        tamlo_test::RunResult r = tamlo_test::RunTamlo("", {"--command", command + ";end"});
+        EXPECT_EQ(r.exitCode, 0);
+        return tamlo_test::SplitLines(r.output);
+    }
+    TempDir dir;
+};
+
+TEST_F(BenchmarkCommandTest, EmptyFolderPrintsNothing) {
+    EXPECT_TRUE(Run("tcbenchmark " + dir.Path()).empty());
+}
+
+TEST_F(BenchmarkCommandTest, MissingFolder) {
+    std::string missing = dir.File("missing");
+    EXPECT_EQ(Run("tcbenchmark " + missing),
+              std::vector<std::string>{"ERROR failed to list directory " + missing});
+}
+
+TEST_F(BenchmarkCommandTest, FailuresAndStatisticLines) {
+    // Positions where the side to move completes a five, so the searches are short.
+    const std::string fours = "1,1,0\n1,10,0\n2,1,0\n2,10,0\n3,1,0\n3,10,0\n4,1,0\n4,10,0\n";
+    dir.WriteFile("a_good.txt", "Tamlo 20x20\n" + fours);
+    dir.WriteFile("b_bad.txt", "Tamlo 20x20\n" + fours + "11\n");  // a lone number ends the list
+    dir.WriteFile("c_broken.txt", "Tamlo 20x20\n10,10\n");
+    dir.WriteFile("d_outside.txt", "Tamlo 20x20\n21,1,0\n");
+    std::filesystem::create_directory(dir.File("e_folder"));
+    std::vector<std::string> lines = Run("tcbenchmark " + dir.Path());
+    ASSERT_EQ(lines.size(), 11u);
+    EXPECT_EQ(lines[0], dir.File("a_good.txt"));
+    EXPECT_EQ(lines[1], dir.File("b_bad.txt"));
+    EXPECT_EQ(lines[2], dir.File("c_broken.txt"));
+    EXPECT_EQ(lines[3], dir.File("d_outside.txt"));
+    EXPECT_EQ(lines[4], dir.File("e_folder"));
+    EXPECT_TRUE(std::regex_match(
+        lines[5],
+        std::regex("##teamcity\\[buildStatisticValue key='MovesPerSearch_depth10' value='[0-9]+'\\]")))
+        << lines[5];
+    EXPECT_TRUE(std::regex_match(
+        lines[6],
+        std::regex("##teamcity\\[buildStatisticValue key='Moves_PerSec' value='[0-9]+'\\]")))
+        << lines[6];
+    // The reply: one failure line per file, each ended by CR LF, then the loop's
+    // own line feed.
+    EXPECT_EQ(lines[7], "TestAB failed in file " + dir.File("c_broken.txt") + "\r");
+    EXPECT_EQ(lines[8], "TestAB failed in file " + dir.File("d_outside.txt") + "\r");
+    EXPECT_EQ(lines[9], "TestAB failed in file " + dir.File("e_folder") + "\r");
+    EXPECT_EQ(lines[10], "");
+    EXPECT_EQ(Run("benchmark " + dir.Path()).size(), 9u) << "benchmark prints no statistics";
+}
+
+TEST(SelfTestTest, FortySearchesFromTheEmptyBoardAndARepeatableCount) {
+    Engine engine{ProgramArguments{}};
+    std::vector<uint32_t> stones;
+    std::string first = SelfTest(engine, [&](const BoardAI& b) { stones.push_back(b.mMoveCount); });
+    ASSERT_EQ(stones.size(), 40u);
+    EXPECT_EQ(stones[0], 0u);
+    for (size_t i = 1; i < stones.size(); ++i) EXPECT_EQ(stones[i], i) << i;
+    EXPECT_TRUE(std::regex_match(first, std::regex("testing: [0-9]+ nodes"))) << first;
+    EXPECT_EQ(SelfTest(engine), first);
+    Engine other{ProgramArguments{}};
+    EXPECT_EQ(other.ParseCommand("test", ""), first);
+}
+
+}  // namespace
