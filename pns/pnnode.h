@@ -32,7 +32,7 @@ class BoardCacheEntry;
 //    58   2  parentCount
 //    64   8  cacheEntry   entry holding the node's board, or null
 class PnNode {
-public:
+  public:
     union Parents {
         PnNode* one;    // parentCount == 1
         PnNode** many;  // parentCount > 1

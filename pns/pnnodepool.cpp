@@ -21,7 +21,9 @@ PnNodePool::PnNodePool(size_t boardBytes, int32_t cacheEntries, int32_t nodeCapa
     }
 }
 
-void DeletePnNodePool(PnNodePool* pool) { delete pool; }
+void DeletePnNodePool(PnNodePool* pool) {
+    delete pool;
+}
 
 // Nodes still linked into trees are freed with their chunks.
 PnNodePool::~PnNodePool() {

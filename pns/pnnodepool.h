@@ -12,7 +12,7 @@
 // least-recently-used order. An entry outside that order (next and prev null)
 // belongs to a root alone and is freed with it.
 class BoardCacheEntry {
-public:
+  public:
     BoardCacheEntry* next = nullptr;
     BoardCacheEntry* prev = nullptr;
     PnNode* owner = nullptr;
@@ -26,7 +26,7 @@ public:
 // nodes marked for release, and the bounded board cache in which the nodes'
 // positions are kept (an LRU list whose head carries a spare board).
 class PnNodePool {
-public:
+  public:
     // boardBytes is the size of one board buffer; it must hold a BoardAI.
     PnNodePool(size_t boardBytes, int32_t cacheEntries, int32_t capacity);
     ~PnNodePool();
@@ -37,8 +37,8 @@ public:
     PnNode deletionHead;  // circular through nextInList; empty when it points to itself
     PnNode freeHead;
     int32_t capacity;
-    int32_t taken = 0;  // nodes taken from the heap so far
-    int32_t freeCount;  // capacity minus live nodes
+    int32_t taken = 0;          // nodes taken from the heap so far
+    int32_t freeCount;          // capacity minus live nodes
     BoardCacheEntry cacheHead;  // next = least, prev = most recently used; board = spare
 
     // A fresh node, or null when the capacity is used up.
@@ -50,7 +50,6 @@ public:
     // marked root goes back to the heap.
     void CollectGarbage();
     bool HasDeletions() const { return deletionHead.nextInList != &deletionHead; }
-    int32_t EntryCount() const { return entryCount; }
 
     // Board cache. Acquire binds the least recently used entry to node (its
     // previous owner loses it); null when the cache has no entries.
@@ -64,7 +63,7 @@ public:
     PnNode* CreateRoot(const BoardAI& board);
     BoardAI& SpareBoard() { return *cacheHead.board; }
 
-private:
+  private:
     static constexpr int32_t kChunkNodes = 1024;
 
     int32_t entryCount;

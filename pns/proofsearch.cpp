@@ -17,7 +17,7 @@ uint32_t pnEvaluationCounter = 0;
 
 namespace {
 
-// The loop stops while this many nodes are still free.
+// The loop stops once no more than this many nodes are free.
 constexpr int32_t kFreeReserve = 50;
 
 enum Verdict { kOpen, kProverWins, kProverLoses };
@@ -61,6 +61,14 @@ PnNode* ParentOnPath(const PnNode* node) {
     return node->Parent(0);
 }
 
+// Slots C, B and A, in that order, none of them current while it goes.
+void ReleaseAllTrees(Engine& engine) {
+    for (int slot = kProofSlotC; slot >= kProofSlotA; --slot) {
+        engine.pnCurrentRoot = nullptr;
+        ReleaseTree(engine, slot);
+    }
+}
+
 PnNode* FirstProvenChild(const PnNode* node) {
     for (int i = 0; i < node->childCount; ++i)
         if (node->children[i]->pn == 0) return node->children[i];
@@ -69,14 +77,13 @@ PnNode* FirstProvenChild(const PnNode* node) {
 
 }  // namespace
 
-void CreateProofPool(Engine& engine) { CreateProofPool(engine, 0, 0); }
+void CreateProofPool(Engine& engine) {
+    CreateProofPool(engine, 0, 0);
+}
 
 void CreateProofPool(Engine& engine, int32_t capacity, int32_t cacheEntries) {
     if (engine.pnPool) {
-        for (int slot = kProofSlotC; slot >= kProofSlotA; --slot) {
-            engine.pnCurrentRoot = nullptr;
-            ReleaseTree(engine, slot);
-        }
+        ReleaseAllTrees(engine);
         engine.pnPool.reset();
     }
     engine.pnPool = Engine::PnNodePoolPtr(new PnNodePool(sizeof(BoardAI), cacheEntries, capacity),
@@ -84,10 +91,7 @@ void CreateProofPool(Engine& engine, int32_t capacity, int32_t cacheEntries) {
 }
 
 void ReleaseProofTrees(Engine& engine) {
-    for (int slot = kProofSlotC; slot >= kProofSlotA; --slot) {
-        engine.pnCurrentRoot = nullptr;
-        ReleaseTree(engine, slot);
-    }
+    ReleaseAllTrees(engine);
     if (engine.board) {
         engine.pnRootMoveCount = engine.board->mMoveCount;
         engine.pnRootSide = engine.board->mSide;
@@ -95,10 +99,7 @@ void ReleaseProofTrees(Engine& engine) {
 }
 
 void DestroyProofPool(Engine& engine) {
-    for (int slot = kProofSlotC; slot >= kProofSlotA; --slot) {
-        engine.pnCurrentRoot = nullptr;
-        ReleaseTree(engine, slot);
-    }
+    ReleaseAllTrees(engine);
     engine.pnPool.reset();
 }
 

@@ -20,7 +20,9 @@
 
 namespace {
 
-CellIndex Z(uint32_t x, uint32_t y) { return Coord::xy2z(x, y); }
+CellIndex Z(uint32_t x, uint32_t y) {
+    return Coord::xy2z(x, y);
+}
 
 // X to move has a win by three fours: (11,10) forces (14,13), then (10,10) and
 // (10,11) in either order end in a double four. O's split three on the
@@ -173,7 +175,7 @@ PnNode* ChildWithMove(PnNode* node, CellIndex move) {
 }
 
 class ProofSearchTest : public ::testing::Test {
-protected:
+  protected:
     Engine engine{ProgramArguments{}};
 
     void TearDown() override { InvalidateThreatLists(); }
@@ -356,7 +358,7 @@ TEST(PnNodePoolTest, RootKeepsABoardOfItsOwn) {
 // Proof-number arithmetic on hand-built nodes.
 
 class ProofNumbersTest : public ProofSearchTest {
-protected:
+  protected:
     PnNode parent;
     PnNode kids[3];
 
@@ -491,7 +493,9 @@ TEST(ReplyEstimateTest, FollowsTheThreatsOfThePlayerWhoIsNotToMove) {
         {"open three", {".....OOO............"}, 2},
         {"closed three", {"....XOOO............"}, 1},
         // (7,5) makes two threes for O; X has no stones.
-        {"double three", {".....OO.............", ".......O............", ".......O............"}, 5},
+        {"double three",
+         {".....OO.............", ".......O............", ".......O............"},
+         5},
         // As before, plus X's two cells that complete a closed four.
         {"double three and own fours",
          {".....OO.............", ".......O............", ".......O............",

@@ -35,8 +35,8 @@ void Link(PnNode& parent, PnNode& child) {
 std::vector<std::string> NodeRecord(const PnNode& node, bool highlight,
                                     std::vector<std::string> shape, bool red) {
     const std::string numbers = std::to_string(node.pn) + "/" + std::to_string(node.dn);
-    std::vector<std::string> lines = {"node", "[", "id " + Id(node), "label \"" + numbers + "\"",
-                                      "graphics", "  ["};
+    std::vector<std::string> lines = {
+        "node", "[", "id " + Id(node), "label \"" + numbers + "\"", "graphics", "  ["};
     if (highlight) lines.insert(lines.end(), {"h\t 300.0", "w\t 300.0"});
     lines.insert(lines.end(), shape.begin(), shape.end());
     lines.push_back(red ? "    outline \"#FF0000\"" : "    outline \"#000000\"");
@@ -53,9 +53,10 @@ const std::vector<std::string> kRectangle = {"    type    \"rectangle\"",
                                              "    fill    \"#99CCFF\""};
 
 std::vector<std::string> EdgeRecord(const PnNode& parent, const PnNode& child) {
-    return {"edge",         "[",  "source\t" + Id(parent), "target\t" + Id(child),
-            "label\t\"\"",  "  graphics", "  [",          "    fill\t\"#000000\"",
-            "\ttargetArrow\t\"standard\"", "  ]", "]"};
+    return {
+        "edge",       "[",   "source\t" + Id(parent), "target\t" + Id(child),        "label\t\"\"",
+        "  graphics", "  [", "    fill\t\"#000000\"", "\ttargetArrow\t\"standard\"", "  ]",
+        "]"};
 }
 
 std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> records) {
@@ -72,10 +73,10 @@ std::string Walk(PnNode& start, PnNode* highlight, int mark) {
 
 // Counts lines and throws the text away.
 class LineCounter : public std::streambuf {
-public:
+  public:
     uint64_t lines = 0;
 
-protected:
+  protected:
     int overflow(int c) override {
         if (c == '\n') ++lines;
         return c == traits_type::eof() ? 0 : c;
@@ -88,7 +89,7 @@ protected:
 
 // root (OR) -> a (AND, marked for deletion) -> c (OR); root -> b (AND).
 class TreeDumpTest : public ::testing::Test {
-protected:
+  protected:
     PnNode root, a, b, c;
 
     void SetUp() override {
@@ -180,10 +181,10 @@ TEST(TreeDumpGraphTest, NodeWithTwoParentsIsWrittenOnceWithBothEdges) {
     Link(x, d);
     Link(y, d);
     x.side = y.side = 0;
-    EXPECT_EQ(Lines(Walk(root, nullptr, 1)),
-              Join({NodeRecord(root, false, kTriangle, false),
-                    NodeRecord(x, false, kRectangle, false), NodeRecord(d, false, kEllipse, false),
-                    NodeRecord(y, false, kRectangle, false)}));
+    EXPECT_EQ(
+        Lines(Walk(root, nullptr, 1)),
+        Join({NodeRecord(root, false, kTriangle, false), NodeRecord(x, false, kRectangle, false),
+              NodeRecord(d, false, kEllipse, false), NodeRecord(y, false, kRectangle, false)}));
     EXPECT_EQ(Lines(Walk(root, nullptr, 2)),
               Join({EdgeRecord(root, x), EdgeRecord(x, d), EdgeRecord(y, d), EdgeRecord(root, y)}));
 }

@@ -1,0 +1,68 @@
+// Costs of the move generator and of fixed-depth searches.
+
+#include <benchmark/benchmark.h>
+
+#include <utility>
+#include <vector>
+
+#include "board/boardai.h"
+#include "board/borderlistboard.h"
+#include "board/simpleboard.h"
+#include "board/threatlist.h"
+#include "protocol/engine.h"
+#include "search/driver.h"
+#include "search/movegen.h"
+
+namespace {
+
+using Moves = std::vector<std::pair<int, int>>;
+
+// Middle games from self-play, 1-based as in move files.
+const Moves kPositions[] = {
+    {{11, 13}, {10, 13}, {10, 12}, {11, 12}, {12, 14}, {13, 15}, {9, 11}, {8, 10},
+     {12, 11}, {11, 11}, {12, 10}, {9, 10},  {10, 10}, {10, 11}, {12, 13}, {12, 12},
+     {11, 9},  {8, 9},   {7, 8},   {8, 12},  {8, 11},  {13, 13}},
+    {{10, 9}, {9, 9},  {9, 8},  {10, 8}, {11, 10}, {12, 11}, {11, 8}, {12, 10},
+     {12, 9}, {8, 10}, {7, 11}, {11, 9}, {13, 11}, {10, 7},  {8, 7},  {7, 6}},
+    {{6, 7}, {6, 8}, {5, 6}, {7, 7}, {5, 8}, {5, 9}, {8, 6}, {7, 6},
+     {7, 8}, {8, 9}, {5, 5}, {5, 4}, {6, 5}, {4, 5}},
+};
+
+template <typename Board>
+void SetUp(Board& board, const Moves& moves) {
+    for (auto [x, y] : moves) board.MakeMove(Coord::xy2z(x - 1, y - 1));
+}
+
+void BM_GenerateMoves(benchmark::State& state) {
+    BorderListBoard board;
+    SetUp(board, kPositions[state.range(0)]);
+    for (auto _ : state) {
+        InvalidateThreatLists();  // every node of a search sees a fresh position
+        benchmark::DoNotOptimize(GenerateMoves(board, 0));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_GenerateMoves)->DenseRange(0, 2);
+
+// Iterative deepening to depth 8 with no time limit, from an empty table.
+void BM_IterativeDeepeningDepth8(benchmark::State& state) {
+    Engine engine{ProgramArguments{}};
+    engine.AllocSearch();
+    uint64_t nodes = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        engine.transpositionTable->ClearTable();
+        BorderListBoard board;
+        SetUp(board, kPositions[state.range(0)]);
+        uint32_t before = nodeCounter;
+        state.ResumeTiming();
+        IterativeDeepening(engine, board, nullptr, 7);
+        nodes += nodeCounter - before;
+    }
+    state.counters["nodes"] = benchmark::Counter(static_cast<double>(nodes) / state.iterations());
+    state.counters["nodes_per_s"] =
+        benchmark::Counter(static_cast<double>(nodes), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_IterativeDeepeningDepth8)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+}  // namespace
