@@ -7,6 +7,7 @@
 #include "board/threatlist.h"
 #include "platform/clock.h"
 #include "platform/processmemory.h"
+#include "pns/proofsearch.h"
 #include "search/driver.h"
 #include "search/timebudget.h"
 #include "tools/testsuite.h"
@@ -18,7 +19,7 @@ Engine::Engine(ProgramArguments args)
     rootMoveCount = board->mMoveCount;
 }
 
-Engine::~Engine() = default;
+Engine::~Engine() { DestroyProofPool(*this); }
 
 std::string Engine::ParseCommand(std::string command, std::string argument) {
     // Checked before everything else, so they also work in board mode.
@@ -58,6 +59,7 @@ void Engine::SetRule(uint32_t value) {
     if (fresh->mSide != side) fresh->Toggle(kPass);
     board = std::move(fresh);
     InvalidateThreatLists();
+    ReleaseProofTrees(*this);
 }
 
 void Engine::OpponentMoved(CellIndex) {}
@@ -98,6 +100,7 @@ void Engine::MakeMove(CellIndex cell) {
     InvalidateThreatLists();
     rootMoveCount = board->mMoveCount;
     rootSide = board->mSide;
+    ReleaseProofTrees(*this);
 }
 
 void Engine::NewGame() {
@@ -106,6 +109,7 @@ void Engine::NewGame() {
     rootMoveCount = board->mMoveCount;
     rootSide = board->mSide;
     lastResult = ScoreUnknown;
+    ReleaseProofTrees(*this);
 }
 
 void Engine::AllocSearch() {
@@ -117,7 +121,9 @@ void Engine::AllocSearch() {
     if (budget < 100000) budget = 100000;
     // 3. About 98 percent of it in 24-byte entries.
     int32_t entries = static_cast<int32_t>(static_cast<float>(budget) * 0.040829167f);
-    // 4. Free the old table first so that both never exist at once.
+    // 4. The proof-number pool (no nodes: nothing starts that search), then the
+    //    table; the old table goes first so that both never exist at once.
+    CreateProofPool(*this);
     transpositionTable.reset();
     transpositionTable = std::make_unique<TranspositionTable>(entries);
 }
