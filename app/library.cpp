@@ -74,4 +74,6 @@ void TamloClose() {
 }
 
 // Tells a host it loaded the right library; touches no state.
-int TamloTest() { return 123; }
+int TamloTest() {
+    return 123;
+}

@@ -7,9 +7,13 @@
 #include "board/threatlist.h"
 #include "board/zobrist.h"
 
-BoardAI::BoardAI() { ResetSearchBlock(); }
+BoardAI::BoardAI() {
+    ResetSearchBlock();
+}
 
-BoardAI::BoardAI(const BoardAI& other) : ListBoard(other) { CopySearchBlock(other); }
+BoardAI::BoardAI(const BoardAI& other) : ListBoard(other) {
+    CopySearchBlock(other);
+}
 
 BoardAI& BoardAI::operator=(const BoardAI& other) {
     if (this != &other) {

@@ -6,7 +6,7 @@
 // and its per-cell marks); also the owner of the one call that builds every
 // process-wide table of the board model.
 class BoardAI : public ListBoard {
-public:
+  public:
     uint8_t mPlain = 1;  // 1 for a plain BoardAI, 0 for a BorderListBoard (has candidate cells)
     uint8_t mSearchFlag = 0;
     uint8_t mSearchFlag2 = 0;
@@ -42,7 +42,7 @@ public:
     static void Alloc();
     static void Free();
 
-protected:
+  protected:
     void ResetSearchBlock();
     void CopySearchBlock(const BoardAI& other);
 };

@@ -6,7 +6,7 @@
 // the stones enclose. Cells of the board's outermost ring count as inside from
 // the start and never become candidates.
 class BorderListBoard : public BoardAI {
-public:
+  public:
     uint16_t mInsideBy[kMaxArea];  // the stone whose move put the cell inside; 32767 none
     uint16_t mBorderBy[kMaxArea];  // the inside cell whose arrival made it a border cell
     uint16_t mBorderList[kMaxArea];
@@ -19,7 +19,7 @@ public:
     // Checks the border-list invariants; returns the number of border cells.
     uint32_t CheckBorderList() const;
 
-private:
+  private:
     void ResetBorder();
     void RemoveFromList(uint16_t cell);
     void AppendToList(uint16_t cell) { mBorderList[mBorderCount++] = cell; }

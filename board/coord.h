@@ -29,7 +29,7 @@ struct UpdateEntry {
 // per process; all board objects share it. SetSize rebuilds the fixed-capacity
 // tables; the heap tables (rays, update rows) are built by BoardAI::Alloc.
 class Coord {
-public:
+  public:
     static uint32_t width;
     static uint32_t height;
     static uint32_t area;
@@ -39,8 +39,9 @@ public:
     static uint32_t lineDir[kMaxArea * kMaxArea];  // 0..3, 4 = not aligned, 5 = same cell
     static int8_t lineDist[kMaxArea * kMaxArea];   // signed steps a -> b, 127 = not aligned
 
-    static CellIndex neighbours[kMaxArea][9];     // adjacent cells, ended by 400
-    static CellIndex lineCells[kMaxArea][4][9];   // cells 1..4 steps away per direction, ended by 400
+    static CellIndex neighbours[kMaxArea][9];  // adjacent cells, ended by 400
+    static CellIndex lineCells[kMaxArea][4]
+                              [9];  // cells 1..4 steps away per direction, ended by 400
 
     // Orthogonal rays (0 = x+1, 1 = y+1, 2 = x-1, 3 = y-1), up to three cells each.
     static uint16_t* rayCount;  // [r * area + cell]

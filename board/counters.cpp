@@ -8,16 +8,15 @@
 #include "board/patterntables.h"
 #include "board/threatlist.h"
 
-const int32_t ownWeight[kCategoryCount] = {1000000, 30000, 20000, 10000, 1100, 670,
-                                           580,     250,   730,   330,   200,  110,
-                                           130,     80,    50,    20,    0,    -1};
+const int32_t ownWeight[kCategoryCount] = {1000000, 30000, 20000, 10000, 1100, 670, 580, 250, 730,
+                                           330,     200,   110,   130,   80,   50,  20,  0,   -1};
 const int32_t oppWeight[kCategoryCount] = {-1800, -1500, -1450, -1400, -1300, -950,
                                            -700,  -330,  -400,  -130,  -50,   -40,
                                            -50,   -25,   -20,   -8,    0,     1};
-const int32_t inflWeightOwn[kCategoryCount] = {0, 0, 10, 13, 17, 21, 24, 30, 33,
-                                               39, 41, 0, 0, 0, 0, 0, 0, 0};
-const int32_t inflWeightOpp[kCategoryCount] = {0,   0,   -5,  -8, -12, -15, -18, -20, -25,
-                                               -28, -33, 0,   0,  0,   0,   0,   0,   0};
+const int32_t inflWeightOwn[kCategoryCount] = {0,  0,  10, 13, 17, 21, 24, 30, 33,
+                                               39, 41, 0,  0,  0,  0,  0,  0,  0};
+const int32_t inflWeightOpp[kCategoryCount] = {0,   0,   -5, -8, -12, -15, -18, -20, -25,
+                                               -28, -33, 0,  0,  0,   0,   0,   0,   0};
 
 int CounterIndex(const std::string& name, const std::string& prefix) {
     if (name.compare(0, prefix.size(), prefix) != 0) return -1;

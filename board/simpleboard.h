@@ -11,7 +11,7 @@ extern uint32_t nodeCounter;
 // Stones, side to move and move history. The board alternates sides strictly;
 // the protocol inserts passes to keep owners in step.
 class SimpleBoard {
-public:
+  public:
     uint8_t mCells[kMaxArea];  // 0 empty, 1 or 2 a stone of that player
     uint8_t mSide = 1;         // 1 while player 1 is to move
     uint32_t mMoveCount = 0;
@@ -25,7 +25,7 @@ public:
     // stone off an occupied one (false); a pass only switches the side.
     bool Toggle(CellIndex cell);
 
-protected:
+  protected:
     void SwitchSide() {
         mSide = static_cast<uint8_t>(1 - mSide);
         mToMove = 2u - mSide;

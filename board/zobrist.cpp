@@ -8,7 +8,9 @@ namespace {
 uint32_t randomState = 1;
 }
 
-void SeedRandom(uint32_t seed) { randomState = seed; }
+void SeedRandom(uint32_t seed) {
+    randomState = seed;
+}
 
 int DrawRandom() {
     randomState = randomState * 214013u + 2531011u;

@@ -7,4 +7,6 @@
 uint32_t NowMs();
 
 // Signed difference a - b of two stamps.
-inline int32_t StampDiff(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b); }
+inline int32_t StampDiff(uint32_t a, uint32_t b) {
+    return static_cast<int32_t>(a - b);
+}

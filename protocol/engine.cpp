@@ -19,7 +19,9 @@ Engine::Engine(ProgramArguments args)
     rootMoveCount = board->mMoveCount;
 }
 
-Engine::~Engine() { DestroyProofPool(*this); }
+Engine::~Engine() {
+    DestroyProofPool(*this);
+}
 
 std::string Engine::ParseCommand(std::string command, std::string argument) {
     // Checked before everything else, so they also work in board mode.
@@ -42,7 +44,9 @@ std::string Engine::Benchmark(std::string argument, bool statistics) {
     return ::Benchmark(*this, argument, statistics);
 }
 
-std::string Engine::SelfTest() { return ::SelfTest(*this); }
+std::string Engine::SelfTest() {
+    return ::SelfTest(*this);
+}
 
 void Engine::SetRule(uint32_t value) {
     GameHandler::SetRule(value);
@@ -128,4 +132,6 @@ void Engine::AllocSearch() {
     transpositionTable = std::make_unique<TranspositionTable>(entries);
 }
 
-bool Engine::IsOccupied(CellIndex cell) const { return board->mCells[cell] != 0; }
+bool Engine::IsOccupied(CellIndex cell) const {
+    return board->mCells[cell] != 0;
+}

@@ -13,7 +13,7 @@ class PnNodePool;
 // engine's own board and searches, and answers a few command words of its own
 // before the protocol's.
 class Engine : public GameHandler {
-public:
+  public:
     explicit Engine(ProgramArguments args);
     ~Engine() override;
 
@@ -38,7 +38,7 @@ public:
     int32_t pnDefenderMode = 0;
     uint32_t pnRootMoveCount = 0;
     uint8_t pnRootSide = 1;
-    float pnLastSpeed = 0.0f;                 // stones per millisecond
+    float pnLastSpeed = 0.0f;                    // stones per millisecond
     uint32_t depthHistogram[kMaxArea + 2] = {};  // nodes per depth below the root
 
     std::string ParseCommand(std::string command, std::string argument) override;

@@ -8,7 +8,7 @@
 // whether the engine's side is to move, and the passes that keep the board's
 // strict alternation of sides in step with the protocol's owners.
 class GameHandler : public ProtocolHandler {
-public:
+  public:
     explicit GameHandler(ProgramArguments args) : ProtocolHandler(std::move(args)) {}
 
     uint32_t lastMover = 4;  // 1, 2, or 4 when nobody has moved yet
@@ -39,7 +39,7 @@ public:
 
     void PlaceStone(uint32_t x, uint32_t y, uint32_t owner);
 
-protected:
+  protected:
     std::string ValidateEntries(const std::vector<BoardEntry>& entries) override;
     // First empty cell in index order, 400 when the board is full.
     CellIndex FirstEmptyCell() const;

@@ -12,7 +12,9 @@
 
 ProtocolHandler::ProtocolHandler(ProgramArguments args) : programArguments(std::move(args)) {}
 
-void ProtocolHandler::Debug(const std::string& text) { diagnostics << "DEBUG " << text << '\n'; }
+void ProtocolHandler::Debug(const std::string& text) {
+    diagnostics << "DEBUG " << text << '\n';
+}
 
 void ProtocolHandler::Message(const std::string& text) {
     diagnostics << "MESSAGE " << text << '\n';
@@ -169,8 +171,8 @@ std::string ProtocolHandler::Load(const std::string& fileName) {
     // engine then answers for the side to move in the stored position.
     const size_t n = moves.size();
     for (size_t i = 0; i < n; ++i)
-        entries.push_back({moves[i] % Coord::width, moves[i] / Coord::width,
-                           (n - 1 - i) % 2 == 0 ? 2u : 1u});
+        entries.push_back(
+            {moves[i] % Coord::width, moves[i] / Coord::width, (n - 1 - i) % 2 == 0 ? 2u : 1u});
     // A refused position leaves the current game as it was.
     std::string refusal = ValidateEntries(entries);
     if (!refusal.empty()) return refusal;
@@ -178,7 +180,9 @@ std::string ProtocolHandler::Load(const std::string& fileName) {
     return Board(std::move(entries));
 }
 
-std::string ProtocolHandler::ValidateEntries(const std::vector<BoardEntry>&) { return ""; }
+std::string ProtocolHandler::ValidateEntries(const std::vector<BoardEntry>&) {
+    return "";
+}
 
 void ProtocolHandler::SetRule(uint32_t value) {
     BoardAI::Free();
@@ -186,4 +190,6 @@ void ProtocolHandler::SetRule(uint32_t value) {
     BoardAI::Alloc();
 }
 
-std::string ProtocolHandler::SelfTest() { throw std::runtime_error("not implemented"); }
+std::string ProtocolHandler::SelfTest() {
+    throw std::runtime_error("not implemented");
+}

@@ -20,7 +20,7 @@ struct BoardEntry {
 // buffer that the searches write into while a command runs. Everything that
 // needs a board or a search is reached through the virtual slots.
 class ProtocolHandler {
-public:
+  public:
     explicit ProtocolHandler(ProgramArguments args);
     virtual ~ProtocolHandler() = default;
 
@@ -61,7 +61,7 @@ public:
     // Signed decimal as "%d" reads it; throws when there is no number.
     static int32_t StringToInt(const std::string& text);
 
-protected:
+  protected:
     std::string Info(const std::string& argument);
     std::string Load(const std::string& fileName);
     // Checks a list of board entries before any change: raises the coordinate error

@@ -5,8 +5,8 @@
 // The manager's time limits for the match and the current move, as millisecond
 // stamps of NowMs(). Stamps wrap and are compared by difference.
 struct TimeControl {
-    uint32_t turnTimeout;   // time per move
-    int32_t matchTimeout;   // time for the match; 2147483647 = not given
+    uint32_t turnTimeout;  // time per move
+    int32_t matchTimeout;  // time for the match; 2147483647 = not given
     uint32_t timeLeftClock;
     uint32_t timeLeftDeadline;
     uint32_t timeLeftNow;

@@ -15,12 +15,12 @@
 namespace {
 
 // Categories listed by the VCF attacker and by every other mode, in this order.
-constexpr uint8_t kFourList[] = {kWin, k2xStraightFour, kStraightFourFour, kStraightFour,
-                                 kFourThree, kFourDevelopFour};
-constexpr uint8_t kThreatListOrder[] = {kWin,           k2xStraightFour,  kStraightFourFour,
-                                        kStraightFour,  kFourThree,       k2xThree,
-                                        kFourDevelopFour, kFourDevelopThree, kThreeDevelop,
-                                        kFour,          kThree};
+constexpr uint8_t kFourList[] = {kWin,          k2xStraightFour, kStraightFourFour,
+                                 kStraightFour, kFourThree,      kFourDevelopFour};
+constexpr uint8_t kThreatListOrder[] = {
+    kWin,     k2xStraightFour,  kStraightFourFour, kStraightFour, kFourThree,
+    k2xThree, kFourDevelopFour, kFourDevelopThree, kThreeDevelop, kFour,
+    kThree};
 
 constexpr int kNoDirection = 4;
 constexpr int kRestDirection = 5;
@@ -167,7 +167,8 @@ struct Keyed {
 };
 
 void SortByKey(Keyed* items, int n) {
-    std::stable_sort(items, items + n, [](const Keyed& a, const Keyed& b) { return a.key > b.key; });
+    std::stable_sort(items, items + n,
+                     [](const Keyed& a, const Keyed& b) { return a.key > b.key; });
 }
 
 void AddCategoryMoves(Gen& g, const uint8_t* categories, int count) {
@@ -244,8 +245,8 @@ void AddOwnDevelopingMoves(Gen& g) {
                 for (uint32_t c = kFourThree; c <= kFour; ++c) {
                     for (uint16_t w = next[kNoCell + c]; w < kNoCell; w = next[w]) {
                         if (!Aligned(a, w, 1, 4) || !NoStoneBetween(b, a, w, g.opp)) continue;
-                        int bonus = 13 - static_cast<int>(c) +
-                                    (std::abs(Coord::Dist(a, w)) < 4 ? 1 : 0);
+                        int bonus =
+                            13 - static_cast<int>(c) + (std::abs(Coord::Dist(a, w)) < 4 ? 1 : 0);
                         collected[i].key += bonus * bonus;
                     }
                 }
@@ -263,7 +264,8 @@ void AddOwnDevelopingMoves(Gen& g) {
     if (b.genCount <= 13) {
         int added = 0;
         for (int i = 0; i < top && added < 2; ++i)
-            if (b.mBorderState[collected[i].cell] == 1 && g.List(collected[i].cell, kKindPositional))
+            if (b.mBorderState[collected[i].cell] == 1 &&
+                g.List(collected[i].cell, kKindPositional))
                 ++added;
     }
 }
@@ -374,16 +376,15 @@ int AddCounterFours(Gen& g, bool noDefence) {
                     partner[self] = kNoCell;
                     entries[n++] = {z, b.OpponentFourNear(z, d, g.own) ? 2 : 0, d, self};
                     int neg = 0, pos = 0;
-                    SegmentCode code =
-                        SegmentOf(g.own, b.mLinePattern[z * 4 + d], neg, pos, 1);
+                    SegmentCode code = SegmentOf(g.own, b.mLinePattern[z * 4 + d], neg, pos, 1);
                     uint16_t firstBlock = blockOrder[code][0];
                     if (firstBlock != kBlockOrderEnd) {
                         CellIndex bcell = Coord::Shift(z, BlockPosition(firstBlock) - neg, d);
                         partner[self] = bcell;
                         int s = bcell < z ? 1 : -1;
                         for (int k : {4, 5}) {
-                            int idx = static_cast<int>(bcell) +
-                                      k * s * static_cast<int>(Coord::step[d]);
+                            int idx =
+                                static_cast<int>(bcell) + k * s * static_cast<int>(Coord::step[d]);
                             if (idx >= 0 && idx < static_cast<int>(Coord::area) && !b.mCells[idx]) {
                                 partner[n] = kNoCell;
                                 entries[n++] = {static_cast<CellIndex>(idx), -1, d, self};
@@ -469,8 +470,8 @@ int AddCounterFours(Gen& g, bool noDefence) {
 int32_t DefendThreats(Gen& g) {
     BoardAI& b = g.b;
     const uint16_t* oppNext = b.Next(g.opp);
-    const uint32_t k = g.oppCount[k2xStraightFour] + g.oppCount[kStraightFourFour] +
-                       g.oppCount[kStraightFour];
+    const uint32_t k =
+        g.oppCount[k2xStraightFour] + g.oppCount[kStraightFourFour] + g.oppCount[kStraightFour];
     const uint32_t f = g.OwnFourCells();
     CellIndex s[kMaxArea], t[kMaxArea];
     int ns = 0;
@@ -659,7 +660,8 @@ int32_t DefendThreats(Gen& g) {
                     if (!stays && g.Cat(g.own, zc) < kTwoDef) {
                         for (uint32_t m = 0; m < before && !stays; ++m) {
                             CellIndex mv = b.genMoves[m];
-                            if (!Aligned(zc, mv, 1, 4) || !NoStoneBetween(b, zc, mv, g.opp)) continue;
+                            if (!Aligned(zc, mv, 1, 4) || !NoStoneBetween(b, zc, mv, g.opp))
+                                continue;
                             int d = static_cast<int>(Coord::Dir(zc, mv));
                             int n1 = 0, p1 = 0, n2 = 0, p2 = 0;
                             SegmentCode a = SegmentOf(g.own, b.mLinePattern[zc * 4 + d], n1, p1, 1);
@@ -764,7 +766,8 @@ void ListPositional(Gen& g) {
         int bestDist = 1000;
         for (int i = 0; i < nd; ++i) {
             if (defences[i] == z) continue;
-            int dist = Coord::Dir(z, defences[i]) <= 3 ? std::abs(Coord::Dist(z, defences[i])) : 127;
+            int dist =
+                Coord::Dir(z, defences[i]) <= 3 ? std::abs(Coord::Dist(z, defences[i])) : 127;
             if (dist < bestDist) {
                 bestDist = dist;
                 nearest = defences[i];
@@ -896,7 +899,8 @@ int32_t GenerateMovesCore(BoardAI& board, int32_t mode) {
         if (g.oppCount[k2xThree] < 3 && g.answered) AddOwnDevelopingMoves(g);
     }
     // 14. Uncovered double threes stop the listing; otherwise positional cells.
-    if (board.genDanger & 2) return ListedAreExactlyOpponentDoubleThrees(g) ? ScoreLoss : ScoreUnknown;
+    if (board.genDanger & 2)
+        return ListedAreExactlyOpponentDoubleThrees(g) ? ScoreLoss : ScoreUnknown;
     if (mode == 6) return ScoreUnknown;
     ListPositional(g);
     if (mode == 2) return board.genCount > 0 ? ScoreUnknown : ScoreLoss;
@@ -923,7 +927,8 @@ int32_t GenerateMoves(BoardAI& board, int32_t mode) {
         int n = 0;
         for (uint32_t i = 0; i < bl.mBorderCount; ++i)
             if (!board.IsListed(bl.mBorderList[i]))
-                candidates[n++] = {bl.mBorderList[i], 100 - static_cast<int64_t>(board.Category(opp, bl.mBorderList[i]))};
+                candidates[n++] = {bl.mBorderList[i], 100 - static_cast<int64_t>(board.Category(
+                                                                opp, bl.mBorderList[i]))};
         if (n >= 2) {
             int kept = 0;
             for (int i = 0; i < n; ++i) {
@@ -936,7 +941,8 @@ int32_t GenerateMoves(BoardAI& board, int32_t mode) {
             SortByKey(candidates, n);
         }
         int take = std::min<int>(std::min(n, 3), 7 - static_cast<int>(board.genCount));
-        for (int i = 0; i < take; ++i) board.AddGenerated(candidates[i].cell, kKindPositional, 0, false, 1);
+        for (int i = 0; i < take; ++i)
+            board.AddGenerated(candidates[i].cell, kKindPositional, 0, false, 1);
     }
     // 2. Nothing at all: the side's strongest cell.
     if (board.genCount == 0) {

@@ -11,7 +11,9 @@ TranspositionTable::TranspositionTable(int32_t entries) : mSize(entries) {
     ClearTable();
 }
 
-TranspositionTable::~TranspositionTable() { std::free(mSlots); }
+TranspositionTable::~TranspositionTable() {
+    std::free(mSlots);
+}
 
 void TranspositionTable::ClearTable() {
     // Returning the pages and taking fresh zero pages is far quicker than writing

@@ -15,7 +15,7 @@
 namespace {
 
 class LibraryTest : public ::testing::Test {
-protected:
+  protected:
     using OpenFn = void (*)();
     using CommandFn = const char* (*)(const char*);
     using CloseFn = void (*)();
@@ -91,11 +91,11 @@ TEST_F(LibraryTest, ErrorsComeBackAndTheEngineStaysUsable) {
     open();
     EXPECT_EQ(Reply("start 20"), "OK");
     EXPECT_EQ(Reply("turn 25,3").rfind("ERROR X coord overflow.|", 0), 0u);
-    EXPECT_EQ(Reply("info time_left abc"),
-              "ERROR std::exception: StringToInt Conversion failed.");
+    EXPECT_EQ(Reply("info time_left abc"), "ERROR std::exception: StringToInt Conversion failed.");
     EXPECT_EQ(Reply("rectstart 128,2"),
               "ERROR std::exception: Playing board too big, max size is 127");
-    EXPECT_EQ(Reply("start 1"), "ERROR std::exception: Every coord must have at least 3 neighbours.");
+    EXPECT_EQ(Reply("start 1"),
+              "ERROR std::exception: Every coord must have at least 3 neighbours.");
     // The refused sizes left the 20 x 20 game in place.
     std::string move = LastLine(Reply("turn 10,10"));
     EXPECT_TRUE(std::regex_match(move, std::regex("[0-9]+,[0-9]+"))) << move;

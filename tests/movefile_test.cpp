@@ -38,7 +38,7 @@ std::vector<std::string> FileLines(const std::string& path) {
 }
 
 class MoveFileTest : public ::testing::Test {
-protected:
+  protected:
     void UseSize(uint32_t w, uint32_t h) {
         BoardAI::Free();
         Coord::SetSize(w, h);

@@ -15,7 +15,7 @@
 namespace {
 
 class MoveGenTest : public ::testing::Test {
-protected:
+  protected:
     void UseSize(uint32_t w, uint32_t h) {
         BoardAI::Free();
         Coord::SetSize(w, h);
@@ -58,14 +58,17 @@ TEST_F(MoveGenTest, TwoFivesThreatenedIsALossWithTheFirstBlockListed) {
     BoardAI b;
     // O has two separate fours; X to move.
     PlaceDiagram(b,
-                 {"....................",
-                  ".OOOO...............",
-                  "....................",
-                  ".......OOOO.........",
-                  "....................",
-                  "X.X.X.X.X...........",
-                  "....................",
-                  "X.X.X.X.............",}, 1);
+                 {
+                     "....................",
+                     ".OOOO...............",
+                     "....................",
+                     ".......OOOO.........",
+                     "....................",
+                     "X.X.X.X.X...........",
+                     "....................",
+                     "X.X.X.X.............",
+                 },
+                 1);
     EXPECT_EQ(GenerateMovesCore(b, 0), ScoreLoss);
     ASSERT_GE(b.genCount, 1u);
     EXPECT_EQ(b.Category(2, b.genMoves[0]), kWin);
@@ -75,10 +78,13 @@ TEST_F(MoveGenTest, TwoFivesThreatenedIsALossWithTheFirstBlockListed) {
 TEST_F(MoveGenTest, OwnOpenFourWins) {
     BoardAI b;
     PlaceDiagram(b,
-                 {"....................",
-                  "....XXX.............",
-                  "....................",
-                  "....O...O...O.......",}, 1);
+                 {
+                     "....................",
+                     "....XXX.............",
+                     "....................",
+                     "....O...O...O.......",
+                 },
+                 1);
     // X plays next to make an open four? No: X has three; make it four first.
     PlayMoves(b, {{7, 1}, {14, 10}});
     EXPECT_EQ(GenerateMovesCore(b, 0), ScoreWin);
@@ -113,11 +119,14 @@ TEST_F(MoveGenTest, AttackerModeWithoutFoursIsALossWithAnEmptyList) {
 TEST_F(MoveGenTest, AttackerModeListsOnlyFours) {
     BoardAI b;
     PlaceDiagram(b,
-                 {"....................",
-                  "....XXX.............",
-                  "........O...........",
-                  "....X.X.X...........",
-                  "..O.................",}, 1);
+                 {
+                     "....................",
+                     "....XXX.............",
+                     "........O...........",
+                     "....X.X.X...........",
+                     "..O.................",
+                 },
+                 1);
     EXPECT_EQ(GenerateMovesCore(b, 1), ScoreWin);  // .XXX. plus one makes an open four
     b.ClearGenerated();
 }
@@ -156,27 +165,14 @@ TEST_F(MoveGenTest, UnsupportedModesAreRefused) {
 // the three best keys in key order.
 TEST_F(MoveGenTest, GenLimitKeepsTheBestKeysInOrder) {
     BoardAI b;
-    PlaceDiagram(b,
-                 {"....................",
-                  ".XX.....XX..........",
-                  "....................",
-                  "....................",
-                  ".XX.....XX..........",
-                  "....................",
-                  "....................",
-                  ".XX.....XX..........",
-                  "....................",
-                  "....................",
-                  ".XX.....XX..........",
-                  "....................",
-                  "....................",
-                  ".XX.....XX..........",
-                  "....................",
-                  "..............O.O.O.",
-                  "....................",
-                  "..............O.O.O.",
-                  "....................",
-                  ".............O...O.O"}, 1);
+    PlaceDiagram(b, {"....................", ".XX.....XX..........", "....................",
+                     "....................", ".XX.....XX..........", "....................",
+                     "....................", ".XX.....XX..........", "....................",
+                     "....................", ".XX.....XX..........", "....................",
+                     "....................", ".XX.....XX..........", "....................",
+                     "..............O.O.O.", "....................", "..............O.O.O.",
+                     "....................", ".............O...O.O"},
+                 1);
     b.genLimit = static_cast<uint32_t>(Coord::area);
     GenerateMovesCore(b, 0);
     std::vector<CellIndex> all;

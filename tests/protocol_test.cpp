@@ -233,8 +233,7 @@ TEST_F(ProtocolTest, PlayForcesTheEngineMoveAndTheNextTurnKeepsTheColours) {
     EXPECT_EQ(h.events, Events{"move 5,6"});
     EXPECT_TRUE(h.engineToMove);
     EXPECT_EQ(h.Do("turn", "6,7"), "3,4");
-    EXPECT_EQ(h.events,
-              (Events{"move 5,6", "opponent 6,7", "move 6,7", "search", "move 3,4"}));
+    EXPECT_EQ(h.events, (Events{"move 5,6", "opponent 6,7", "move 6,7", "search", "move 3,4"}));
     EXPECT_FALSE(h.engineToMove);
     EXPECT_EQ(h.lastMover, 1u);
 }

@@ -38,7 +38,7 @@ TEST(ListDirectoryTest, SortedFilesAndFolders) {
 
 // The commands through the real program, as a build server runs them.
 class BenchmarkCommandTest : public ::testing::Test {
-protected:
+  protected:
     std::vector<std::string> Run(const std::string& command) {
         // Lines from standard input are lower-cased, so the command goes through
         // --command, which keeps the case of the temporary folder's name.
@@ -76,7 +76,8 @@ TEST_F(BenchmarkCommandTest, FailuresAndStatisticLines) {
     EXPECT_EQ(lines[4], dir.File("e_folder"));
     EXPECT_TRUE(std::regex_match(
         lines[5],
-        std::regex("##teamcity\\[buildStatisticValue key='MovesPerSearch_depth10' value='[0-9]+'\\]")))
+        std::regex(
+            "##teamcity\\[buildStatisticValue key='MovesPerSearch_depth10' value='[0-9]+'\\]")))
         << lines[5];
     EXPECT_TRUE(std::regex_match(
         lines[6],

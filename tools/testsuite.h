@@ -22,5 +22,4 @@ std::string Benchmark(Engine& engine, const std::string& folder, bool printStati
 // Plays a fixed 40-move game and searches each of its positions; answers
 // "testing: N nodes". The count is a signature of the search.
 // onSearch, when given, sees each board just before it is searched.
-std::string SelfTest(Engine& engine,
-                     const std::function<void(const BoardAI&)>& onSearch = nullptr);
+std::string SelfTest(Engine& engine, const std::function<void(const BoardAI&)>& onSearch = nullptr);
