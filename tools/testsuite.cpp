@@ -100,14 +100,11 @@ std::string SelfTest(Engine& engine, const std::function<void(const BoardAI&)>& 
     for (int i = 0; i < 40; ++i) {
         board.MakeMove(recorded[i]);
         TimeControl tc;
-        uint32_t deadline = NowMs() + 100000000u;
         tc.turnTimeout = 100000000;
-        tc.turnDeadline = deadline;
-        // No search may be cut by time, so the count repeats from run to run: the
-        // move and match deadlines lie as far out as the turn's.
-        tc.moveDeadline = deadline;
-        tc.timeLeftDeadline = deadline;
-        tc.matchTimeout = 2147483647;
+        tc.turnDeadline = NowMs() + 100000000u;
+        // A fresh record's move deadline would otherwise be unset: with it at the
+        // turn's, no search is cut by time and the count repeats from run to run.
+        tc.moveDeadline = tc.turnDeadline;
         if (onSearch) onSearch(board);
         uint32_t before = nodeCounter;
         IterativeDeepening(engine, board, &tc, 9);
