@@ -66,9 +66,16 @@ const uint16_t* ListBoard::ThreatList(int player) {
     // 2. Pair cells within three steps on a common line; a cell that strengthens
     //    no other is dropped.
     const uint32_t playerShift = static_cast<uint32_t>(player - 1);
+    // Columns and rows, so that most pairs are ruled out without the pair tables.
+    int8_t col[kMaxArea], row[kMaxArea];
+    for (int i = 0; i < n; ++i) {
+        col[i] = static_cast<int8_t>(cache[i] % Coord::width);
+        row[i] = static_cast<int8_t>(cache[i] / Coord::width);
+    }
     for (int i = 0; i < n; ++i) {
         const uint32_t ci = cache[i];
         for (int j = i + 1; j < n; ++j) {
+            if (std::abs(col[i] - col[j]) > 3 || std::abs(row[i] - row[j]) > 3) continue;
             const uint32_t cj = cache[j];
             const uint32_t d = Coord::lineDir[ci * area + cj];
             if (d > 3) continue;
@@ -95,6 +102,8 @@ const uint16_t* ListBoard::ThreatList(int player) {
             --n;
             if (i < n) {
                 cache[i] = cache[n];
+                col[i] = col[n];
+                row[i] = row[n];
                 strength[i] = strength[n];
                 for (int d = 0; d < 4; ++d) copies[i][d] = copies[n][d];
                 --i;  // the moved entry is paired from this slot again
