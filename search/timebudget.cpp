@@ -41,10 +41,14 @@ void RefreshMoveDeadline(TimeControl& tc, int32_t score) {
 }
 
 bool TimeUpAt(const TimeControl& tc, uint32_t now) {
-    // Without a match limit the move budget is only advisory, but the turn deadline
-    // still binds: one long iteration must not lose the game on time.
-    if (tc.matchTimeout != 0 && StampDiff(now, tc.moveDeadline) > 0) return true;
-    return StampDiff(now, tc.turnDeadline) > 0;
+    if (tc.matchTimeout != 0) {
+        if (StampDiff(now, tc.moveDeadline) > 0) return true;
+        return StampDiff(now, tc.turnDeadline) > 0;
+    }
+    // Without a match limit the move budget (which reads the match time left) does
+    // not apply, but the turn still binds, with the reserve the budget would keep:
+    // the reply must reach the manager before the turn time is up.
+    return StampDiff(now, tc.turnDeadline - static_cast<uint32_t>(kReserveMs)) > 0;
 }
 
 bool TimeUp(const TimeControl& tc) {
