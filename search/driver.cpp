@@ -105,10 +105,12 @@ SearchResult IterativeDeepening(Engine& engine, BoardAI& board, TimeControl* tc,
     for (;; ++depth) {
         const SearchResult iteration = SearchIteration(engine, board, depth, tc);
         if (iteration.move == kNoCell) break;
-        // An iteration that time cut short gives its verdict but not its move.
+        // An iteration that time cut short gives its verdict but not its move;
+        // a proven win is the exception: its move is the winning one (a forcing
+        // line that was searched to its end), and the previous move may not win.
         SetVerdict(result, iteration.value);
         const int64_t left = Remaining(tc);
-        if (left > 0) result = iteration;
+        if (left > 0 || result.proof == 0) result = iteration;
         const int64_t spent = previousLeft - left;
         previousLeft = left;
         if (result.proof == 0) {
