@@ -9,7 +9,7 @@
 namespace {
 
 class EngineRuleTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         if (rule != 0) {
             BoardAI::Free();
