@@ -10,13 +10,7 @@ namespace {
 
 class EngineRuleTest : public ::testing::Test {
   protected:
-    void TearDown() override {
-        if (rule != 0) {
-            BoardAI::Free();
-            rule = 0;
-            BoardAI::Alloc();
-        }
-    }
+    void TearDown() override { boardref::EnsureTables(20, 20, 0); }
 };
 
 TEST_F(EngineRuleTest, RuleChangeKeepsTheGameAndRecomputesTheBoard) {

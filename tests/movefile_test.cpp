@@ -8,6 +8,7 @@
 
 #include "app/myexception.h"
 #include "board/boardai.h"
+#include "tests/board_reference.h"
 #include "tests/position_builder.h"
 #include "tests/process_helpers.h"
 
@@ -39,19 +40,12 @@ std::vector<std::string> FileLines(const std::string& path) {
 
 class MoveFileTest : public ::testing::Test {
   protected:
-    void UseSize(uint32_t w, uint32_t h) {
-        BoardAI::Free();
-        Coord::SetSize(w, h);
-        BoardAI::Alloc();
-    }
-    void TearDown() override {
-        if (Coord::width != 20 || Coord::height != 20) UseSize(20, 20);
-    }
+    void TearDown() override { boardref::EnsureTables(20, 20, 0); }
     TempDir dir;
 };
 
 TEST_F(MoveFileTest, ReadsCellsInPlayingOrder) {
-    UseSize(15, 15);
+    boardref::EnsureTables(15, 15, 0);
     EXPECT_EQ(Read(dir.WriteFile("a.txt", "Tamlo 15x15\n3,4,0\n1,1,-1\n15,15,7\n")),
               (std::vector<CellIndex>{2 + 3 * 15, 0, 224}));
 }
@@ -110,7 +104,7 @@ TEST_F(MoveFileTest, WrittenFilesReadBack) {
 }
 
 TEST_F(MoveFileTest, PositionXmlDocument) {
-    UseSize(15, 10);
+    boardref::EnsureTables(15, 10, 0);
     BoardAI board;
     PlayMoves(board, {{3, 4}, {14, 9}, {0, 0}});
     std::vector<uint32_t> marks(Coord::area, 0);

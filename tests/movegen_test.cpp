@@ -10,20 +10,15 @@
 #include "board/threatlist.h"
 #include "board/zobrist.h"
 #include "search/score.h"
+#include "tests/board_reference.h"
 #include "tests/position_builder.h"
 
 namespace {
 
 class MoveGenTest : public ::testing::Test {
   protected:
-    void UseSize(uint32_t w, uint32_t h) {
-        BoardAI::Free();
-        Coord::SetSize(w, h);
-        BoardAI::Alloc();
-        InvalidateThreatLists();
-    }
     void TearDown() override {
-        if (Coord::width != 20 || Coord::height != 20) UseSize(20, 20);
+        boardref::EnsureTables(20, 20, 0);
         InvalidateThreatLists();
     }
     static std::vector<CellIndex> Listed(const BoardAI& b) {
@@ -32,7 +27,7 @@ class MoveGenTest : public ::testing::Test {
 };
 
 TEST_F(MoveGenTest, OpeningMovesOn15x15) {
-    UseSize(15, 15);
+    boardref::EnsureTables(15, 15, 0);
     BorderListBoard b;
     EXPECT_EQ(GenerateMovesCore(b, 0), ScoreUnknown);
     ASSERT_EQ(b.genCount, 1u);
