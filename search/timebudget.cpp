@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr int64_t kReserveMs = 80;
+constexpr int64_t kReserveMs = kTimeReserveMs;
 constexpr int32_t kNormalDivisor = 45;
 constexpr int32_t kLeastDivisor = 10;
 
@@ -48,7 +48,15 @@ bool TimeUpAt(const TimeControl& tc, uint32_t now) {
     // Without a match limit the move budget (which reads the match time left) does
     // not apply, but the turn still binds, with the reserve the budget would keep:
     // the reply must reach the manager before the turn time is up.
+    return TurnOverAt(tc, now);
+}
+
+bool TurnOverAt(const TimeControl& tc, uint32_t now) {
     return StampDiff(now, tc.turnDeadline - static_cast<uint32_t>(kReserveMs)) > 0;
+}
+
+bool TurnOver(const TimeControl& tc) {
+    return TurnOverAt(tc, NowMs());
 }
 
 bool TimeUp(const TimeControl& tc) {
@@ -57,7 +65,9 @@ bool TimeUp(const TimeControl& tc) {
 
 int32_t TimeRemainingAt(const TimeControl& tc, uint32_t now) {
     int32_t turnLeft = StampDiff(tc.turnDeadline, now);
-    if (tc.matchTimeout == 0) return turnLeft;
+    // Counted to the same line TimeUp stops at, so an iteration that time cut short
+    // is never taken for a finished one.
+    if (tc.matchTimeout == 0) return turnLeft - kTimeReserveMs;
     return std::min(turnLeft, StampDiff(tc.moveDeadline, now));
 }
 

@@ -8,6 +8,9 @@
 // Stamps wrap, so they are only ever compared by their difference. The *At
 // variants take the current stamp explicitly; the others read the clock.
 
+// Kept back from every deadline so that the reply reaches the manager in time.
+constexpr int32_t kTimeReserveMs = 80;
+
 // Milliseconds the next move may take (never negative): at most the turn time and
 // the time left, each less an 80 ms reserve, and at most 1/divisor of the time left
 // (less the same reserve). On the first request of the process, the match time
@@ -24,6 +27,11 @@ void RefreshMoveDeadlineAt(TimeControl& tc, int32_t score, uint32_t now);
 bool TimeUp(const TimeControl& tc);
 bool TimeUpAt(const TimeControl& tc, uint32_t now);
 
-// Milliseconds left for the current move; negative once past due.
+// The turn's hard limit less the reserve has passed, whatever the match limit: the
+// last line for searches that poll the clock only now and then.
+bool TurnOver(const TimeControl& tc);
+bool TurnOverAt(const TimeControl& tc, uint32_t now);
+
+// Milliseconds left for the current move; negative exactly when TimeUp answers true.
 int32_t TimeRemaining(const TimeControl& tc);
 int32_t TimeRemainingAt(const TimeControl& tc, uint32_t now);

@@ -7,6 +7,7 @@
 #include "search/movegen.h"
 #include "search/score.h"
 #include "search/searchmove.h"
+#include "search/timebudget.h"
 #include "search/transpositiontable.h"
 
 namespace {
@@ -23,7 +24,7 @@ bool AmongFirst(const CellIndex* cells, uint32_t count, CellIndex cell) {
 uint32_t vcfLevels = 0;
 
 bool PastTurnDeadline(const SearchParams& params) {
-    return params.timeControl && StampDiff(NowMs(), params.timeControl->turnDeadline) > 0;
+    return params.timeControl && TurnOver(*params.timeControl);
 }
 
 void NoteDepth(Engine& engine, const BoardAI& board) {
@@ -45,9 +46,9 @@ int32_t VCF(Engine& engine, BoardAI& board, int32_t depth, const SearchParams& p
     }
 
     // The depth floor alone does not bound the time of a probe with many fours:
-    // a probe that grows past a thousand levels checks the turn's hard limit, and
-    // once it has passed answers "no four sequence found", a safe lower bound that
-    // is not stored.
+    // a probe that grows past a thousand levels checks the turn's hard limit (less
+    // the reply reserve), and once it has passed answers "no four sequence found", a safe lower
+    // bound that is not stored.
     if (top) vcfLevels = 0;
     if ((++vcfLevels & 1023) == 0 && PastTurnDeadline(params)) return ScoreLoss;
 

@@ -210,13 +210,42 @@ TEST(TimeRemaining, NearerDeadlineCounts) {
     EXPECT_EQ(TimeRemainingAt(tc, kNow + 1500), -500);
 }
 
-TEST(TimeRemaining, WithoutMatchLimitCountsToTheTurnDeadline) {
+// Without a match limit the time left counts to the line TimeUp stops at, the turn
+// deadline less the reserve, so the driver never takes a cut iteration for a
+// finished one.
+TEST(TimeRemaining, WithoutMatchLimitCountsToTheReserveLine) {
     TimeControl tc = MakeTc(kNow, 1000, 300000);
     tc.matchTimeout = 0;
     tc.moveDeadline = kNow + 400;
-    EXPECT_EQ(TimeRemainingAt(tc, kNow), 1000);
-    EXPECT_EQ(TimeRemainingAt(tc, kNow + 700), 300);
-    EXPECT_EQ(TimeRemainingAt(tc, kNow + 1200), -200);
+    EXPECT_EQ(TimeRemainingAt(tc, kNow), 920);
+    EXPECT_EQ(TimeRemainingAt(tc, kNow + 700), 220);
+    EXPECT_EQ(TimeRemainingAt(tc, kNow + 1200), -280);
+}
+
+TEST(TimeRemaining, IsNegativeExactlyWhenTimeIsUp) {
+    for (int32_t matchTimeout : {0, 300000}) {
+        TimeControl tc = MakeTc(kNearWrap, 1000, 300000);
+        tc.matchTimeout = matchTimeout;
+        tc.moveDeadline = kNearWrap + 400;
+        for (uint32_t t = 0; t <= 1200; t += 5) {
+            const uint32_t now = kNearWrap + t;
+            EXPECT_EQ(TimeUpAt(tc, now), TimeRemainingAt(tc, now) < 0)
+                << "match " << matchTimeout << ", " << t << " ms in";
+        }
+    }
+}
+
+// The forcing search's rare clock check keeps the reserve too, whatever the match
+// limit: past turnDeadline - 80 the reply would already be late.
+TEST(TurnOver, BindsAtTheTurnDeadlineLessTheReserve) {
+    for (int32_t matchTimeout : {0, 300000}) {
+        TimeControl tc = MakeTc(kNearWrap, 1000, 300000);
+        tc.matchTimeout = matchTimeout;
+        tc.moveDeadline = kNearWrap + 100;  // the move budget does not enter
+        EXPECT_FALSE(TurnOverAt(tc, kNearWrap + 919));
+        EXPECT_FALSE(TurnOverAt(tc, kNearWrap + 920));
+        EXPECT_TRUE(TurnOverAt(tc, kNearWrap + 921));
+    }
 }
 
 TEST(TimeRemaining, StampsAcrossTheWrap) {
@@ -226,7 +255,7 @@ TEST(TimeRemaining, StampsAcrossTheWrap) {
     EXPECT_EQ(TimeRemainingAt(tc, kNearWrap + 300), 100);
     EXPECT_EQ(TimeRemainingAt(tc, kNearWrap + 600), -200);
     tc.matchTimeout = 0;
-    EXPECT_EQ(TimeRemainingAt(tc, kNearWrap + 600), 400);
+    EXPECT_EQ(TimeRemainingAt(tc, kNearWrap + 600), 320);
 }
 
 TEST(TimeRemaining, ClockReadingVariant) {
