@@ -120,8 +120,10 @@ void Engine::AllocSearch() {
     // 1. What the process already uses.
     uint64_t used = ResidentMemoryBytes();
     if (used == 0) used = 16508032;
-    // 2. The rest of the limit, less a reserve.
-    int64_t budget = static_cast<int64_t>(maxMemory) - static_cast<int64_t>(used) - 2097240;
+    // 2. The rest of the limit, less a reserve. Managers send 0 for "no limit":
+    //    the table then gets the size it has when no limit is sent at all.
+    const int32_t limit = maxMemory == 0 ? kDefaultMaxMemory : maxMemory;
+    int64_t budget = static_cast<int64_t>(limit) - static_cast<int64_t>(used) - 2097240;
     if (budget < 100000) budget = 100000;
     // 3. About 98 percent of it in 24-byte entries.
     int32_t entries = static_cast<int32_t>(static_cast<float>(budget) * 0.040829167f);

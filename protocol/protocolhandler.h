@@ -31,7 +31,8 @@ class ProtocolHandler {
     std::stringstream diagnostics;
 
     bool boardMode = false;
-    int32_t maxMemory = 104857600;
+    static constexpr int32_t kDefaultMaxMemory = 104857600;
+    int32_t maxMemory = kDefaultMaxMemory;  // 0: no limit given
     uint32_t gameType = 1;
     uint32_t rule = 0;
     std::vector<BoardEntry> boardEntries;

@@ -30,6 +30,12 @@ void AlphaBeta(Engine& engine, MoveList& list, BoardAI& board, int32_t depth, in
     list.best = kNoCell;
     engine.maxMoveCount = std::max(engine.maxMoveCount, board.mMoveCount);
 
+    // A full board is a drawn end, whoever filled it.
+    if (board.mMoveCount >= Coord::area) {
+        list.score = ScoreDraw;
+        return;
+    }
+
     // 2. Horizon: only with player 1 to move, so every leaf is judged from one side.
     if (depth <= 0 && board.mSide == 1) {
         CellIndex four = kNoCell;
@@ -131,8 +137,8 @@ void AlphaBeta(Engine& engine, MoveList& list, BoardAI& board, int32_t depth, in
     for (uint32_t i = 0; i < list.count; ++i) {
         MoveEntry& entry = list.entries[i];
         if (entry.move == kNoCell || entry.score == ScoreLoss) continue;
-        // The shallower search proved the move at this place lost.
-        if (deepened && i < scratch.count && scratch.entries[i].score == ScoreLoss) continue;
+        // The shallower search proved this move lost (its list is in another order).
+        if (deepened && ScoreOf(scratch, entry.move) == ScoreLoss) continue;
 
         const uint32_t start = nodeCounter;
         MakeSearchMove(board, entry.move);

@@ -35,6 +35,7 @@ struct Gen {
     const uint16_t* oppCount;
     bool answered = true;  // extras of the positional steps allowed
     bool doubleThreeDefence = false;
+    CellIndex claimed = kNoCell;  // a likely win, not proven: listed first
 
     Gen(BoardAI& board, int32_t m)
         : b(board),
@@ -116,6 +117,59 @@ bool HasOccupiedNeighbour(const BoardAI& b, CellIndex z) {
     for (const CellIndex* n = Coord::neighbours[z]; *n != kNoCell; ++n)
         if (b.mCells[*n]) return true;
     return false;
+}
+
+// Open-four cells (2xStraightFour, StraightFourFour, StraightFour) of a player.
+uint32_t StraightCells(const uint16_t* count) {
+    return count[k2xStraightFour] + count[kStraightFourFour] + count[kStraightFour];
+}
+
+// Whether the opponent still has a move to an open four after the side to move
+// plays `cell`; the board is left as it was.
+bool OpenFourAfter(Gen& g, CellIndex cell) {
+    g.b.Toggle(cell);
+    const bool kept = StraightCells(g.oppCount) > 0;
+    g.b.Toggle(cell);
+    return kept;
+}
+
+// The side to move, without a four of its own to make, is lost when no stone it
+// can place takes every open-four move away from the opponent. A stone changes a
+// cell's category only from the cell itself or from its lines within five steps,
+// so only the cells that see every open-four cell that way are tried.
+bool EveryMoveLeavesOpenFour(Gen& g) {
+    BoardAI& b = g.b;
+    const uint16_t* oppNext = b.Next(g.opp);
+    CellIndex straight[kMaxArea];
+    int ns = 0;
+    for (int c = k2xStraightFour; c <= kStraightFour; ++c)
+        for (uint16_t z = oppNext[kNoCell + c]; z < kNoCell; z = oppNext[z]) straight[ns++] = z;
+    if (ns == 0) return false;
+    auto seesAll = [&](CellIndex d) {
+        for (int i = 1; i < ns; ++i)
+            if (d != straight[i] && !Aligned(d, straight[i], 1, 5)) return false;
+        return true;
+    };
+    const CellIndex first = straight[0];
+    if (seesAll(first) && !OpenFourAfter(g, first)) return false;
+    for (int d = 0; d < 4; ++d) {
+        for (int k = -5; k <= 5; ++k) {
+            if (k == 0) continue;
+            const CellIndex z = Coord::Shift(first, k, d);
+            if (z == kOffBoard || b.mCells[z] || !seesAll(z)) continue;
+            if (!OpenFourAfter(g, z)) return false;
+        }
+    }
+    return true;
+}
+
+// Lists the defences against every opponent cell of the categories
+// 2xStraightFour .. `weakest`: the moves to search when no single one is known
+// to hold.
+void ListEveryDefence(Gen& g, uint32_t weakest) {
+    const uint16_t* oppNext = g.b.Next(g.opp);
+    for (uint32_t c = k2xStraightFour; c <= weakest; ++c)
+        for (uint16_t z = oppNext[kNoCell + c]; z < kNoCell; z = oppNext[z]) g.ListDefences(z);
 }
 
 // Lists up to `limit` cells of the side's lists Win..Other that touch a stone.
@@ -208,7 +262,8 @@ void AddOwnDevelopingMoves(Gen& g) {
     BoardAI& b = g.b;
     // 1. Enough moves already.
     if (b.genCount > 16) return;
-    // 2. Cells of the weak categories that still have three living lines.
+    // 2. Cells of the weak categories that still have three living lines; every
+    //    double two is a candidate of the steps below, living lines or not.
     Keyed collected[kMaxArea];
     int n = 0;
     const uint16_t* next = b.Next(g.own);
@@ -217,8 +272,7 @@ void AddOwnDevelopingMoves(Gen& g) {
             int living = 0;
             for (int d = 0; d < 4; ++d)
                 if (b.LineCat(g.own, z, d) <= kTwo) ++living;
-            if (living < 3) continue;
-            g.List(z, kKindPositional);
+            if (living >= 3) g.List(z, kKindPositional);
             if (c == k2xTwo) collected[n++] = {z, CountLines(b, z, g.own, k2xTwo)};
         }
     }
@@ -288,14 +342,28 @@ void AddOpponentThreatCells(Gen& g) {
     for (int i = 0; i < std::min(n, 4); ++i) g.List(collected[i].cell, kKindDevelopDefence);
 }
 
+// The four-three at z wins when the opponent's forced block of its four makes no
+// four of the opponent's: the three then becomes an open four, and the opponent,
+// who had no four before (no five threat reached this step), has no five to
+// answer it with.
+bool FourThreeWins(Gen& g, CellIndex z) {
+    const CellIndex block = FourPartner(g.b, z, g.own);
+    return block != kNoCell && g.Cat(g.opp, block) > kFour;
+}
+
 int32_t CheckFourThree(Gen& g) {
     BoardAI& b = g.b;
     const uint16_t* next = b.Next(g.own);
     for (uint16_t z = next[kNoCell + kFourThree]; z < kNoCell; z = next[z]) {
-        if (g.OppFourCells() == 0) {
+        if (FourThreeWins(g, z)) {
+            b.ClearGenerated();
             g.List(z, kKindWin);
             return ScoreWin;
         }
+    }
+    // The defences' shape only suggests a win: the four-three it picks is listed
+    // first and searched, the verdict stays open.
+    for (uint16_t z = next[kNoCell + kFourThree]; z < kNoCell; z = next[z]) {
         // The opponent's defences against this four-three, seen from its side.
         std::swap(b.mToMove, b.mOpponent);
         b.DefenceMoves(z, nullptr, 0, false, 1);
@@ -306,9 +374,8 @@ int32_t CheckFourThree(Gen& g) {
             for (uint16_t s = oppNext[kNoCell + kStraightFour]; s < kNoCell; s = oppNext[s])
                 if (b.IsListed(s)) straightListed = true;
             if (!straightListed) {
-                b.ClearGenerated();
-                g.List(z, kKindWin);
-                return ScoreWin;
+                g.claimed = z;
+                return ScoreContinue;
             }
         }
     }
@@ -491,7 +558,11 @@ int32_t DefendThreats(Gen& g) {
                     if (g.oppCount[c]) mark = oppNext[kNoCell + c];
                 if (mark != kNoCell) g.List(mark, kKindLossMark);
             }
-            return ScoreLoss;
+            // Proven only without a four to answer with and without a stone that
+            // stops every open four; otherwise every threat's defences are searched.
+            if (f == 0 && EveryMoveLeavesOpenFour(g)) return ScoreLoss;
+            ListEveryDefence(g, kFourThree);
+            return ScoreUnknown;
         }
         return g.mode == 2 ? ScoreContinue : ScoreUnknown;
     };
@@ -546,9 +617,10 @@ int32_t DefendThreats(Gen& g) {
             }
         }
         int found = AddCounterFours(g, branchTwo && !branchTwoAnswered);
+        // Nothing found to list is no proof of a loss: every defence is searched.
         if (found == 0 && b.genCount == 0) {
-            ListCellsNextToStones(g, 1);
-            return ScoreLoss;
+            ListEveryDefence(g, kFourThree);
+            if (b.genCount == 0) ListCellsNextToStones(g, 1);
         }
         return ScoreUnknown;
     };
@@ -571,7 +643,7 @@ int32_t DefendThreats(Gen& g) {
     if (g.oppCount[k2xStraightFour] > 0) {
         // 3. Only the cell itself stops a double straight four.
         g.List(oppNext[kNoCell + k2xStraightFour], kKindDefence);
-        if (f == 0) return k > 2 ? ScoreLoss : ScoreUnknown;
+        if (f == 0) return k > 2 && EveryMoveLeavesOpenFour(g) ? ScoreLoss : ScoreUnknown;
     } else if (g.oppCount[kStraightFourFour] > 0) {
         // 4. A straight four with a four.
         CellIndex c = oppNext[kNoCell + kStraightFourFour];
@@ -584,7 +656,7 @@ int32_t DefendThreats(Gen& g) {
         if (f == 0) {
             if (k > 2) {
                 g.List(c, kKindLossMark);
-                return ScoreLoss;
+                if (EveryMoveLeavesOpenFour(g)) return ScoreLoss;
             }
             return ScoreUnknown;
         }
@@ -802,6 +874,27 @@ CellIndex FourPartner(BoardAI& board, CellIndex cell, int player) {
     return board.LineCat(player, z, d) <= kFour ? z : kNoCell;
 }
 
+namespace {
+
+// Moves a cell to the front of the list, listing it first when it is not listed.
+void PutFirst(BoardAI& b, CellIndex z, uint8_t kind) {
+    if (!b.IsListed(z)) b.AddGenerated(z, kind, 0, false, 1);
+    b.genKind[z] = kind;
+    uint32_t i = 0;
+    while (i < b.genCount && b.genMoves[i] != z) ++i;
+    const uint32_t priority = b.genPriority[i];
+    for (; i > 0; --i) {
+        b.genMoves[i] = b.genMoves[i - 1];
+        b.genPriority[i] = b.genPriority[i - 1];
+    }
+    b.genMoves[0] = z;
+    b.genPriority[0] = priority;
+}
+
+int32_t Generate(Gen& g);
+
+}  // namespace
+
 int32_t GenerateMovesCore(BoardAI& board, int32_t mode) {
     // 1. Fresh list; the mode must be one the generator knows.
     board.ClearGenerated();
@@ -811,6 +904,16 @@ int32_t GenerateMovesCore(BoardAI& board, int32_t mode) {
     if (mode != 0 && mode != 1 && mode != -1 && mode != 2 && mode != -2 && mode != 6)
         throw std::runtime_error("Not implemented.");
     Gen g(board, mode);
+    const int32_t v = Generate(g);
+    if (!IsDecisive(v) && g.claimed != kNoCell) PutFirst(board, g.claimed, kKindWin);
+    return v;
+}
+
+namespace {
+
+int32_t Generate(Gen& g) {
+    BoardAI& board = g.b;
+    const int32_t mode = g.mode;
     const uint16_t* ownNext = board.Next(g.own);
     const uint16_t* oppNext = board.Next(g.opp);
 
@@ -828,17 +931,19 @@ int32_t GenerateMovesCore(BoardAI& board, int32_t mode) {
         if (c < kFourThree) return ScoreWin;
         if (c < k2xThree) return ScoreUnknown;
         if (mode == 1) return ScoreLoss;
-        uint32_t ownStraight = g.ownCount[1] + g.ownCount[2] + g.ownCount[3];
-        uint32_t oppStraight = g.oppCount[1] + g.oppCount[2] + g.oppCount[3];
-        if (ownStraight > 2 && g.oppCount[kFourThree] + g.oppCount[kFourDevelopFour] +
-                                       g.oppCount[kFourDevelopThree] + oppStraight ==
-                                   0)
-            return g.oppCount[kFour] > 2 ? ScoreUnknown : ScoreWin;
+        // Counting the side's open-four cells proves nothing: one block or the
+        // opponent's fours may take them all away, so the block is searched.
+        // A loss is claimed only when the opponent keeps a move to an open four
+        // after the block, which makes no four of the side's (c >= 2xThree).
+        const uint32_t oppStraight = StraightCells(g.oppCount);
         if (oppStraight < 2 || c >= k2xTwo) return ScoreUnknown;
-        if (g.oppCount[kStraightFour] != 2) return ScoreLoss;
-        CellIndex second = oppNext[oppNext[kNoCell + kStraightFour]];
-        if (Coord::Dir(block, second) > 3) return ScoreUnknown;
-        return NoStoneBetween(board, block, second, g.own) ? ScoreUnknown : ScoreLoss;
+        bool lossShape = g.oppCount[kStraightFour] != 2;
+        if (!lossShape) {
+            CellIndex second = oppNext[oppNext[kNoCell + kStraightFour]];
+            if (Coord::Dir(block, second) > 3) return ScoreUnknown;
+            lossShape = !NoStoneBetween(board, block, second, g.own);
+        }
+        return lossShape && OpenFourAfter(g, block) ? ScoreLoss : ScoreUnknown;
     }
     // 4. The VCF defender faces no five threat.
     if (mode == -1) return ScoreWin;
@@ -882,7 +987,9 @@ int32_t GenerateMovesCore(BoardAI& board, int32_t mode) {
     if (g.ownCount[k2xThree] > 0) {
         for (uint16_t z = ownNext[kNoCell + k2xThree]; z < kNoCell; z = ownNext[z])
             g.List(z, kKindThreat);
-        if (g.OppFourCells() == 0) return ScoreWin;
+        // Won only when the opponent has no four to gain a tempo with, open or not
+        // (the proof search's attacker can get here facing an open three).
+        if (g.OppFourCells() == 0 && StraightCells(g.oppCount) == 0) return ScoreWin;
     }
     // 12. The opponent's double threes.
     if (g.oppCount[k2xThree] > 0 && mode != 2) DefendDoubleThree(g, g.oppCount[k2xThree]);
@@ -899,8 +1006,9 @@ int32_t GenerateMovesCore(BoardAI& board, int32_t mode) {
         if (g.oppCount[k2xThree] < 3 && g.answered) AddOwnDevelopingMoves(g);
     }
     // 14. Uncovered double threes stop the listing; otherwise positional cells.
-    if (board.genDanger & 2)
-        return ListedAreExactlyOpponentDoubleThrees(g) ? ScoreLoss : ScoreUnknown;
+    // Two double threes are not lost when one stone on their common line stops both,
+    // so the listed defences are searched rather than the side declared lost.
+    if (board.genDanger & 2) return ScoreUnknown;
     if (mode == 6) return ScoreUnknown;
     ListPositional(g);
     if (mode == 2) return board.genCount > 0 ? ScoreUnknown : ScoreLoss;
@@ -915,6 +1023,8 @@ int32_t GenerateMovesCore(BoardAI& board, int32_t mode) {
     board.genPending = 0;
     return ScoreUnknown;
 }
+
+}  // namespace
 
 int32_t GenerateMoves(BoardAI& board, int32_t mode) {
     int32_t v = GenerateMovesCore(board, mode);
@@ -969,7 +1079,8 @@ int32_t GenerateMoves(BoardAI& board, int32_t mode) {
                     break;
                 }
             }
-            return ScoreLoss;
+            // Nothing to list means no empty cell: the game is drawn, not lost.
+            return board.genCount == 0 ? ScoreDraw : ScoreLoss;
         }
     }
     return ScoreUnknown;

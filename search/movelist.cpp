@@ -30,6 +30,12 @@ bool AddMove(MoveList& list, CellIndex cell, uint8_t kind, uint16_t genFlags) {
     return true;
 }
 
+int32_t ScoreOf(const MoveList& list, CellIndex cell) {
+    for (uint32_t i = 0; i < list.count; ++i)
+        if (list.entries[i].move == cell) return list.entries[i].score;
+    return 0;
+}
+
 void PickBestByNodes(MoveList& list) {
     int32_t most = -1;
     int64_t chosen = -1;

@@ -34,6 +34,8 @@ void SetBestMove(MoveList& list, CellIndex cell);
 void SetBestMoveAndScore(MoveList& list, CellIndex cell, int32_t score);
 // Appends the cell unless it is already there or the list is full.
 bool AddMove(MoveList& list, CellIndex cell, uint8_t kind, uint16_t genFlags = 0);
+// Score of the cell's entry; 0 (not searched) when the list does not hold it.
+int32_t ScoreOf(const MoveList& list, CellIndex cell);
 // The first entry with the most nodes becomes best (nodes read as signed, above -1).
 void PickBestByNodes(MoveList& list);
 // A known best move goes to the front; otherwise entries sort by score, highest first,

@@ -11,6 +11,7 @@ constexpr int32_t ScoreWin = 2147483646;
 constexpr int32_t ScoreLoss = -2147483646;
 constexpr int32_t ScoreUnknown = -2147483647;  // generator verdict: not decided, evaluate
 constexpr int32_t ScoreContinue = INT32_MIN;
+constexpr int32_t ScoreDraw = 0;  // a full board: nobody can move any more
 
 static_assert(ScoreLoss == -ScoreWin);
 

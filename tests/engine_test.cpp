@@ -33,18 +33,6 @@ using tamlo_test::Session;
 using Rows = std::vector<std::string>;
 using Lines = std::vector<std::string>;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(undefined_behavior_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
-
 // What a reply may take beyond the time the engine was given: pipes, process
 // scheduling on a busy machine, and the last node searched after the deadline.
 // The sanitizer build runs every node several times slower.
@@ -313,12 +301,8 @@ TEST(EngineMemory, TheProcessStaysUnderTheMemoryLimit) {
 
 TEST(EngineMemory, TheTableFollowsTheLimitAndNeverShrinksBelowItsLeast) {
     Engine engine(ProgramArguments{});
-    // Nothing left for the table: the least size, 100000 bytes' worth.
-    engine.maxMemory = 0;
-    engine.AllocSearch();
-    ASSERT_TRUE(engine.transpositionTable);
-    EXPECT_EQ(engine.transpositionTable->Size(), 4082);
-    // A limit below what the process already uses.
+    // A limit below what the process already uses: the least size, 100000 bytes'
+    // worth.
     engine.maxMemory = 1000000;
     engine.AllocSearch();
     EXPECT_EQ(engine.transpositionTable->Size(), 4082);
@@ -332,6 +316,15 @@ TEST(EngineMemory, TheTableFollowsTheLimitAndNeverShrinksBelowItsLeast) {
     const long long bytes = 24LL * engine.transpositionTable->Size();
     EXPECT_LE(bytes, 40000000 - 2097240);
     EXPECT_GT(bytes, 40000000 - 2097240 - 8000000);
+
+    // 0 is the managers' "no limit": the table is sized as without any limit sent.
+    engine.maxMemory = Engine::kDefaultMaxMemory;
+    engine.AllocSearch();
+    const int32_t unlimited = engine.transpositionTable->Size();
+    engine.maxMemory = 0;
+    engine.AllocSearch();
+    EXPECT_GT(engine.transpositionTable->Size(), 4082);
+    EXPECT_NEAR(engine.transpositionTable->Size(), unlimited, unlimited / 50);
 }
 
 // ---------------------------------------------------------------------------

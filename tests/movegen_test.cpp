@@ -242,3 +242,109 @@ TEST_F(MoveGenTest, EvaluateIsAntisymmetricOnAMirroredPosition) {
 }
 
 }  // namespace
+
+// Decisive verdicts end the search and are reported as proven, so the generator
+// claims one only where the position is decided; elsewhere it lists the move it
+// would have claimed first and leaves the verdict open.
+struct VerdictCase {
+    const char* name;
+    std::vector<std::string> rows;  // X (player 1) to move
+    int32_t verdict;
+    std::pair<uint32_t, uint32_t> first;
+};
+
+class GeneratorVerdicts : public MoveGenTest, public ::testing::WithParamInterface<VerdictCase> {};
+
+TEST_P(GeneratorVerdicts, ClaimOnlyWhatIsDecided) {
+    const VerdictCase& c = GetParam();
+    const auto side = static_cast<uint32_t>(c.rows[0].size());
+    boardref::EnsureTables(side, side, 0);
+    BorderListBoard b;
+    PlaceDiagram(b, c.rows, 1);
+    InvalidateThreatLists();
+    EXPECT_EQ(GenerateMoves(b, 0), c.verdict);
+    ASSERT_GE(b.genCount, 1u);
+    EXPECT_EQ(b.genMoves[0], Coord::xy2z(c.first.first, c.first.second));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GeneratorVerdicts,
+    ::testing::Values(
+        // X must block at (5,1) and then has three open-four cells, but O's four at
+        // (8,10) spoils one three while X blocks (8,9), and O then stops the other.
+        VerdictCase{"BlockWithOpenFourCellsIsNoProvenWin",
+                    {
+                        "....................",
+                        "XOOOO.X.............",
+                        "....................",
+                        "..........X.........",
+                        "....................",
+                        "..........X.........",
+                        "..........X.........",
+                        "....................",
+                        "....................",
+                        "....................",
+                        ".....XXX............",
+                        "........O...........",
+                        "........O...........",
+                        "........O...........",
+                        "........X...........",
+                    },
+                    ScoreUnknown,
+                    {5, 1}},
+        // After X's block at (7,7) O still makes an open four on row 8: lost.
+        VerdictCase{"BlockThatLeavesAnOpenFourLoses",
+                    {
+                        "...............",
+                        ".............X.",
+                        "............X..",
+                        "...............",
+                        "...............",
+                        ".......X.......",
+                        ".......X.......",
+                        "..XOOOO........",
+                        "......OOO......",
+                        ".....O.O.O.....",
+                        "....O..O..O....",
+                        "...............",
+                        "...............",
+                        ".X.............",
+                    },
+                    ScoreLoss,
+                    {7, 7}},
+        // The four-three at (5,5) wins: O's block at (6,5) makes nothing, and O's
+        // own closed three elsewhere cannot answer the open four that follows.
+        VerdictCase{"FourThreeWhoseBlockMakesNoFourWins",
+                    {
+                        "...............",
+                        "...............",
+                        "...............",
+                        "...............",
+                        "...............",
+                        ".OXXX..........",
+                        ".....X.........",
+                        ".....X.........",
+                        "...............",
+                        "...............",
+                        "...........OOOX",
+                    },
+                    ScoreWin,
+                    {5, 5}},
+        // The same four-three, but O's block at (6,5) makes a four of O's: X must
+        // answer it and O then stops the three.
+        VerdictCase{"FourThreeWhoseBlockMakesAFourIsOpen",
+                    {
+                        "...............",
+                        "...............",
+                        "...............",
+                        "...............",
+                        "...............",
+                        ".OXXX..........",
+                        ".....XO........",
+                        ".....XO........",
+                        "......O........",
+                        "......X........",
+                    },
+                    ScoreUnknown,
+                    {5, 5}}),
+    [](const ::testing::TestParamInfo<VerdictCase>& info) { return std::string(info.param.name); });

@@ -31,6 +31,19 @@
 #include <thread>
 #include <vector>
 
+// Sanitizer builds run several times slower: long or tightly timed tests skip there.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(undefined_behavior_sanitizer)
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
+#else
+inline constexpr bool kSanitized = false;
+#endif
+
 namespace tamlo_test {
 
 // The engine binary under test (the build passes its path to the test program).

@@ -28,6 +28,7 @@
 #include "search/trace.h"
 #include "search/transpositiontable.h"
 #include "search/vcf.h"
+#include "tests/board_reference.h"
 #include "tests/position_builder.h"
 
 namespace {
@@ -71,13 +72,14 @@ const Rows kWinByFours = {
     ".......OXO.O........", ".......X.X..X.......",
 };
 
-// X has no four; O's open three and double threes cannot all be stopped. The
-// generator lists defences, but every one of them loses.
+// X has no four; O has an open three on row 15 and a four-three at (6,3). The
+// generator lists the defences against both, but every one of them loses.
 const Rows kLost = {
-    "....................", "....................", "....................", "....................",
-    "....................", "...........OO.......", ".....X..............", "......O...O..X......",
-    "....................", "........X.O.OO......", "......O.............", ".........X.OX.......",
-    "....................", "........X....O......",
+    "..........X........X", ".X..................", "....................", "..XOOO..............",
+    "......O.............", "......O.............", "....................", "....................",
+    "..................X.", "....................", "X.........X.........", "....................",
+    "....................", "....................", "....................", ".............OOO....",
+    "....................", "....................", "....................", "X..................X",
 };
 
 CellIndex Z(uint32_t x, uint32_t y) {
@@ -290,6 +292,21 @@ TEST(MoveList, SortMoveListWithKnownBestOnlySwapsItToTheFront) {
 
 // ---------------------------------------------------------------------------
 // Trace output
+
+// After an internal deepening the node walks its own, differently ordered list and
+// skips a move by that move's deepened score, never by the score at the same place.
+TEST(MoveList, ScoreOfFindsTheMovesOwnEntry) {
+    MoveList deepened;
+    deepened.entries[0] = Entry(7, ScoreLoss, 0);
+    deepened.entries[1] = Entry(9, 40, 0);
+    deepened.entries[2] = Entry(3, ScoreLoss, 0);
+    deepened.count = 3;
+    const struct {
+        CellIndex move;
+        int32_t score;
+    } cases[] = {{7, ScoreLoss}, {9, 40}, {3, ScoreLoss}, {11, 0}};
+    for (const auto& c : cases) EXPECT_EQ(ScoreOf(deepened, c.move), c.score) << "cell " << c.move;
+}
 
 TEST(SearchTrace, StatisticsTextTruncatesTheSpeed) {
     EXPECT_EQ(SearchStatisticsText(1000, 51), "AB: 1000, speed:19607/s");
@@ -668,8 +685,6 @@ TEST_F(SearchTest, WhenEveryMoveLosesTheBestIsTheHardestRefutation) {
         }
     }
     EXPECT_EQ(list.best, expected);
-    // The nodes differ, so the choice is not simply the first move.
-    EXPECT_NE(list.best, list.entries[0].move);
 }
 
 // ---------------------------------------------------------------------------
@@ -894,7 +909,7 @@ TEST_F(SearchTest, ChooseMoveWithOneCandidateOnlyAsksTheTableForTheMessage) {
 
 TEST_F(SearchTest, ChooseMoveOpensWithoutSearch) {
     engine.transpositionTable.reset();
-    engine.maxMemory = 0;  // the smallest table
+    engine.maxMemory = 1;  // the smallest table
     uint32_t before = nodeCounter;
     SearchResult result = ChooseMove(engine, engine.timeControl);
     EXPECT_NE(engine.transpositionTable, nullptr);
@@ -999,6 +1014,28 @@ TEST_F(SearchTest, ProvenLossClearsTheTable) {
     EXPECT_EQ(result.move, candidates[0]);
     EXPECT_EQ(Lines("MESSAGE "), std::vector<std::string>{"MESSAGE :-("});
     EXPECT_EQ(Table().Lookup(unrelated), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// On a 4 x 4 board nobody can make five; the last empty cell ends the game drawn.
+TEST_F(SearchTest, FillingTheBoardIsADrawNotAWin) {
+    boardref::EnsureTables(4, 4, 0);
+    struct Restore {
+        ~Restore() { boardref::EnsureTables(20, 20, 0); }
+    } restore;
+    BoardAI board;
+    const Rows rows = {"XOXO", "OXOX", "XOXO", "OXO."};
+    PlaceDiagram(board, rows, 1);
+    InvalidateThreatLists();
+    for (int depth : {1, 2, 3}) {
+        MoveList list;
+        AlphaBeta(engine, list, board, depth, ScoreLoss, ScoreWin, SearchParams{});
+        EXPECT_EQ(list.score, ScoreDraw) << "depth " << depth;
+        EXPECT_EQ(list.best, Coord::xy2z(3, 3)) << "depth " << depth;
+    }
 }
 
 }  // namespace

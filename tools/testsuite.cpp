@@ -102,8 +102,11 @@ std::string SelfTest(Engine& engine, const std::function<void(const BoardAI&)>& 
         TimeControl tc;
         tc.turnTimeout = 100000000;
         tc.turnDeadline = NowMs() + 100000000u;
-        // A fresh record's move deadline would otherwise be unset: with it at the
-        // turn's, no search is cut by time and the count repeats from run to run.
+        // No match limit: otherwise the driver's first deadline refresh shares out
+        // a match time that was never given and reads the shrunken deadline as
+        // time spent. So no search is cut by time, every one reaches its full
+        // depth, and the count repeats from run to run and machine to machine.
+        tc.matchTimeout = 0;
         tc.moveDeadline = tc.turnDeadline;
         if (onSearch) onSearch(board);
         uint32_t before = nodeCounter;
