@@ -15,6 +15,8 @@
 
 namespace {
 
+constexpr int32_t kSelfTestTableEntries = 1 << 21;
+
 void EnsureSearchStructures(Engine& engine) {
     if (!engine.transpositionTable) {
         engine.AllocSearch();
@@ -73,9 +75,11 @@ std::string Benchmark(Engine& engine, const std::string& folder, bool printStati
 }
 
 std::string SelfTest(Engine& engine, const std::function<void(const BoardAI&)>& onSearch) {
-    // 1. A clean table and an empty board.
-    EnsureSearchStructures(engine);
-    engine.transpositionTable->ClearTable();
+    // 1. A clean table and an empty board. The table's size would follow the
+    //    memory the process happens to use, and with it the count: the test has
+    //    a table of its own fixed size, and the engine's is rebuilt afterwards.
+    engine.transpositionTable.reset();
+    engine.transpositionTable = std::make_unique<TranspositionTable>(kSelfTestTableEntries);
     BorderListBoard board;
 
     // 2. Forty moves, each the generator's first choice.
@@ -113,6 +117,9 @@ std::string SelfTest(Engine& engine, const std::function<void(const BoardAI&)>& 
         IterativeDeepening(engine, board, &tc, 9);
         total += nodeCounter - before;
     }
+    engine.transpositionTable.reset();
+    engine.AllocSearch();
+    engine.searchReady = true;
     char buffer[64];
     snprintf(buffer, sizeof buffer, "testing: %d nodes", static_cast<int>(total));
     return buffer;
