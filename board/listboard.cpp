@@ -246,13 +246,17 @@ bool ListBoard::Toggle(CellIndex cell) {
             UpdateCell<decltype(lookSix)::value>(key, w, e->shift, tables);
         }
     };
-    // The switch is tested once per move rather than once per entry.
-    if (mLookSix)
+    // A take-back always corrects: the cells it touches get back the corrected
+    // values they had before the stone, so a stretch with the flag off leaves
+    // nothing behind once its stones are taken back. The switch is tested once
+    // per move rather than once per entry.
+    const bool lookSix = mLookSix || !placed;
+    if (lookSix)
         firstPass(std::true_type{});
     else
         firstPass(std::false_type{});
     // 7. The cells six steps away whose six-cell shape the stone completes or breaks.
-    if (mLookSix) {
+    if (lookSix) {
         uint16_t extra[8];
         int n = 0;
         for (int d = 0; d < 4; ++d) {

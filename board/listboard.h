@@ -16,6 +16,9 @@
 class ListBoard : public SimpleBoard {
   public:
     uint64_t mHash = 0;
+    // Six-cell correction on placements; the search switches it off around its
+    // leaf forcing search. Take-backs always correct, so the board is the one
+    // built with it on once the stones placed without it are taken back.
     uint8_t mLookSix = 1;
 
     // Line pattern word of a cell in one direction: two bits per cell at

@@ -64,7 +64,7 @@ const uint16_t* ListBoard::ThreatList(int player) {
     }
 
     // 2. Pair cells within three steps on a common line; a cell that strengthens
-    //    no other is dropped.
+    //    no other on balance is dropped.
     const uint32_t playerShift = static_cast<uint32_t>(player - 1);
     // Columns and rows, so that most pairs are ruled out without the pair tables.
     int8_t col[kMaxArea], row[kMaxArea];
@@ -98,7 +98,10 @@ const uint16_t* ListBoard::ThreatList(int player) {
             const uint32_t catIWith = WithLine(wordI, d, table[mLinePattern[ci * 4 + d] + stoneJ]);
             strength[j] += static_cast<int>(catI) - static_cast<int>(catIWith);
         }
-        if (strength[i] == 0) {
+        // A cell whose stone helps no partner, or on balance takes from them (say
+        // a partner's five that it would turn into six where exactly five wins),
+        // is no threat; a negative counter must not wrap into a strength.
+        if (strength[i] <= 0) {
             --n;
             if (i < n) {
                 cache[i] = cache[n];

@@ -104,14 +104,14 @@ std::vector<Entry> ReferenceThreatList(const ListBoard& board, int player) {
             items[i].counter += gain(a, b, d);
             items[j].counter += gain(b, a, d);
         }
-        if (items[i].counter == 0) {
+        if (items[i].counter <= 0) {
             // The last entry takes the slot and is paired from there.
             items[i] = items.back();
             items.pop_back();
             --i;
             continue;
         }
-        strength[i] = static_cast<uint32_t>((std::min(items[i].counter, 4) - 1) & 3) + 1;
+        strength[i] = static_cast<uint32_t>(std::min(items[i].counter, 4));
     }
     std::vector<Entry> out;
     for (size_t i = 0; i < items.size(); ++i) {
@@ -247,6 +247,29 @@ TEST_F(BoardTest, DenseClusterEntriesAreSensible) {
         strongest = std::max(strongest, e.strength);
     }
     EXPECT_GT(strongest, 1u);
+    EXPECT_EQ(entries, ReferenceThreatList(board, 1));
+}
+
+TEST_F(BoardTest, CellThatOnlyWeakensItsPartnerIsNotListed) {
+    // Exactly five wins. (6,10) makes a four in the row (X.XXX*, the five at
+    // (7,10)) and has a three in its column; (8,10) has one in its own column.
+    // A stone on (8,10) turns that five into six, so it takes the four away:
+    // its counter falls below zero, and a cell that only weakens is no threat.
+    boardref::EnsureTables(20, 20, 1);
+    BorderListBoard board;
+    SetUpDiagram(board,
+                 {".......X",  //
+                  ".......X",  //
+                  "........",  //
+                  "X.XXX...",  //
+                  "........",  //
+                  ".....X..",  //
+                  ".....X.."},
+                 1, 7, 1);
+    ASSERT_EQ(board.Category(1, At(6, 10)), kFourThree);
+    ASSERT_LE(board.Category(1, At(8, 10)), kThree);
+    const std::vector<Entry> entries = Entries(board.ThreatList(1));
+    for (const Entry& e : entries) EXPECT_NE(e.cell, At(8, 10)) << e;
     EXPECT_EQ(entries, ReferenceThreatList(board, 1));
 }
 
