@@ -56,6 +56,7 @@ PnNode* PnNodePool::TakeNode() {
         return nullptr;
     }
     --freeCount;
+    if (Live() > peakLive) peakLive = Live();
     return node;
 }
 

@@ -39,6 +39,7 @@ class PnNodePool {
     int32_t capacity;
     int32_t taken = 0;          // nodes taken from the heap so far
     int32_t freeCount;          // capacity minus live nodes
+    int32_t peakLive = 0;       // most nodes live at once since the last ResetPeak
     BoardCacheEntry cacheHead;  // next = least, prev = most recently used; board = spare
 
     // A fresh node, or null when the capacity is used up.
@@ -50,6 +51,8 @@ class PnNodePool {
     // marked root goes back to the heap.
     void CollectGarbage();
     bool HasDeletions() const { return deletionHead.nextInList != &deletionHead; }
+    int32_t Live() const { return capacity - freeCount; }
+    void ResetPeak() { peakLive = Live(); }
 
     // Board cache. Acquire binds the least recently used entry to node (its
     // previous owner loses it); null when the cache has no entries.

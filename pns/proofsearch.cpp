@@ -75,6 +75,18 @@ PnNode* FirstProvenChild(const PnNode* node) {
     return nullptr;
 }
 
+// Marks what a solved node's result does not rest on: everything below a
+// disproven node, and at a proven OR node every child but the proving one.
+// The proof itself stays.
+void PruneSolved(PnNodePool& pool, PnNode* node) {
+    if (node->Proven() && node->side == 0) return;  // every child is part of the proof
+    const PnNode* keep = node->Proven() ? FirstProvenChild(node) : nullptr;
+    for (int i = 0; i < node->childCount; ++i) {
+        PnNode* child = node->children[i];
+        if (child != keep && !child->Marked()) pool.Mark(child);
+    }
+}
+
 }  // namespace
 
 void CreateProofPool(Engine& engine) {
@@ -261,6 +273,7 @@ void UpdateNode(Engine& engine, PnNode* node) {
     if (node->Solved() && node->parentCount > 0) {
         GetNodeBoard(engine, node);
         engine.pnPool->ReleaseEntry(node);
+        if (engine.pnPruneSolved) PruneSolved(*engine.pnPool, node);
     }
 }
 

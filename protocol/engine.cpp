@@ -1,5 +1,7 @@
 #include "protocol/engine.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -8,9 +10,18 @@
 #include "platform/clock.h"
 #include "platform/processmemory.h"
 #include "pns/proofsearch.h"
+#include "pns/threatsolver.h"
 #include "search/driver.h"
 #include "search/timebudget.h"
 #include "tools/testsuite.h"
+
+namespace {
+
+// What the process may grow by after the table is sized: the search's stack,
+// the streams' buffers, the diagnostics of a move.
+constexpr int64_t kProcessGrowthBytes = 524288;
+
+}  // namespace
 
 Engine::Engine(ProgramArguments args)
     : GameHandler(std::move(args)), maxDepth(static_cast<int32_t>(Coord::area)) {
@@ -35,6 +46,30 @@ std::string Engine::ParseCommand(std::string command, std::string argument) {
         randomMoveProbability = atoi(argument.c_str());
         return "OK";
     }
+    // Analysis words. A yxboard list swallows every line up to "done", as BOARD's does.
+    if (yxBoardMode) {
+        if (command == "done") {
+            yxBoardMode = false;
+            return SetUpPosition(yxBoardEntries);
+        }
+        unsigned int v[3] = {0, 0, 0};
+        sscanf(command.c_str(), "%u,%u,%u", &v[0], &v[1], &v[2]);
+        yxBoardEntries.push_back({v[0], v[1], v[2]});
+        return "";
+    }
+    if (command == "yxboard") {
+        yxBoardMode = true;
+        boardMode = false;
+        yxBoardEntries.clear();
+        return "";
+    }
+    if (command == "set_pnstime") {
+        pnsTime = std::max(0, atoi(argument.c_str()));
+        return "OK";
+    }
+    if (command == "prove") return Prove(argument);
+    if (command == "defend") return Defend(argument);
+    if (command == "dumptree") return DumpTree(argument);
     return GameHandler::ParseCommand(std::move(command), std::move(argument));
 }
 
@@ -93,8 +128,19 @@ SearchResult Engine::Search() {
         AllocSearch();
         searchReady = true;
     }
-    // 5-6. Decide on a copy of the board.
-    SearchResult result = ChooseMove(*this, timeControl);
+    // The threat solver, out of this move's budget.
+    SearchResult result{0, 1, 1, kNoCell};
+    if (pnsTime > 0 && SolveAtRoot(budget, result)) {
+        StoreResult(result);
+        return result;
+    }
+    // 5-6. Decide on a copy of the board; the solver's restriction is for this
+    //      search only, however it ends.
+    struct Unrestrict {
+        uint32_t& count;
+        ~Unrestrict() { count = 0; }
+    } unrestrict{restrictedCount};
+    result = ChooseMove(*this, timeControl);
     StoreResult(result);
     return result;
 }
@@ -127,10 +173,16 @@ void Engine::AllocSearch() {
     if (budget < 100000) budget = 100000;
     // 3. About 98 percent of it in 24-byte entries.
     int32_t entries = static_cast<int32_t>(static_cast<float>(budget) * 0.040829167f);
-    // 4. The proof-number pool (no nodes: nothing starts that search), then the
-    //    table; the old table goes first so that both never exist at once.
-    CreateProofPool(*this);
+    // 4. The proof-number pool gets what the table leaves of the limit, less a
+    //    little for the process's own growth (stack, streams); then the table.
+    //    The old structures go first so that two never exist at once.
+    const int64_t tableBytes = static_cast<int64_t>(entries) * static_cast<int64_t>(sizeof(HashEntry));
+    const int64_t left = static_cast<int64_t>(maxMemory) - static_cast<int64_t>(used) - tableBytes -
+                         kProcessGrowthBytes;
+    const ProofPoolSize pool = ProofPoolSizeFor(left);
+    DestroyProofPool(*this);
     transpositionTable.reset();
+    CreateProofPool(*this, pool.capacity, pool.cacheEntries);
     transpositionTable = std::make_unique<TranspositionTable>(entries);
 }
 

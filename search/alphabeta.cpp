@@ -5,6 +5,7 @@
 #include "protocol/engine.h"
 #include "search/cutoffscan.h"
 #include "search/movegen.h"
+#include "search/rootmoves.h"
 #include "search/score.h"
 #include "search/searchmove.h"
 #include "search/transpositiontable.h"
@@ -56,11 +57,13 @@ void AlphaBeta(Engine& engine, MoveList& list, BoardAI& board, int32_t depth, in
 
     // 3. Table probe.
     const int32_t alphaIn = alpha;
+    const int32_t betaIn = beta;
     CellIndex tableMove = kNoCell;
     uint8_t tableBound = 0;
     int32_t tableScore = 0;
-    const bool hadEntry = engine.transpositionTable->ProbeHash(board.mHash, depth, alpha, beta,
-                                                               tableMove, tableBound, tableScore);
+    bool hadEntry = engine.transpositionTable->ProbeHash(board.mHash, depth, alpha, beta, tableMove,
+                                                         tableBound, tableScore);
+    if (params.rootMoves) RestrictTableProbe(params, hadEntry, tableMove, alpha, beta, alphaIn, betaIn);
     if (hadEntry) {
         SetBestMove(list, tableMove);
         if (alpha == beta || (alpha > alphaIn && tableBound == kBoundExact)) {
@@ -86,6 +89,7 @@ void AlphaBeta(Engine& engine, MoveList& list, BoardAI& board, int32_t depth, in
     // 5. Generation, its width capped by the remaining depth.
     board.genLimit = static_cast<uint32_t>(depth + (params.iidSearch ? 25 : 5));
     const int32_t verdict = GenerateMoves(board, params.genMode);
+    if (params.rootMoves) RestrictToRootMoves(board, params);
     const CellIndex first = FirstGenerated(board);
     if (IsDecisive(verdict)) {
         if (list.best == kNoCell) SetBestMove(list, first);
@@ -143,7 +147,7 @@ void AlphaBeta(Engine& engine, MoveList& list, BoardAI& board, int32_t depth, in
         const uint32_t start = nodeCounter;
         MakeSearchMove(board, entry.move);
         MoveList child;
-        AlphaBeta(engine, child, board, childDepth, -beta, -alpha, params);
+        AlphaBeta(engine, child, board, childDepth, -beta, -alpha, ChildParams(params));
         const int32_t s = -child.score;
         entry.nodes = nodeCounter - start;
         entry.score = s;

@@ -96,6 +96,7 @@ SearchResult IterativeDeepening(Engine& engine, BoardAI& board, TimeControl* tc,
     SearchResult result{0, 1, 1, kNoCell};
     GenerateMoves(board, 0);
     CellIndex keep = board.genCount > 0 ? board.genMoves[0] : kNoCell;
+    if (engine.restrictedCount > 0) keep = engine.restrictedMoves[0];  // root moves given
     result.move = keep;
     int64_t previousLeft = Remaining(tc);
     engine.maxMoveCount = board.mMoveCount;
@@ -140,6 +141,10 @@ SearchResult SearchIteration(Engine& engine, BoardAI& board, int32_t depth, cons
     params.vcfNoStandPat = true;
     params.iidSearch = false;
     params.vcfFloor = -9;
+    if (engine.restrictedCount > 0) {  // root moves given by the threat solver
+        params.rootMoves = engine.restrictedMoves;
+        params.rootMoveCount = engine.restrictedCount;
+    }
 
     // 1. A forced win by fours ends the iteration.
     CellIndex move = kNoCell;

@@ -49,6 +49,9 @@ struct SearchParams {
     bool vcfNoStandPat = false;
     bool iidSearch = false;  // inside an internal deepening: list more moves
     int32_t vcfFloor = -9;
+    // The moves a root search is restricted to (none: all); see rootmoves.h.
+    const CellIndex* rootMoves = nullptr;
+    uint32_t rootMoveCount = 0;
 };
 
 // Stores a node's result in the engine's table, aged by the move count of the

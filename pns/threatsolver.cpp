@@ -1,0 +1,276 @@
+#include "pns/threatsolver.h"
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "board/threatcategory.h"
+#include "board/threatlist.h"
+#include "platform/clock.h"
+#include "pns/proofsearch.h"
+#include "protocol/engine.h"
+#include "search/movegen.h"
+
+ProofPoolSize ProofPoolSizeFor(int64_t bytes) {
+    ProofPoolSize size;
+    int64_t room = bytes - kProofFixedBoards * kProofBoardBytes;
+    if (room <= 0) return size;
+    const int64_t entries = std::min<int64_t>(kProofCacheEntries, room / 4 / kProofBoardBytes);
+    room -= entries * kProofBoardBytes;
+    size.cacheEntries = static_cast<int32_t>(entries);
+    size.capacity = static_cast<int32_t>(std::min<int64_t>(room / kProofNodeBytes, 1 << 30));
+    return size;
+}
+
+ProofShape MeasureProof(const PnNode* root) {
+    ProofShape shape;
+    if (!root || root->pn != 0) return shape;
+    // Explicit stack: proofs can be hundreds of plies deep.
+    std::vector<std::pair<const PnNode*, uint32_t>> stack{{root, 0}};
+    while (!stack.empty()) {
+        auto [node, ply] = stack.back();
+        stack.pop_back();
+        ++shape.nodes;
+        shape.plies = std::max(shape.plies, ply);
+        for (int i = 0; i < node->childCount; ++i) {
+            const PnNode* child = node->children[i];
+            if (child->pn != 0) continue;
+            stack.push_back({child, ply + 1});
+            if (node->side == 1) break;  // one proven move is the proof at an OR node
+        }
+    }
+    return shape;
+}
+
+void ProofMoves(const PnNode* root, std::vector<CellIndex>& moves) {
+    if (!root || root->pn != 0) return;
+    std::vector<const PnNode*> queue{root};
+    for (size_t i = 0; i < queue.size(); ++i) {
+        const PnNode* node = queue[i];
+        if (node->move < Coord::area &&
+            std::find(moves.begin(), moves.end(), node->move) == moves.end())
+            moves.push_back(node->move);
+        for (int c = 0; c < node->childCount; ++c) {
+            const PnNode* child = node->children[c];
+            if (child->pn != 0) continue;
+            queue.push_back(child);
+            if (node->side == 1) break;
+        }
+    }
+}
+
+SearchResult ProveOn(Engine& engine, const BoardAI& position, int32_t budgetMs,
+                     std::vector<CellIndex>* moves, int slot) {
+    if (!engine.pnPool) engine.AllocSearch();
+    // The search works on the engine's board: lend it the position, and put
+    // everything back however the search ends.
+    struct Lend {
+        Engine& engine;
+        std::unique_ptr<BoardAI> own;
+        PnNode* current;
+        uint32_t rootMoveCount;
+        uint8_t rootSide;
+        std::string diagnostics;
+        int slot;
+        bool keep;
+        bool prune;
+        ~Lend() {
+            engine.pnPruneSolved = prune;
+            engine.pnCurrentRoot = nullptr;
+            if (!keep) ReleaseTree(engine, slot);
+            engine.board = std::move(own);
+            engine.pnCurrentRoot = current;
+            engine.pnRootMoveCount = rootMoveCount;
+            engine.pnRootSide = rootSide;
+            InvalidateThreatLists();
+            engine.diagnostics.str(diagnostics);
+            engine.diagnostics.seekp(0, std::ios_base::end);
+        }
+    } lend{engine,
+           std::move(engine.board),
+           engine.pnCurrentRoot,
+           engine.pnRootMoveCount,
+           engine.pnRootSide,
+           engine.diagnostics.str(),
+           slot,
+           false,
+           engine.pnPruneSolved};
+    engine.pnPruneSolved = true;
+    engine.board = std::make_unique<BoardAI>(position);
+    engine.pnCurrentRoot = nullptr;
+    ReleaseTree(engine, slot);
+    uint32_t count = 0;
+    SearchResult result = ProofSearch(engine, slot, budgetMs, 2, -2, nullptr, count);
+    if (moves && result.proof == 0) ProofMoves(engine.pnRoots[slot], *moves);
+    // A proof is kept when its moves are asked for, for ProofHolds.
+    lend.keep = moves != nullptr && result.proof == 0;
+    return result;
+}
+
+namespace {
+
+enum class Defence { kStopping, kLosing, kOpen };
+
+uint32_t StraightFourCells(const BoardAI& board, int player) {
+    const uint16_t* counts = board.Counts(player);
+    return counts[k2xStraightFour] + counts[kStraightFourFour] + counts[kStraightFour];
+}
+
+const PnNode* ProvenChild(const PnNode* node, CellIndex move) {
+    for (int i = 0; i < node->childCount; ++i)
+        if (node->children[i]->pn == 0 && (move == kNoCell || node->children[i]->move == move))
+            return node->children[i];
+    return nullptr;
+}
+
+}  // namespace
+
+bool ProofHolds(const PnNode* node, BoardAI& board, uint32_t& evaluations) {
+    InvalidateThreatLists();
+    ++evaluations;
+    const int32_t v = GenerateMoves(board, node->side ? 2 : -2);
+    if (v == ScoreWin || v == ScoreLoss) return (v == ScoreWin) == (node->side == 1);
+    if (!node->expanded) return false;  // the proof ended on a verdict that is gone
+    if (node->side == 1) {
+        const PnNode* child = ProvenChild(node, kNoCell);
+        if (!child || board.mCells[child->move]) return false;
+        board.Toggle(child->move);
+        const bool holds = ProofHolds(child, board, evaluations);
+        board.Toggle(child->move);
+        return holds;
+    }
+    // Every reply the defender has here must be one the proof answers.
+    CellIndex replies[kMaxArea];
+    const uint32_t n = std::min<uint32_t>(board.genCount, kMaxArea);
+    std::copy(board.genMoves, board.genMoves + n, replies);
+    for (uint32_t i = 0; i < n; ++i) {
+        const CellIndex reply = replies[i];
+        if (reply >= Coord::area || board.mCells[reply]) continue;
+        const PnNode* child = ProvenChild(node, reply);
+        if (!child) return false;
+        board.Toggle(reply);
+        const bool holds = ProofHolds(child, board, evaluations);
+        board.Toggle(reply);
+        if (!holds) return false;
+    }
+    return true;
+}
+
+namespace {
+
+// After the side to move on board plays move: does the opponent still win? A
+// proof of the opponent's win with the move handed over is tried first.
+Defence TryDefence(Engine& engine, const BoardAI& board, CellIndex move, int32_t budgetMs,
+                   const PnNode* handedProof, uint32_t& nodes) {
+    const int own = static_cast<int>(board.mToMove);
+    const int opp = static_cast<int>(board.mOpponent);
+    BoardAI after = board;
+    after.Toggle(move);
+    InvalidateThreatLists();
+    bool tempo = false;
+    if (after.Counts(own)[kWin] > 0) {
+        // A four: the opponent must block (an open four or a five is won; the
+        // opponent's own five comes first).
+        if (after.Counts(opp)[kWin] > 0) return Defence::kLosing;
+        if (after.Counts(own)[kWin] > 1) return Defence::kStopping;
+        after.Toggle(after.First(own, kWin));
+        after.Toggle(kPass);
+        InvalidateThreatLists();
+        tempo = true;
+    }
+    const bool newThree = !tempo && StraightFourCells(after, own) > StraightFourCells(board, own);
+    if (!tempo && handedProof) {
+        BoardAI probe = after;
+        probe.genLimit = Coord::area;
+        const bool holds = ProofHolds(handedProof, probe, nodes);
+        InvalidateThreatLists();
+        if (holds) return Defence::kLosing;
+    }
+    const uint32_t before = pnEvaluationCounter;
+    SearchResult r = ProveOn(engine, after, budgetMs, nullptr, kProofSlotC);
+    nodes += pnEvaluationCounter - before;
+    if (r.proof == 0) {
+        // After a four and a pass the opponent was given a move it does not get.
+        return tempo ? Defence::kOpen : Defence::kLosing;
+    }
+    if (r.disproof == 0 && !newThree) return Defence::kStopping;
+    return Defence::kOpen;
+}
+
+void AddUnique(std::vector<CellIndex>& list, CellIndex cell) {
+    if (std::find(list.begin(), list.end(), cell) == list.end()) list.push_back(cell);
+}
+
+bool NearStone(const BoardAI& board, uint32_t x, uint32_t y) {
+    for (int dy = -2; dy <= 2; ++dy)
+        for (int dx = -2; dx <= 2; ++dx) {
+            const int nx = static_cast<int>(x) + dx, ny = static_cast<int>(y) + dy;
+            if (nx < 0 || ny < 0 || nx >= static_cast<int>(Coord::width) ||
+                ny >= static_cast<int>(Coord::height))
+                continue;
+            if (board.mCells[static_cast<uint32_t>(ny) * Coord::width + static_cast<uint32_t>(nx)])
+                return true;
+        }
+    return false;
+}
+
+}  // namespace
+
+DefenceReport AnalyseDefences(Engine& engine, int32_t budgetMs,
+                              const std::vector<CellIndex>& first, bool wide) {
+    const uint32_t start = NowMs();
+    DefenceReport report;
+    const BoardAI board = *engine.board;
+    // 1. The opponent to move: a win by threats?
+    BoardAI handed = board;
+    handed.Toggle(kPass);
+    InvalidateThreatLists();
+    std::vector<CellIndex> proofMoves;
+    uint32_t before = pnEvaluationCounter;
+    SearchResult threat = ProveOn(engine, handed, budgetMs / 2, &proofMoves, kProofSlotA);
+    report.nodes = pnEvaluationCounter - before;
+    if (threat.proof != 0) return report;
+    report.threat = true;
+    // The proof stays for the candidates, and goes with this analysis.
+    struct Release {
+        Engine& engine;
+        ~Release() {
+            engine.pnCurrentRoot = nullptr;
+            ReleaseTree(engine, kProofSlotA);
+            InvalidateThreatLists();
+        }
+    } release{engine};
+    const PnNode* handedProof = engine.pnRoots[kProofSlotA];
+    // 2. Candidates.
+    std::vector<CellIndex> candidates;
+    for (CellIndex c : first)
+        if (c < Coord::area && board.mCells[c] == 0) AddUnique(candidates, c);
+    for (CellIndex c : proofMoves)
+        if (board.mCells[c] == 0) AddUnique(candidates, c);
+    if (wide)
+        for (uint32_t z = 0; z < Coord::area; ++z)
+            if (board.mCells[z] == 0 && NearStone(board, z % Coord::width, z / Coord::width))
+                AddUnique(candidates, static_cast<CellIndex>(z));
+    // 3. Each in turn, with an equal share of the time left.
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        const int32_t left = budgetMs - StampDiff(NowMs(), start);
+        if (left <= 0) {
+            report.open.insert(report.open.end(), candidates.begin() + static_cast<long>(i),
+                               candidates.end());
+            break;
+        }
+        const int32_t share = std::max<int32_t>(1, left / static_cast<int32_t>(candidates.size() - i));
+        switch (TryDefence(engine, board, candidates[i], share, handedProof, report.nodes)) {
+            case Defence::kStopping:
+                report.stopping.push_back(candidates[i]);
+                break;
+            case Defence::kLosing:
+                report.losing.push_back(candidates[i]);
+                break;
+            case Defence::kOpen:
+                report.open.push_back(candidates[i]);
+                break;
+        }
+    }
+    return report;
+}
