@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "app/myexception.h"
+#include "board/myexception.h"
 
 std::string DescribeError(std::exception_ptr error) {
     try {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "app/myexception.h"
+#include "board/myexception.h"
 
 uint32_t Coord::width = 0;
 uint32_t Coord::height = 0;

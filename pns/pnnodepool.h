@@ -80,5 +80,5 @@ class PnNodePool {
     void InsertAfter(BoardCacheEntry* entry, BoardCacheEntry* at);
 };
 
-// Frees a pool held by the engine.
+// Frees a pool held by the context.
 void DeletePnNodePool(PnNodePool* pool);

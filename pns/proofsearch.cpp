@@ -10,8 +10,8 @@
 #include "board/zobrist.h"
 #include "platform/clock.h"
 #include "pns/pnnodepool.h"
-#include "protocol/engine.h"
 #include "search/movegen.h"
+#include "search/searchcontext.h"
 
 uint32_t pnEvaluationCounter = 0;
 
@@ -40,10 +40,10 @@ uint32_t AddNumbers(uint32_t a, uint32_t b) {
 
 // Generates at the node with the mode of its side; win and loss are turned into
 // the prover's view.
-Verdict Generate(Engine& engine, PnNode* node, BoardAI*& board) {
-    board = &GetNodeBoard(engine, node);
+Verdict Generate(SearchContext& context, PnNode* node, BoardAI*& board) {
+    board = &GetNodeBoard(context, node);
     InvalidateThreatLists();
-    int32_t v = GenerateMoves(*board, node->side ? engine.pnAttackerMode : engine.pnDefenderMode);
+    int32_t v = GenerateMoves(*board, node->side ? context.pnAttackerMode : context.pnDefenderMode);
     if (v != ScoreWin && v != ScoreLoss) return kOpen;
     bool sideToMoveWins = v == ScoreWin;
     return sideToMoveWins == (node->side == 1) ? kProverWins : kProverLoses;
@@ -62,10 +62,10 @@ PnNode* ParentOnPath(const PnNode* node) {
 }
 
 // Slots C, B and A, in that order, none of them current while it goes.
-void ReleaseAllTrees(Engine& engine) {
+void ReleaseAllTrees(SearchContext& context) {
     for (int slot = kProofSlotC; slot >= kProofSlotA; --slot) {
-        engine.pnCurrentRoot = nullptr;
-        ReleaseTree(engine, slot);
+        context.pnCurrentRoot = nullptr;
+        ReleaseTree(context, slot);
     }
 }
 
@@ -89,51 +89,52 @@ void PruneSolved(PnNodePool& pool, PnNode* node) {
 
 }  // namespace
 
-void CreateProofPool(Engine& engine) {
-    CreateProofPool(engine, 0, 0);
+void CreateProofPool(SearchContext& context) {
+    CreateProofPool(context, 0, 0);
 }
 
-void CreateProofPool(Engine& engine, int32_t capacity, int32_t cacheEntries) {
-    if (engine.pnPool) {
-        ReleaseAllTrees(engine);
-        engine.pnPool.reset();
+void CreateProofPool(SearchContext& context, int32_t capacity, int32_t cacheEntries) {
+    if (context.pnPool) {
+        ReleaseAllTrees(context);
+        context.pnPool.reset();
     }
-    engine.pnPool = Engine::PnNodePoolPtr(new PnNodePool(sizeof(BoardAI), cacheEntries, capacity),
-                                          &DeletePnNodePool);
+    context.pnPool = SearchContext::PnNodePoolPtr(
+        new PnNodePool(sizeof(BoardAI), cacheEntries, capacity), &DeletePnNodePool);
 }
 
-void ReleaseProofTrees(Engine& engine) {
-    ReleaseAllTrees(engine);
-    if (engine.board) {
-        engine.pnRootMoveCount = engine.board->mMoveCount;
-        engine.pnRootSide = engine.board->mSide;
+void ReleaseProofTrees(SearchContext& context) {
+    ReleaseAllTrees(context);
+    if (context.board) {
+        context.pnRootMoveCount = context.board->mMoveCount;
+        context.pnRootSide = context.board->mSide;
     }
 }
 
-void DestroyProofPool(Engine& engine) {
-    ReleaseAllTrees(engine);
-    engine.pnPool.reset();
+void DestroyProofPool(SearchContext& context) {
+    ReleaseAllTrees(context);
+    context.pnPool.reset();
 }
 
-int32_t ProveWin(Engine& engine, int32_t budgetMs, CellIndex& move) {
+int32_t ProveWin(SearchContext& context, int32_t budgetMs, CellIndex& move) {
     uint32_t count = 0;
-    SearchResult result = ProofSearch(engine, kProofSlotB, budgetMs, 2, -2, nullptr, count);
+    SearchResult result = ProofSearch(context, kProofSlotB, budgetMs, 2, -2, nullptr, count);
     move = result.move;
     if (result.proof == 0) return ScoreWin;
     return result.disproof > 0 ? ScoreUnknown : ScoreLoss;
 }
 
-SearchResult ProveWinResult(Engine& engine, int32_t budgetMs) {
+SearchResult ProveWinResult(SearchContext& context, int32_t budgetMs) {
     uint32_t count = 0;
-    return ProofSearch(engine, kProofSlotB, budgetMs, 2, -2, nullptr, count);
+    return ProofSearch(context, kProofSlotB, budgetMs, 2, -2, nullptr, count);
 }
 
-SearchResult FindDefences(Engine& engine, int32_t budgetMs, CellIndex* moves, uint32_t& count) {
-    return ProofSearch(engine, kProofSlotC, budgetMs, -2, 2, moves, count);
+SearchResult FindDefences(SearchContext& context, int32_t budgetMs, CellIndex* moves,
+                          uint32_t& count) {
+    return ProofSearch(context, kProofSlotC, budgetMs, -2, 2, moves, count);
 }
 
-BoardAI& GetNodeBoard(Engine& engine, PnNode* node) {
-    PnNodePool& pool = *engine.pnPool;
+BoardAI& GetNodeBoard(SearchContext& context, PnNode* node) {
+    PnNodePool& pool = *context.pnPool;
     // 1. Cached.
     if (node->cacheEntry) {
         pool.Touch(node->cacheEntry);
@@ -141,7 +142,7 @@ BoardAI& GetNodeBoard(Engine& engine, PnNode* node) {
     }
     if (node->parentCount == 0) throw std::logic_error("Proof tree root without a board.");
     // 2. The parent's board, rebuilt the same way if need be.
-    BoardAI& parentBoard = GetNodeBoard(engine, ParentOnPath(node));
+    BoardAI& parentBoard = GetNodeBoard(context, ParentOnPath(node));
     // 3. The least recently used entry; without any, the spare board, unbound.
     BoardCacheEntry* entry = pool.AcquireEntry(node);
     BoardAI& board = entry ? *entry->board : pool.SpareBoard();
@@ -162,10 +163,10 @@ uint32_t ReplyEstimate(const BoardAI& board) {
     return board.Counts(static_cast<int>(board.mToMove))[kFour] + 5u;
 }
 
-void EvaluateNode(Engine& engine, PnNode* node) {
+void EvaluateNode(SearchContext& context, PnNode* node) {
     // 1-3. Decided positions.
     BoardAI* board = nullptr;
-    Verdict verdict = Generate(engine, node, board);
+    Verdict verdict = Generate(context, node, board);
     if (verdict != kOpen) {
         SetSolved(node, verdict == kProverWins);
     } else {
@@ -185,27 +186,27 @@ void EvaluateNode(Engine& engine, PnNode* node) {
     ++pnEvaluationCounter;
 }
 
-bool ExpandNode(Engine& engine, PnNode* node) {
+bool ExpandNode(SearchContext& context, PnNode* node) {
     if (node->expanded) return true;
     // 1. Regenerate. An open node keeps its numbers until UpdateNode derives new
     //    ones, so that UpdateAncestors sees whether the parent's view changed.
     BoardAI* board = nullptr;
-    Verdict verdict = Generate(engine, node, board);
+    Verdict verdict = Generate(context, node, board);
     if (verdict != kOpen) {
         SetSolved(node, verdict == kProverWins);
         return true;
     }
     // 2. A child per listed move, or none at all when the pool cannot supply them.
-    PnNodePool& pool = *engine.pnPool;
+    PnNodePool& pool = *context.pnPool;
     const uint32_t n = std::min<uint32_t>(board->genCount, kMaxArea);
     if (pool.freeCount < static_cast<int32_t>(n)) return false;
     const uint32_t stone = board->mToMove;
-    uint32_t depth = board->mMoveCount - engine.pnRootMoveCount + 1;
+    uint32_t depth = board->mMoveCount - context.pnRootMoveCount + 1;
     depth = std::min<uint32_t>(depth, kMaxArea + 1);
     for (uint32_t i = 0; i < n; ++i) {
         const CellIndex move = board->genMoves[i];
         if (move >= Coord::area || board->mCells[move]) continue;
-        ++engine.depthHistogram[depth];
+        ++context.depthHistogram[depth];
         PnNode* child = pool.TakeNode();
         if (!child) break;  // cannot happen: the free count covered n nodes
         child->move = move;
@@ -220,18 +221,18 @@ bool ExpandNode(Engine& engine, PnNode* node) {
     return true;
 }
 
-bool ExpandAndEvaluate(Engine& engine, PnNode* node) {
-    if (!ExpandNode(engine, node)) return false;
+bool ExpandAndEvaluate(SearchContext& context, PnNode* node) {
+    if (!ExpandNode(context, node)) return false;
     for (int i = 0; i < node->childCount; ++i) {
         PnNode* child = node->children[i];
         if (child->evaluated) continue;
-        EvaluateNode(engine, child);
-        UpdateNode(engine, child);
+        EvaluateNode(context, child);
+        UpdateNode(context, child);
     }
     return true;
 }
 
-void UpdateNode(Engine& engine, PnNode* node) {
+void UpdateNode(SearchContext& context, PnNode* node) {
     if (node->Solved()) return;
     // 1. A leaf keeps its evaluation.
     if (!node->expanded) {
@@ -246,7 +247,7 @@ void UpdateNode(Engine& engine, PnNode* node) {
         //    solves a node with nothing to play): nothing is left to search, and
         //    the root stays open.
         BoardAI* board = nullptr;
-        Generate(engine, node, board);
+        Generate(context, node, board);
         return;
     } else {
         // 3-4. OR nodes take the smallest proof number and sum the disproof
@@ -271,9 +272,9 @@ void UpdateNode(Engine& engine, PnNode* node) {
     }
     // 5. A solved node below the root needs its board no more.
     if (node->Solved() && node->parentCount > 0) {
-        GetNodeBoard(engine, node);
-        engine.pnPool->ReleaseEntry(node);
-        if (engine.pnPruneSolved) PruneSolved(*engine.pnPool, node);
+        GetNodeBoard(context, node);
+        context.pnPool->ReleaseEntry(node);
+        if (context.pnPruneSolved) PruneSolved(*context.pnPool, node);
     }
 }
 
@@ -289,19 +290,19 @@ PnNode* SelectChild(PnNode* node) {
     return best;
 }
 
-PnNode* UpdateAncestors(Engine& engine, PnNode* node, bool top) {
+PnNode* UpdateAncestors(SearchContext& context, PnNode* node, bool top) {
     for (;;) {
         // 1.
         const uint32_t pn = node->pn, dn = node->dn;
-        UpdateNode(engine, node);
+        UpdateNode(context, node);
         const bool changed = pn != node->pn || dn != node->dn;
         // 2, 5. Several parents: each line upward gets its own walk.
         if (node->parentCount > 1) {
             for (int i = 0; i < node->parentCount; ++i) {
                 PnNode* parent = node->Parent(i);
-                if (!parent->Marked()) UpdateAncestors(engine, parent, false);
+                if (!parent->Marked()) UpdateAncestors(context, parent, false);
             }
-            return top ? engine.pnCurrentRoot : nullptr;
+            return top ? context.pnCurrentRoot : nullptr;
         }
         // 3-4.
         if (node->parentCount == 0 || (!changed && !node->Solved())) return node;
@@ -309,30 +310,31 @@ PnNode* UpdateAncestors(Engine& engine, PnNode* node, bool top) {
     }
 }
 
-void ReleaseTree(Engine& engine, int rootSlot) {
-    PnNode*& root = engine.pnRoots[rootSlot];
+void ReleaseTree(SearchContext& context, int rootSlot) {
+    PnNode*& root = context.pnRoots[rootSlot];
     if (!root) return;
     // Roots come with a pool and die with it.
-    if (engine.pnPool) {
-        engine.pnPool->Mark(root);
-        engine.pnPool->CollectGarbage();
+    if (context.pnPool) {
+        context.pnPool->Mark(root);
+        context.pnPool->CollectGarbage();
     }
     root = nullptr;
 }
 
-SearchResult ProofSearch(Engine& engine, int rootSlot, int32_t budgetMs, int32_t attackerMode,
-                         int32_t defenderMode, CellIndex* moves, uint32_t& count) {
+SearchResult ProofSearch(SearchContext& context, int rootSlot, int32_t budgetMs,
+                         int32_t attackerMode, int32_t defenderMode, CellIndex* moves,
+                         uint32_t& count) {
     // 1. The search structures.
-    if (!engine.pnPool) engine.AllocSearch();
-    if (!engine.pnPool) CreateProofPool(engine);
-    PnNodePool& pool = *engine.pnPool;
+    if (!context.pnPool) context.AllocSearch();
+    if (!context.pnPool) CreateProofPool(context);
+    PnNodePool& pool = *context.pnPool;
     // 2.
-    engine.pnAttackerMode = attackerMode;
-    engine.pnDefenderMode = defenderMode;
+    context.pnAttackerMode = attackerMode;
+    context.pnDefenderMode = defenderMode;
     const uint32_t start = NowMs();
     // 3. A new root holds its own copy of the engine's board.
-    if (!engine.pnRoots[rootSlot]) {
-        BoardAI& board = *engine.board;
+    if (!context.pnRoots[rootSlot]) {
+        BoardAI& board = *context.board;
         InvalidateThreatLists();
         GenerateMoves(board, 0);
         PnNode* root = pool.CreateRoot(board);
@@ -342,15 +344,15 @@ SearchResult ProofSearch(Engine& engine, int rootSlot, int32_t budgetMs, int32_t
         GenerateMoves(own, 0);
         own.genLimit = Coord::area;
         root->hash = board.mHash;
-        engine.pnRoots[rootSlot] = root;
-        engine.pnRootMoveCount = board.mMoveCount;
-        engine.pnRootSide = board.mSide;
+        context.pnRoots[rootSlot] = root;
+        context.pnRootMoveCount = board.mMoveCount;
+        context.pnRootSide = board.mSide;
     }
     // 4.
-    PnNode* root = engine.pnRoots[rootSlot];
-    engine.pnCurrentRoot = root;
-    if (!root->evaluated) EvaluateNode(engine, root);
-    if (!root->Solved()) UpdateNode(engine, root);
+    PnNode* root = context.pnRoots[rootSlot];
+    context.pnCurrentRoot = root;
+    if (!root->evaluated) EvaluateNode(context, root);
+    if (!root->Solved()) UpdateNode(context, root);
     // 5.
     const uint32_t evaluationsBefore = pnEvaluationCounter;
     const uint32_t stonesBefore = nodeCounter;
@@ -368,8 +370,8 @@ SearchResult ProofSearch(Engine& engine, int rootSlot, int32_t budgetMs, int32_t
         while (node->expanded && node->childCount > 0) node = SelectChild(node);
         if (node->Solved() || node->expanded) break;  // nothing left to grow
         // 6.3
-        if (!ExpandAndEvaluate(engine, node)) break;  // the pool ran dry
-        current = UpdateAncestors(engine, node, true);
+        if (!ExpandAndEvaluate(context, node)) break;  // the pool ran dry
+        current = UpdateAncestors(context, node, true);
         pool.CollectGarbage();
         // 6.4
         if (root->pn != 0) continue;
@@ -384,7 +386,7 @@ SearchResult ProofSearch(Engine& engine, int rootSlot, int32_t budgetMs, int32_t
             root->value = 0;
             root->pn = root->dn = 1;
             if (root->childCount == 0) break;
-            UpdateNode(engine, root);
+            UpdateNode(context, root);
         }
         if (root->childCount == 0) break;
         current = root;
@@ -392,15 +394,15 @@ SearchResult ProofSearch(Engine& engine, int rootSlot, int32_t budgetMs, int32_t
     // 7. Statistics.
     const uint32_t evaluations = pnEvaluationCounter - evaluationsBefore;
     const int32_t stones = static_cast<int32_t>(nodeCounter - stonesBefore);
-    engine.diagnostics << "DEBUG PNS: searched=" << evaluations << " moves=" << stones;
+    context.diagnostics << "DEBUG PNS: searched=" << evaluations << " moves=" << stones;
     if (stones > 1000) {
         int32_t ms = StampDiff(NowMs(), start) - setupMs;
         if (ms < 1) ms = 1;
-        engine.pnLastSpeed = static_cast<float>(stones) / static_cast<float>(ms);
-        engine.diagnostics << " speed= " << static_cast<int64_t>(engine.pnLastSpeed * 1000.0f)
-                           << "/s";
+        context.pnLastSpeed = static_cast<float>(stones) / static_cast<float>(ms);
+        context.diagnostics << " speed= " << static_cast<int64_t>(context.pnLastSpeed * 1000.0f)
+                            << "/s";
     }
-    engine.diagnostics << '\n';
+    context.diagnostics << '\n';
     // 8. The result.
     SearchResult result{0, 1, 1, kNoCell};
     if (count > 0)

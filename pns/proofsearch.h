@@ -7,7 +7,7 @@
 #include "pns/pnnode.h"
 #include "search/score.h"
 
-class Engine;
+class SearchContext;
 
 // Root slots of the engine's proof-number trees. Slot A is never filled by an
 // entry operation.
@@ -21,50 +21,52 @@ extern uint32_t pnEvaluationCounter;
 // Pool lifecycle. The one-argument form is the engine's own: a board buffer of
 // sizeof(BoardAI), no cache entries and no nodes, so that a run evaluates the
 // root only. Replacing a pool releases its trees first.
-void CreateProofPool(Engine& engine);
-void CreateProofPool(Engine& engine, int32_t capacity, int32_t cacheEntries);
+void CreateProofPool(SearchContext& context);
+void CreateProofPool(SearchContext& context, int32_t capacity, int32_t cacheEntries);
 // After every change of the engine's board: releases slots C, B and A and takes
 // the root's move count and side from the board. Safe without a pool.
-void ReleaseProofTrees(Engine& engine);
+void ReleaseProofTrees(SearchContext& context);
 // Frees every tree and the pool.
-void DestroyProofPool(Engine& engine);
+void DestroyProofPool(SearchContext& context);
 
 // Entry operations; each takes its time budget in milliseconds. ProveWin
 // answers ScoreWin (proven), ScoreUnknown (open) or ScoreLoss (disproven).
-int32_t ProveWin(Engine& engine, int32_t budgetMs, CellIndex& move);
-SearchResult ProveWinResult(Engine& engine, int32_t budgetMs);
+int32_t ProveWin(SearchContext& context, int32_t budgetMs, CellIndex& move);
+SearchResult ProveWinResult(SearchContext& context, int32_t budgetMs);
 // Proves defences for the side to move; moves (room for 400) receives the proven
 // ones in the order found, or, when none is proven, the open root's moves by
 // proof number.
-SearchResult FindDefences(Engine& engine, int32_t budgetMs, CellIndex* moves, uint32_t& count);
+SearchResult FindDefences(SearchContext& context, int32_t budgetMs, CellIndex* moves,
+                          uint32_t& count);
 
 // Grows the tree of a root slot until the root is solved, the budget runs out or
 // the pool is nearly empty; a second run on the same slot continues the tree.
 // The generator modes are for nodes with side 1 and side 0.
-SearchResult ProofSearch(Engine& engine, int rootSlot, int32_t budgetMs, int32_t attackerMode,
-                         int32_t defenderMode, CellIndex* moves, uint32_t& count);
+SearchResult ProofSearch(SearchContext& context, int rootSlot, int32_t budgetMs,
+                         int32_t attackerMode, int32_t defenderMode, CellIndex* moves,
+                         uint32_t& count);
 
 // Node operations of the search, on the engine's pool and current modes.
 //
 // The node's board: from its cache entry, or rebuilt from its parent's board
 // by one move into the least recently used entry.
-BoardAI& GetNodeBoard(Engine& engine, PnNode* node);
+BoardAI& GetNodeBoard(SearchContext& context, PnNode* node);
 // First evaluation: numbers from the generator's verdict, or from the move
 // count and the reply estimate while undecided.
-void EvaluateNode(Engine& engine, PnNode* node);
+void EvaluateNode(SearchContext& context, PnNode* node);
 // How many replies the player to move needs, guessed from the counts of the
 // player who is not to move.
 uint32_t ReplyEstimate(const BoardAI& board);
 // Adds a child per generated move; with none, the side to move there has lost.
 // False when the pool cannot supply them all: the node then stays unexpanded
 // and keeps its numbers.
-bool ExpandNode(Engine& engine, PnNode* node);
-bool ExpandAndEvaluate(Engine& engine, PnNode* node);
+bool ExpandNode(SearchContext& context, PnNode* node);
+bool ExpandAndEvaluate(SearchContext& context, PnNode* node);
 // Numbers of an open node from its children.
-void UpdateNode(Engine& engine, PnNode* node);
+void UpdateNode(SearchContext& context, PnNode* node);
 // The child that carries the node's deciding number; null without children.
 PnNode* SelectChild(PnNode* node);
 // Updates upward from node; answers the node from which the next descent starts.
-PnNode* UpdateAncestors(Engine& engine, PnNode* node, bool top);
+PnNode* UpdateAncestors(SearchContext& context, PnNode* node, bool top);
 // Marks and collects the tree of a slot and empties the slot.
-void ReleaseTree(Engine& engine, int rootSlot);
+void ReleaseTree(SearchContext& context, int rootSlot);

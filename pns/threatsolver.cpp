@@ -8,8 +8,8 @@
 #include "board/threatlist.h"
 #include "platform/clock.h"
 #include "pns/proofsearch.h"
-#include "protocol/engine.h"
 #include "search/movegen.h"
+#include "search/searchcontext.h"
 
 ProofPoolSize ProofPoolSizeFor(int64_t bytes) {
     ProofPoolSize size;
@@ -59,13 +59,13 @@ void ProofMoves(const PnNode* root, std::vector<CellIndex>& moves) {
     }
 }
 
-SearchResult ProveOn(Engine& engine, const BoardAI& position, int32_t budgetMs,
+SearchResult ProveOn(SearchContext& context, const BoardAI& position, int32_t budgetMs,
                      std::vector<CellIndex>* moves, int slot) {
-    if (!engine.pnPool) engine.AllocSearch();
+    if (!context.pnPool) context.AllocSearch();
     // The search works on the engine's board: lend it the position, and put
     // everything back however the search ends.
     struct Lend {
-        Engine& engine;
+        SearchContext& context;
         std::unique_ptr<BoardAI> own;
         PnNode* current;
         uint32_t rootMoveCount;
@@ -75,33 +75,33 @@ SearchResult ProveOn(Engine& engine, const BoardAI& position, int32_t budgetMs,
         bool keep;
         bool prune;
         ~Lend() {
-            engine.pnPruneSolved = prune;
-            engine.pnCurrentRoot = nullptr;
-            if (!keep) ReleaseTree(engine, slot);
-            engine.board = std::move(own);
-            engine.pnCurrentRoot = current;
-            engine.pnRootMoveCount = rootMoveCount;
-            engine.pnRootSide = rootSide;
+            context.pnPruneSolved = prune;
+            context.pnCurrentRoot = nullptr;
+            if (!keep) ReleaseTree(context, slot);
+            context.board = std::move(own);
+            context.pnCurrentRoot = current;
+            context.pnRootMoveCount = rootMoveCount;
+            context.pnRootSide = rootSide;
             InvalidateThreatLists();
-            engine.diagnostics.str(diagnostics);
-            engine.diagnostics.seekp(0, std::ios_base::end);
+            context.diagnostics.str(diagnostics);
+            context.diagnostics.seekp(0, std::ios_base::end);
         }
-    } lend{engine,
-           std::move(engine.board),
-           engine.pnCurrentRoot,
-           engine.pnRootMoveCount,
-           engine.pnRootSide,
-           engine.diagnostics.str(),
+    } lend{context,
+           std::move(context.board),
+           context.pnCurrentRoot,
+           context.pnRootMoveCount,
+           context.pnRootSide,
+           context.diagnostics.str(),
            slot,
            false,
-           engine.pnPruneSolved};
-    engine.pnPruneSolved = true;
-    engine.board = std::make_unique<BoardAI>(position);
-    engine.pnCurrentRoot = nullptr;
-    ReleaseTree(engine, slot);
+           context.pnPruneSolved};
+    context.pnPruneSolved = true;
+    context.board = std::make_unique<BoardAI>(position);
+    context.pnCurrentRoot = nullptr;
+    ReleaseTree(context, slot);
     uint32_t count = 0;
-    SearchResult result = ProofSearch(engine, slot, budgetMs, 2, -2, nullptr, count);
-    if (moves && result.proof == 0) ProofMoves(engine.pnRoots[slot], *moves);
+    SearchResult result = ProofSearch(context, slot, budgetMs, 2, -2, nullptr, count);
+    if (moves && result.proof == 0) ProofMoves(context.pnRoots[slot], *moves);
     // A proof is kept when its moves are asked for, for ProofHolds.
     lend.keep = moves != nullptr && result.proof == 0;
     return result;
@@ -160,7 +160,7 @@ namespace {
 
 // After the side to move on board plays move: does the opponent still win? A
 // proof of the opponent's win with the move handed over is tried first.
-Defence TryDefence(Engine& engine, const BoardAI& board, CellIndex move, int32_t budgetMs,
+Defence TryDefence(SearchContext& context, const BoardAI& board, CellIndex move, int32_t budgetMs,
                    const PnNode* handedProof, uint32_t& nodes) {
     const int own = static_cast<int>(board.mToMove);
     const int opp = static_cast<int>(board.mOpponent);
@@ -187,7 +187,7 @@ Defence TryDefence(Engine& engine, const BoardAI& board, CellIndex move, int32_t
         if (holds) return Defence::kLosing;
     }
     const uint32_t before = pnEvaluationCounter;
-    SearchResult r = ProveOn(engine, after, budgetMs, nullptr, kProofSlotC);
+    SearchResult r = ProveOn(context, after, budgetMs, nullptr, kProofSlotC);
     nodes += pnEvaluationCounter - before;
     if (r.proof == 0) {
         // After a four and a pass the opponent was given a move it does not get.
@@ -216,31 +216,31 @@ bool NearStone(const BoardAI& board, uint32_t x, uint32_t y) {
 
 }  // namespace
 
-DefenceReport AnalyseDefences(Engine& engine, int32_t budgetMs,
+DefenceReport AnalyseDefences(SearchContext& context, int32_t budgetMs,
                               const std::vector<CellIndex>& first, bool wide) {
     const uint32_t start = NowMs();
     DefenceReport report;
-    const BoardAI board = *engine.board;
+    const BoardAI board = *context.board;
     // 1. The opponent to move: a win by threats?
     BoardAI handed = board;
     handed.Toggle(kPass);
     InvalidateThreatLists();
     std::vector<CellIndex> proofMoves;
     uint32_t before = pnEvaluationCounter;
-    SearchResult threat = ProveOn(engine, handed, budgetMs / 2, &proofMoves, kProofSlotA);
+    SearchResult threat = ProveOn(context, handed, budgetMs / 2, &proofMoves, kProofSlotA);
     report.nodes = pnEvaluationCounter - before;
     if (threat.proof != 0) return report;
     report.threat = true;
     // The proof stays for the candidates, and goes with this analysis.
     struct Release {
-        Engine& engine;
+        SearchContext& context;
         ~Release() {
-            engine.pnCurrentRoot = nullptr;
-            ReleaseTree(engine, kProofSlotA);
+            context.pnCurrentRoot = nullptr;
+            ReleaseTree(context, kProofSlotA);
             InvalidateThreatLists();
         }
-    } release{engine};
-    const PnNode* handedProof = engine.pnRoots[kProofSlotA];
+    } release{context};
+    const PnNode* handedProof = context.pnRoots[kProofSlotA];
     // 2. Candidates.
     std::vector<CellIndex> candidates;
     for (CellIndex c : first)
@@ -259,8 +259,9 @@ DefenceReport AnalyseDefences(Engine& engine, int32_t budgetMs,
                                candidates.end());
             break;
         }
-        const int32_t share = std::max<int32_t>(1, left / static_cast<int32_t>(candidates.size() - i));
-        switch (TryDefence(engine, board, candidates[i], share, handedProof, report.nodes)) {
+        const int32_t share =
+            std::max<int32_t>(1, left / static_cast<int32_t>(candidates.size() - i));
+        switch (TryDefence(context, board, candidates[i], share, handedProof, report.nodes)) {
             case Defence::kStopping:
                 report.stopping.push_back(candidates[i]);
                 break;

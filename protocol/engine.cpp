@@ -23,8 +23,7 @@ constexpr int64_t kProcessGrowthBytes = 524288;
 
 }  // namespace
 
-Engine::Engine(ProgramArguments args)
-    : GameHandler(std::move(args)), maxDepth(static_cast<int32_t>(Coord::area)) {
+Engine::Engine(ProgramArguments args) : GameHandler(std::move(args)), SearchContext(diagnostics) {
     board = std::make_unique<BoardAI>();
     rootSide = board->mSide;
     rootMoveCount = board->mMoveCount;
@@ -176,7 +175,8 @@ void Engine::AllocSearch() {
     // 4. The proof-number pool gets what the table leaves of the limit, less a
     //    little for the process's own growth (stack, streams); then the table.
     //    The old structures go first so that two never exist at once.
-    const int64_t tableBytes = static_cast<int64_t>(entries) * static_cast<int64_t>(sizeof(HashEntry));
+    const int64_t tableBytes =
+        static_cast<int64_t>(entries) * static_cast<int64_t>(sizeof(HashEntry));
     const int64_t left = static_cast<int64_t>(maxMemory) - static_cast<int64_t>(used) - tableBytes -
                          kProcessGrowthBytes;
     const ProofPoolSize pool = ProofPoolSizeFor(left);
@@ -184,6 +184,9 @@ void Engine::AllocSearch() {
     transpositionTable.reset();
     CreateProofPool(*this, pool.capacity, pool.cacheEntries);
     transpositionTable = std::make_unique<TranspositionTable>(entries);
+    // Whoever allocates (a tool as well as a move request), the first move
+    // request must not replace the structures again.
+    searchReady = true;
 }
 
 bool Engine::IsOccupied(CellIndex cell) const {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/programarguments.h"
-#include "protocol/timecontrol.h"
+#include "search/timecontrol.h"
 
 // One line collected between BOARD and DONE.
 struct BoardEntry {

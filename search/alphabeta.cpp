@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "protocol/engine.h"
 #include "search/cutoffscan.h"
 #include "search/movegen.h"
 #include "search/rootmoves.h"
 #include "search/score.h"
+#include "search/searchcontext.h"
 #include "search/searchmove.h"
 #include "search/transpositiontable.h"
 #include "search/vcf.h"
@@ -25,11 +25,11 @@ int32_t StaticValue(BoardAI& board) {
 
 }  // namespace
 
-void AlphaBeta(Engine& engine, MoveList& list, BoardAI& board, int32_t depth, int32_t alpha,
+void AlphaBeta(SearchContext& context, MoveList& list, BoardAI& board, int32_t depth, int32_t alpha,
                int32_t beta, SearchParams params) {
     // 1. Entry.
     list.best = kNoCell;
-    engine.maxMoveCount = std::max(engine.maxMoveCount, board.mMoveCount);
+    context.maxMoveCount = std::max(context.maxMoveCount, board.mMoveCount);
 
     // A full board is a drawn end, whoever filled it.
     if (board.mMoveCount >= Coord::area) {
@@ -41,7 +41,7 @@ void AlphaBeta(Engine& engine, MoveList& list, BoardAI& board, int32_t depth, in
     if (depth <= 0 && board.mSide == 1) {
         CellIndex four = kNoCell;
         board.mLookSix = 0;
-        int32_t v = VCF(engine, board, 0, params, four, true, beta, nullptr);
+        int32_t v = VCF(context, board, 0, params, four, true, beta, nullptr);
         board.mLookSix = 1;
         if (v != ScoreLoss && four < kNoCell) {
             AddMove(list, four, 0);
@@ -61,9 +61,10 @@ void AlphaBeta(Engine& engine, MoveList& list, BoardAI& board, int32_t depth, in
     CellIndex tableMove = kNoCell;
     uint8_t tableBound = 0;
     int32_t tableScore = 0;
-    bool hadEntry = engine.transpositionTable->ProbeHash(board.mHash, depth, alpha, beta, tableMove,
-                                                         tableBound, tableScore);
-    if (params.rootMoves) RestrictTableProbe(params, hadEntry, tableMove, alpha, beta, alphaIn, betaIn);
+    bool hadEntry = context.transpositionTable->ProbeHash(board.mHash, depth, alpha, beta,
+                                                          tableMove, tableBound, tableScore);
+    if (params.rootMoves)
+        RestrictTableProbe(params, hadEntry, tableMove, alpha, beta, alphaIn, betaIn);
     if (hadEntry) {
         SetBestMove(list, tableMove);
         if (alpha == beta || (alpha > alphaIn && tableBound == kBoundExact)) {
@@ -78,7 +79,7 @@ void AlphaBeta(Engine& engine, MoveList& list, BoardAI& board, int32_t depth, in
     if (depth >= 7 && list.best == kNoCell && static_cast<int64_t>(beta) - alpha > 1) {
         SearchParams shallow = params;
         shallow.iidSearch = true;
-        AlphaBeta(engine, scratch, board, depth - 4, alpha, beta, shallow);
+        AlphaBeta(context, scratch, board, depth - 4, alpha, beta, shallow);
         if (IsDecisive(scratch.score)) {
             SetBestMoveAndScore(list, scratch.best, scratch.score);
             return;
@@ -124,7 +125,7 @@ void AlphaBeta(Engine& engine, MoveList& list, BoardAI& board, int32_t depth, in
     // 8. Table scan of the children.
     uint8_t boundKind = kBoundUpper;
     if (!hadEntry && list.count >= 2 &&
-        EnhancedCutoffScan(engine, board, list, depth, alpha, beta, boundKind, params))
+        EnhancedCutoffScan(context, board, list, depth, alpha, beta, boundKind, params))
         return;
 
     // 9. Order by the internal deepening's scores.
@@ -147,7 +148,7 @@ void AlphaBeta(Engine& engine, MoveList& list, BoardAI& board, int32_t depth, in
         const uint32_t start = nodeCounter;
         MakeSearchMove(board, entry.move);
         MoveList child;
-        AlphaBeta(engine, child, board, childDepth, -beta, -alpha, ChildParams(params));
+        AlphaBeta(context, child, board, childDepth, -beta, -alpha, ChildParams(params));
         const int32_t s = -child.score;
         entry.nodes = nodeCounter - start;
         entry.score = s;
@@ -159,7 +160,7 @@ void AlphaBeta(Engine& engine, MoveList& list, BoardAI& board, int32_t depth, in
         if (s >= beta) {
             UndoSearchMove(board, entry.move);
             if (!SearchTimeUp(params))
-                RecordNodeResult(engine, board.mHash, depth, beta, kBoundLower, list.best);
+                RecordNodeResult(context, board.mHash, depth, beta, kBoundLower, list.best);
             list.score = beta;
             return;
         }
@@ -175,6 +176,6 @@ void AlphaBeta(Engine& engine, MoveList& list, BoardAI& board, int32_t depth, in
 
     // 12. Node end.
     if (depth > 2 && !SearchTimeUp(params))
-        RecordNodeResult(engine, board.mHash, depth, alpha, boundKind, list.best);
+        RecordNodeResult(context, board.mHash, depth, alpha, boundKind, list.best);
     list.score = alpha;
 }

@@ -1,15 +1,15 @@
 #include "search/cutoffscan.h"
 
 #include "board/zobrist.h"
-#include "protocol/engine.h"
 #include "search/score.h"
+#include "search/searchcontext.h"
 #include "search/transpositiontable.h"
 
-bool EnhancedCutoffScan(Engine& engine, BoardAI& board, MoveList& list, int32_t depth,
+bool EnhancedCutoffScan(SearchContext& context, BoardAI& board, MoveList& list, int32_t depth,
                         int32_t& alpha, int32_t beta, uint8_t& boundKind,
                         const SearchParams& params) {
     if (list.count == 0) return false;
-    const TranspositionTable& table = *engine.transpositionTable;
+    const TranspositionTable& table = *context.transpositionTable;
     uint32_t found = 0;
     int64_t sum = 0;  // several decisive scores overflow 32 bits
     bool known[kMoveListCapacity] = {};
@@ -53,7 +53,7 @@ bool EnhancedCutoffScan(Engine& engine, BoardAI& board, MoveList& list, int32_t 
         }
         if (cutoff) {
             if (!SearchTimeUp(params))
-                RecordNodeResult(engine, board.mHash, depth, beta, kBoundLower, move);
+                RecordNodeResult(context, board.mHash, depth, beta, kBoundLower, move);
             SetBestMove(list, move);
             list.score = beta;
             return true;

@@ -7,10 +7,10 @@
 #include "board/threatlist.h"
 #include "board/zobrist.h"
 #include "platform/clock.h"
-#include "protocol/engine.h"
 #include "search/alphabeta.h"
 #include "search/movegen.h"
 #include "search/movelist.h"
+#include "search/searchcontext.h"
 #include "search/timebudget.h"
 #include "search/trace.h"
 #include "search/transpositiontable.h"
@@ -24,11 +24,11 @@ int64_t Remaining(const TimeControl* tc) {
 
 }  // namespace
 
-SearchResult ChooseMove(Engine& engine, TimeControl& tc) {
+SearchResult ChooseMove(SearchContext& context, TimeControl& tc) {
     // 1. Search structures, and a copy of the board to search on.
-    if (!engine.transpositionTable) engine.AllocSearch();
-    if (!engine.transpositionTable) throw std::runtime_error("search structures not allocated");
-    BoardAI copy = *engine.board;
+    if (!context.transpositionTable) context.AllocSearch();
+    if (!context.transpositionTable) throw std::runtime_error("search structures not allocated");
+    BoardAI copy = *context.board;
     // A BoardAI copy has no candidate-cell list, whatever the original was.
     copy.mPlain = 1;
     InvalidateThreatLists();
@@ -41,11 +41,11 @@ SearchResult ChooseMove(Engine& engine, TimeControl& tc) {
     if (verdict == ScoreWin) {
         // 3. Won: a five to complete now, or a forced win.
         if (copy.Counts(copy.mToMove)[kWin] > 0)
-            WriteVictoryPicture(engine);
+            WriteVictoryPicture(context);
         else
-            engine.Message(":-))");
+            context.Message(":-))");
     } else if (verdict == ScoreLoss) {
-        engine.Message(":-((");
+        context.Message(":-((");
     } else if (n == 1) {
         // 4. A single candidate: the table only chooses the message.
         int32_t alpha = ScoreLoss;
@@ -53,13 +53,13 @@ SearchResult ChooseMove(Engine& engine, TimeControl& tc) {
         CellIndex move;
         uint8_t bound;
         int32_t score;
-        engine.transpositionTable->ProbeHash(copy.mHash, 1, alpha, beta, move, bound, score);
+        context.transpositionTable->ProbeHash(copy.mHash, 1, alpha, beta, move, bound, score);
         if (alpha == ScoreWin)
-            engine.Message(";-)");
+            context.Message(";-)");
         else if (beta == ScoreLoss)
-            engine.Message(";-(");
-    } else if (engine.randomMoveProbability > 0 &&
-               DrawRandom() % 100 < engine.randomMoveProbability) {
+            context.Message(";-(");
+    } else if (context.randomMoveProbability > 0 &&
+               DrawRandom() % 100 < context.randomMoveProbability) {
         // 5. A random candidate, drawn from the process-wide generator.
         if (n > 0) index = static_cast<uint32_t>(DrawRandom()) % n;
     } else {
@@ -71,14 +71,14 @@ SearchResult ChooseMove(Engine& engine, TimeControl& tc) {
         // 7. Search.
         const uint32_t msBefore = NowMs();
         const uint32_t nodesBefore = nodeCounter;
-        SearchResult result = IterativeDeepening(engine, copy, &tc, engine.maxDepth);
-        WriteSearchStatistics(engine, nodesBefore, nodeCounter, msBefore, NowMs());
+        SearchResult result = IterativeDeepening(context, copy, &tc, context.maxDepth);
+        WriteSearchStatistics(context, nodesBefore, nodeCounter, msBefore, NowMs());
         if (result.proof == 0) {
-            engine.Message(":-)");
+            context.Message(":-)");
         } else if (result.disproof == 0) {
-            engine.Message(":-(");
+            context.Message(":-(");
             // The next move's searches start without the lost analysis.
-            engine.transpositionTable->ClearTable();
+            context.transpositionTable->ClearTable();
         }
         return result;
     }
@@ -91,20 +91,21 @@ SearchResult ChooseMove(Engine& engine, TimeControl& tc) {
     return result;
 }
 
-SearchResult IterativeDeepening(Engine& engine, BoardAI& board, TimeControl* tc, int32_t maxDepth) {
+SearchResult IterativeDeepening(SearchContext& context, BoardAI& board, TimeControl* tc,
+                                int32_t maxDepth) {
     // 1. The generator's first candidate is the fallback.
     SearchResult result{0, 1, 1, kNoCell};
     GenerateMoves(board, 0);
     CellIndex keep = board.genCount > 0 ? board.genMoves[0] : kNoCell;
-    if (engine.restrictedCount > 0) keep = engine.restrictedMoves[0];  // root moves given
+    if (context.restrictedCount > 0) keep = context.restrictedMoves[0];  // root moves given
     result.move = keep;
     int64_t previousLeft = Remaining(tc);
-    engine.maxMoveCount = board.mMoveCount;
+    context.maxMoveCount = board.mMoveCount;
 
     // 2. Deepen.
     int32_t depth = 2;
     for (;; ++depth) {
-        const SearchResult iteration = SearchIteration(engine, board, depth, tc);
+        const SearchResult iteration = SearchIteration(context, board, depth, tc);
         if (iteration.move == kNoCell) break;
         // An iteration that time cut short gives its verdict but not its move;
         // a proven win is the exception: its move is the winning one (a forcing
@@ -128,12 +129,13 @@ SearchResult IterativeDeepening(Engine& engine, BoardAI& board, TimeControl* tc,
     result.move = keep;
 
     // 3. Depth line.
-    WriteDepthLine(engine, depth, static_cast<int64_t>(engine.maxMoveCount) - board.mMoveCount,
+    WriteDepthLine(context, depth, static_cast<int64_t>(context.maxMoveCount) - board.mMoveCount,
                    result.value);
     return result;
 }
 
-SearchResult SearchIteration(Engine& engine, BoardAI& board, int32_t depth, const TimeControl* tc) {
+SearchResult SearchIteration(SearchContext& context, BoardAI& board, int32_t depth,
+                             const TimeControl* tc) {
     board.genLimit = Coord::area;
     SearchParams params;
     params.timeControl = tc;
@@ -141,21 +143,21 @@ SearchResult SearchIteration(Engine& engine, BoardAI& board, int32_t depth, cons
     params.vcfNoStandPat = true;
     params.iidSearch = false;
     params.vcfFloor = -9;
-    if (engine.restrictedCount > 0) {  // root moves given by the threat solver
-        params.rootMoves = engine.restrictedMoves;
-        params.rootMoveCount = engine.restrictedCount;
+    if (context.restrictedCount > 0) {  // root moves given by the threat solver
+        params.rootMoves = context.restrictedMoves;
+        params.rootMoveCount = context.restrictedCount;
     }
 
     // 1. A forced win by fours ends the iteration.
     CellIndex move = kNoCell;
-    int32_t value = VCF(engine, board, depth, params, move, true, ScoreWin, nullptr);
+    int32_t value = VCF(context, board, depth, params, move, true, ScoreWin, nullptr);
     if (value == ScoreWin) {
         if (move > kNoCell) throw std::runtime_error("invalid bestMove in VCF");
     } else {
         // 2. Otherwise the fours' value is the lower bound of the full search.
         MoveList list;
         params.vcfNoStandPat = false;
-        AlphaBeta(engine, list, board, depth, value, ScoreWin, params);
+        AlphaBeta(context, list, board, depth, value, ScoreWin, params);
         if (list.best > kNoCell) throw std::runtime_error("invalid bestMove in AlphaBeta");
         move = list.best;
         value = list.score;

@@ -3,10 +3,10 @@
 #include <cstdint>
 
 #include "board/boardai.h"
-#include "protocol/timecontrol.h"
 #include "search/score.h"
+#include "search/timecontrol.h"
 
-class Engine;
+class SearchContext;
 
 // The time left that a search without a time control sees.
 constexpr int32_t kUnlimitedMs = 2147483647;
@@ -15,13 +15,15 @@ constexpr int32_t kUnlimitedMs = 2147483647;
 // wins, losses, single candidates, random moves and the opening without search,
 // otherwise deepens iteratively within the time control's budget. Allocates the
 // engine's search structures when they do not exist yet.
-SearchResult ChooseMove(Engine& engine, TimeControl& tc);
+SearchResult ChooseMove(SearchContext& context, TimeControl& tc);
 
 // Iterations of depth 2, 3, ... up to maxDepth + 1 unless time, a proven result or
 // the board's size stops them first. With no time control there is no time limit:
 // the time left counts as kUnlimitedMs and the move deadline is not renewed.
-SearchResult IterativeDeepening(Engine& engine, BoardAI& board, TimeControl* tc, int32_t maxDepth);
+SearchResult IterativeDeepening(SearchContext& context, BoardAI& board, TimeControl* tc,
+                                int32_t maxDepth);
 
 // One iteration: a forcing-four probe, then, unless it wins, the alpha-beta search
 // with the probe's value as its lower bound. tc may be null (no time limit).
-SearchResult SearchIteration(Engine& engine, BoardAI& board, int32_t depth, const TimeControl* tc);
+SearchResult SearchIteration(SearchContext& context, BoardAI& board, int32_t depth,
+                             const TimeControl* tc);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "protocol/engine.h"
+#include "search/searchcontext.h"
 
 void SetBestMove(MoveList& list, CellIndex cell) {
     if (cell > kNoCell) throw std::runtime_error("invalid bestMove in SetBestMove");
@@ -63,8 +63,8 @@ void SortMoveList(MoveList& list) {
                      [](const MoveEntry& a, const MoveEntry& b) { return a.score > b.score; });
 }
 
-void RecordNodeResult(Engine& engine, uint64_t key, int32_t depth, int32_t score, uint8_t bound,
-                      CellIndex move) {
-    engine.transpositionTable->RecordHash(key, depth, score, bound, move,
-                                          static_cast<int16_t>(engine.board->mMoveCount));
+void RecordNodeResult(SearchContext& context, uint64_t key, int32_t depth, int32_t score,
+                      uint8_t bound, CellIndex move) {
+    context.transpositionTable->RecordHash(key, depth, score, bound, move,
+                                           static_cast<int16_t>(context.board->mMoveCount));
 }

@@ -3,10 +3,10 @@
 #include <cstdint>
 
 #include "board/coord.h"
-#include "protocol/timecontrol.h"
 #include "search/timebudget.h"
+#include "search/timecontrol.h"
 
-class Engine;
+class SearchContext;
 
 // One move of a search node.
 struct MoveEntry {
@@ -56,8 +56,8 @@ struct SearchParams {
 
 // Stores a node's result in the engine's table, aged by the move count of the
 // engine's own board (not the searched one).
-void RecordNodeResult(Engine& engine, uint64_t key, int32_t depth, int32_t score, uint8_t bound,
-                      CellIndex move);
+void RecordNodeResult(SearchContext& context, uint64_t key, int32_t depth, int32_t score,
+                      uint8_t bound, CellIndex move);
 
 inline bool SearchTimeUp(const SearchParams& params) {
     return params.timeControl != nullptr && TimeUp(*params.timeControl);

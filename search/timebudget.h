@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "protocol/timecontrol.h"
+#include "search/timecontrol.h"
 
 // Time arithmetic of the search on the 32-bit millisecond stamps of NowMs().
 // Stamps wrap, so they are only ever compared by their difference. The *At

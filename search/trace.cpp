@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "platform/clock.h"
-#include "protocol/engine.h"
 #include "search/score.h"
+#include "search/searchcontext.h"
 
 namespace {
 
@@ -39,17 +39,17 @@ std::string DepthText(int32_t depth, int64_t selective, int32_t value) {
     return text;
 }
 
-void WriteSearchStatistics(Engine& engine, uint32_t nodesBefore, uint32_t nodesAfter,
+void WriteSearchStatistics(SearchContext& context, uint32_t nodesBefore, uint32_t nodesAfter,
                            uint32_t msBefore, uint32_t msAfter) {
     const int32_t elapsed = StampDiff(msAfter, msBefore);
     if (elapsed > kQuietSearchMs)
-        engine.Debug(SearchStatisticsText(nodesAfter - nodesBefore, elapsed));
+        context.Debug(SearchStatisticsText(nodesAfter - nodesBefore, elapsed));
 }
 
-void WriteDepthLine(Engine& engine, int32_t depth, int64_t selective, int32_t value) {
-    if (selective >= 1) engine.Debug(DepthText(depth, selective, value));
+void WriteDepthLine(SearchContext& context, int32_t depth, int64_t selective, int32_t value) {
+    if (selective >= 1) context.Debug(DepthText(depth, selective, value));
 }
 
-void WriteVictoryPicture(Engine& engine) {
-    for (const char* line : kVictoryPicture) engine.Message(line);
+void WriteVictoryPicture(SearchContext& context) {
+    for (const char* line : kVictoryPicture) context.Message(line);
 }

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "platform/clock.h"
-#include "protocol/engine.h"
 #include "search/movegen.h"
 #include "search/score.h"
+#include "search/searchcontext.h"
 #include "search/searchmove.h"
 #include "search/timebudget.h"
 #include "search/transpositiontable.h"
@@ -27,16 +27,16 @@ bool PastTurnDeadline(const SearchParams& params) {
     return params.timeControl && TurnOver(*params.timeControl);
 }
 
-void NoteDepth(Engine& engine, const BoardAI& board) {
-    engine.maxMoveCount = std::max(engine.maxMoveCount, board.mMoveCount);
+void NoteDepth(SearchContext& context, const BoardAI& board) {
+    context.maxMoveCount = std::max(context.maxMoveCount, board.mMoveCount);
 }
 
 }  // namespace
 
-int32_t VCF(Engine& engine, BoardAI& board, int32_t depth, const SearchParams& params,
+int32_t VCF(SearchContext& context, BoardAI& board, int32_t depth, const SearchParams& params,
             CellIndex& move, bool top, int32_t upper, const CellIndex* tried) {
     move = kNoCell;
-    NoteDepth(engine, board);
+    NoteDepth(context, board);
 
     // 1. Floor: judge the position without attacking further.
     if (depth <= params.vcfFloor) {
@@ -53,7 +53,7 @@ int32_t VCF(Engine& engine, BoardAI& board, int32_t depth, const SearchParams& p
     if ((++vcfLevels & 1023) == 0 && PastTurnDeadline(params)) return ScoreLoss;
 
     // 2. Table.
-    if (const HashEntry* entry = engine.transpositionTable->Lookup(board.mHash)) {
+    if (const HashEntry* entry = context.transpositionTable->Lookup(board.mHash)) {
         int32_t lo = ScoreLoss;
         int32_t hi = upper;
         TranspositionTable::NarrowWindow(*entry, depth, lo, hi);
@@ -111,7 +111,7 @@ int32_t VCF(Engine& engine, BoardAI& board, int32_t depth, const SearchParams& p
         if (skip > 0 && AmongFirst(own, static_cast<uint32_t>(skip), four)) continue;
         const CellIndex* handed = length > 0 && (tried == nullptr || i < inherited) ? own : nullptr;
         MakeSearchMove(board, four);
-        int32_t s = -VcfDefence(engine, board, depth - 1, params, -upper, handed);
+        int32_t s = -VcfDefence(context, board, depth - 1, params, -upper, handed);
         UndoSearchMove(board, four);
         if (s > best) {
             best = s;
@@ -130,13 +130,13 @@ int32_t VCF(Engine& engine, BoardAI& board, int32_t depth, const SearchParams& p
         best = std::max(best, still);
     }
 
-    if (best > ScoreLoss) RecordNodeResult(engine, board.mHash, depth, best, kBoundLower, move);
+    if (best > ScoreLoss) RecordNodeResult(context, board.mHash, depth, best, kBoundLower, move);
     return best;
 }
 
-int32_t VcfDefence(Engine& engine, BoardAI& board, int32_t depth, const SearchParams& params,
-                   int32_t upper, const CellIndex* tried) {
-    NoteDepth(engine, board);
+int32_t VcfDefence(SearchContext& context, BoardAI& board, int32_t depth,
+                   const SearchParams& params, int32_t upper, const CellIndex* tried) {
+    NoteDepth(context, board);
     int32_t verdict = GenerateMovesCore(board, -1);
     if (IsDecisive(verdict)) return verdict;
     // The generator lists the block whenever it leaves the verdict open.
@@ -144,7 +144,7 @@ int32_t VcfDefence(Engine& engine, BoardAI& board, int32_t depth, const SearchPa
     const CellIndex block = board.genMoves[0];
     MakeSearchMove(board, block);
     CellIndex ignored;
-    int32_t s = VCF(engine, board, depth - 1, params, ignored, false, -upper, tried);
+    int32_t s = VCF(context, board, depth - 1, params, ignored, false, -upper, tried);
     UndoSearchMove(board, block);
     return -s;
 }

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/myexception.h"
 #include "board/boardai.h"
+#include "board/myexception.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "app/myexception.h"
 #include "board/boardai.h"
+#include "board/myexception.h"
 #include "tests/board_reference.h"
 #include "tests/position_builder.h"
 #include "tests/process_helpers.h"

@@ -7,15 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "app/myexception.h"
 #include "board/boardai.h"
 #include "board/coord.h"
+#include "board/myexception.h"
 #include "board/patterntables.h"
 #include "platform/clock.h"
 #include "process_helpers.h"
 #include "protocol/gamehandler.h"
 #include "protocol/protocolhandler.h"
-#include "protocol/timecontrol.h"
+#include "search/timecontrol.h"
 
 namespace {
 

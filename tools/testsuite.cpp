@@ -7,9 +7,9 @@
 #include "board/borderlistboard.h"
 #include "board/simpleboard.h"
 #include "platform/clock.h"
-#include "protocol/engine.h"
 #include "search/driver.h"
 #include "search/movegen.h"
+#include "search/searchcontext.h"
 #include "tools/directorylist.h"
 #include "tools/movefile.h"
 
@@ -17,16 +17,13 @@ namespace {
 
 constexpr int32_t kSelfTestTableEntries = 1 << 21;
 
-void EnsureSearchStructures(Engine& engine) {
-    if (!engine.transpositionTable) {
-        engine.AllocSearch();
-        engine.searchReady = true;
-    }
+void EnsureSearchStructures(SearchContext& context) {
+    if (!context.transpositionTable) context.AllocSearch();
 }
 
 }  // namespace
 
-TestResult TestAB(Engine& engine, const std::string& folder) {
+TestResult TestAB(SearchContext& context, const std::string& folder) {
     // 1-2. The folder's files.
     TestResult result;
     std::vector<std::string> paths;
@@ -45,8 +42,8 @@ TestResult TestAB(Engine& engine, const std::string& folder) {
             while (board.mMoveCount > 10) board.MakeMove(board.mMoves[board.mMoveCount - 1]);
             // Each position starts from an empty table, so figures do not depend
             // on the order of the files.
-            engine.transpositionTable->ClearTable();
-            SearchIteration(engine, board, 10, nullptr);
+            context.transpositionTable->ClearTable();
+            SearchIteration(context, board, 10, nullptr);
             ++result.positions;
         } catch (...) {
             result.message += "TestAB failed in file " + path + "\r\n";
@@ -55,12 +52,12 @@ TestResult TestAB(Engine& engine, const std::string& folder) {
     return result;
 }
 
-std::string Benchmark(Engine& engine, const std::string& folder, bool printStatistics) {
-    EnsureSearchStructures(engine);
+std::string Benchmark(SearchContext& context, const std::string& folder, bool printStatistics) {
+    EnsureSearchStructures(context);
     // 1-3. Everything TestAB places counts, loading included.
     const uint32_t startNodes = nodeCounter;
     const uint32_t startTime = NowMs();
-    TestResult result = TestAB(engine, folder);
+    TestResult result = TestAB(context, folder);
     int32_t elapsed = StampDiff(NowMs(), startTime);
     const uint32_t d = nodeCounter - startNodes;
     // 4. The build server's statistic lines.
@@ -74,12 +71,12 @@ std::string Benchmark(Engine& engine, const std::string& folder, bool printStati
     return result.message;
 }
 
-std::string SelfTest(Engine& engine, const std::function<void(const BoardAI&)>& onSearch) {
+std::string SelfTest(SearchContext& context, const std::function<void(const BoardAI&)>& onSearch) {
     // 1. A clean table and an empty board. The table's size would follow the
     //    memory the process happens to use, and with it the count: the test has
     //    a table of its own fixed size, and the engine's is rebuilt afterwards.
-    engine.transpositionTable.reset();
-    engine.transpositionTable = std::make_unique<TranspositionTable>(kSelfTestTableEntries);
+    context.transpositionTable.reset();
+    context.transpositionTable = std::make_unique<TranspositionTable>(kSelfTestTableEntries);
     BorderListBoard board;
 
     // 2. Forty moves, each the generator's first choice.
@@ -114,12 +111,11 @@ std::string SelfTest(Engine& engine, const std::function<void(const BoardAI&)>& 
         tc.moveDeadline = tc.turnDeadline;
         if (onSearch) onSearch(board);
         uint32_t before = nodeCounter;
-        IterativeDeepening(engine, board, &tc, 9);
+        IterativeDeepening(context, board, &tc, 9);
         total += nodeCounter - before;
     }
-    engine.transpositionTable.reset();
-    engine.AllocSearch();
-    engine.searchReady = true;
+    context.transpositionTable.reset();
+    context.AllocSearch();
     char buffer[64];
     snprintf(buffer, sizeof buffer, "testing: %d nodes", static_cast<int>(total));
     return buffer;

@@ -1,4 +1,4 @@
-#include "protocol/timecontrol.h"
+#include "search/timecontrol.h"
 
 #include "platform/clock.h"
 

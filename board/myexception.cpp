@@ -1,4 +1,4 @@
-#include "app/myexception.h"
+#include "board/myexception.h"
 
 MyException::MyException(std::string message, std::string file, std::string function, int line)
     : mMessage(std::move(message)) {

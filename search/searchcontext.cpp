@@ -1,0 +1,14 @@
+#include "search/searchcontext.h"
+
+#include "board/coord.h"
+
+SearchContext::SearchContext(std::stringstream& out)
+    : maxDepth(static_cast<int32_t>(Coord::area)), diagnostics(out) {}
+
+void SearchContext::Debug(const std::string& text) {
+    diagnostics << "DEBUG " << text << '\n';
+}
+
+void SearchContext::Message(const std::string& text) {
+    diagnostics << "MESSAGE " << text << '\n';
+}
