@@ -1,7 +1,7 @@
-// The in-process interface: a host loads libtamlo.so with dlopen and finds open,
-// command, close and test with dlsym; calls come from one thread at a time. The
-// C names clash with the C library's open/close, so the functions carry other
-// names here and get their exported names as assembler labels.
+// The in-process interface: a host loads the library (libtamlo.so with dlopen,
+// tamlo.dll with LoadLibraryA) and finds open, command, close and test by name;
+// calls come from one thread at a time. The functions carry other names here;
+// platform/export.h gives them the exported ones.
 #include <exception>
 #include <memory>
 #include <string>
@@ -10,6 +10,7 @@
 #include "app/errorreport.h"
 #include "board/boardai.h"
 #include "board/coord.h"
+#include "platform/export.h"
 #include "protocol/engine.h"
 
 namespace {
@@ -20,8 +21,6 @@ std::string replyBuffer;
 const char kOk[] = "OK";
 
 }  // namespace
-
-#define TAMLO_EXPORT(name) __asm__(name) __attribute__((visibility("default")))
 
 extern "C" {
 void TamloOpen() TAMLO_EXPORT("open");

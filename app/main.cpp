@@ -7,9 +7,11 @@
 #include "app/programarguments.h"
 #include "board/boardai.h"
 #include "board/coord.h"
+#include "platform/console.h"
 #include "protocol/engine.h"
 
 int main(int argc, char** argv) {
+    PrepareConsole();
     ProgramArguments arguments = ProgramArguments::FromMain(argc, argv);
     try {
         Coord::SetSize(20, 20);

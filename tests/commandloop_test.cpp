@@ -14,6 +14,7 @@
 #include "process_helpers.h"
 #include "protocol/protocolhandler.h"
 
+using tamlo_test::kAboutLine;
 using tamlo_test::kAnyMove;
 using tamlo_test::RunResult;
 using tamlo_test::RunTamlo;
@@ -65,7 +66,7 @@ TEST(ReplayFile, LastLineWithoutLineFeedGivesNoEmptyEcho) {
     RunResult r = RunTamlo("end\n", {}, dir.Path());
     EXPECT_EQ(r.exitCode, 0) << tamlo_test::Describe(r);
     EXPECT_TRUE(
-        SameLines({"start 20", "OK", "about", ProtocolHandler::AboutText(), "end"}, Lines(r)));
+        SameLines({"start 20", "OK", "about", kAboutLine, "end"}, Lines(r)));
 }
 
 TEST(ReplayFile, EndInsideTheFileStopsWithoutReadingStandardInput) {
@@ -102,7 +103,7 @@ TEST(CommandOption, EndStopsWithoutReadingInputButLaterPiecesStillRun) {
     ASSERT_FALSE(r.timedOut) << tamlo_test::Describe(r);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(SameLines(
-        {"ERROR maximum board size is 400 fields.", "UKNOWN", ProtocolHandler::AboutText()},
+        {"ERROR maximum board size is 400 fields.", "UKNOWN", kAboutLine},
         Lines(r)));
 }
 
@@ -112,7 +113,7 @@ TEST(CommandOption, PiecesAreNeitherLowerCasedNorEchoed) {
     RunResult r = RunTamlo("end\n", {"--command", "START 15;BEGIN;start 15"}, dir.Path());
     EXPECT_EQ(r.exitCode, 0) << tamlo_test::Describe(r);
     EXPECT_TRUE(SameLines(
-        {"UKNOWN", "UKNOWN", "OK", "ABOUT", ProtocolHandler::AboutText(), "", "end"}, Lines(r)));
+        {"UKNOWN", "UKNOWN", "OK", "ABOUT", kAboutLine, "", "end"}, Lines(r)));
 }
 
 TEST(CommandOption, MissingOrEmptyValueRunsNothing) {
@@ -121,7 +122,7 @@ TEST(CommandOption, MissingOrEmptyValueRunsNothing) {
           std::vector<std::string>{"--command", ";"}}) {
         RunResult r = RunTamlo("about\nend\n", arguments);
         EXPECT_EQ(r.exitCode, 0) << tamlo_test::Describe(r);
-        EXPECT_TRUE(SameLines({ProtocolHandler::AboutText()}, Lines(r)))
+        EXPECT_TRUE(SameLines({kAboutLine}, Lines(r)))
             << "arguments: " << arguments.size();
     }
 }
@@ -139,7 +140,7 @@ TEST(StandardInput, UpperCaseCommandsAreLowerCased) {
     RunResult r = RunTamlo("ABOUT\nSTART 20\nINFO TIMEOUT_TURN 5000\nTURN 10,10\nRESTART\nEND\n");
     EXPECT_EQ(r.exitCode, 0) << tamlo_test::Describe(r);
     std::vector<std::string> lines = Lines(r);
-    EXPECT_TRUE(SameLines({ProtocolHandler::AboutText(), "OK", kAnyMove, "OK"}, lines));
+    EXPECT_TRUE(SameLines({kAboutLine, "OK", kAnyMove, "OK"}, lines));
     if (lines.size() > 2) {
         EXPECT_NE(lines[2], "10,10") << "answered on the opponent's stone";
     }
@@ -474,6 +475,8 @@ TEST(ProcessHelpers, TranscriptComparison) {
     EXPECT_FALSE(SameLines({"OK", kAnyMove}, {"OK", "12,"}));
     EXPECT_FALSE(SameLines({"OK"}, {"OK", ""}));
     EXPECT_FALSE(SameLines({"OK"}, {"OK\r"}));
+    EXPECT_TRUE(SameLines({kAboutLine}, {ProtocolHandler::AboutText()}));
+    EXPECT_FALSE(SameLines({kAboutLine}, {"UKNOWN"}));
 }
 
 }  // namespace

@@ -139,7 +139,9 @@ pid_t EngineChildPid() {
         char state = 0;
         long parent = 0;
         if (sscanf(text.c_str() + close + 1, " %c %ld", &state, &parent) != 2) continue;
-        if (parent == getpid() && name == "pbrain-tamlo" && state != 'Z') {
+        // Wine names a Windows process after its file, cut to 15 characters.
+        bool engine = name == "pbrain-tamlo" || name == "pbrain-tamlo.ex";
+        if (parent == getpid() && engine && state != 'Z') {
             found = static_cast<pid_t>(pid);
             ++count;
         }

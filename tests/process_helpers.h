@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -46,13 +47,32 @@ inline constexpr bool kSanitized = false;
 
 namespace tamlo_test {
 
-// The engine binary under test (the build passes its path to the test program).
+// The engine binary under test: the one the build passes to the test program, or
+// the one named by TAMLO_TEST_BINARY, so that the same transcripts run against
+// another build (the Windows tests name pbrain-tamlo.exe there).
 inline std::string TamloBinary() {
+    if (const char* binary = std::getenv("TAMLO_TEST_BINARY"); binary && *binary) return binary;
 #ifdef TAMLO_BINARY
     return TAMLO_BINARY;
 #else
     throw std::runtime_error("TAMLO_BINARY is not defined for this test program");
 #endif
+}
+
+// The command line that starts the engine under test: the binary itself, or the
+// program named by TAMLO_TEST_LAUNCHER (Wine, by its full path) and the binary.
+inline std::vector<std::string> TamloCommand() {
+    std::vector<std::string> command;
+    if (const char* launcher = std::getenv("TAMLO_TEST_LAUNCHER"); launcher && *launcher)
+        command.push_back(launcher);
+    command.push_back(TamloBinary());
+    return command;
+}
+
+// True when the engine under test is a Windows program.
+inline bool TestingWindowsBuild() {
+    const std::string binary = TamloBinary();
+    return binary.size() >= 4 && binary.compare(binary.size() - 4, 4, ".exe") == 0;
 }
 
 // Generous: the whole test set is also run under the sanitizers.
@@ -148,10 +168,12 @@ struct Child {
     int err = -1;  // its standard error (read end)
 };
 
-// Starts binary with the arguments in the working directory (the current one when
-// empty). All three pipes are non-blocking on the parent's side and close on exec,
-// so one child never holds another's pipes open.
-inline Child Spawn(const std::string& binary, const std::vector<std::string>& arguments,
+// Starts the command (a program and its first arguments), followed by the
+// arguments, in the working directory (the current one when empty). All three
+// pipes are non-blocking on the parent's side and close on exec, so one child
+// never holds another's pipes open.
+inline Child Spawn(const std::vector<std::string>& command,
+                   const std::vector<std::string>& arguments,
                    const std::string& workingDirectory) {
     IgnoreSigpipe();
     int inPipe[2], outPipe[2], errPipe[2];
@@ -160,8 +182,7 @@ inline Child Spawn(const std::string& binary, const std::vector<std::string>& ar
     if (pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
 
     // Everything the child needs is prepared before fork.
-    std::vector<std::string> argvText;
-    argvText.push_back(binary);
+    std::vector<std::string> argvText = command;
     argvText.insert(argvText.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& a : argvText) argv.push_back(a.data());
@@ -252,8 +273,9 @@ inline RunResult RunProcess(const RunOptions& options) {
         directory = scratch->Path();
     }
     auto deadline = detail::DeadlineIn(options.timeoutSeconds);
-    detail::Child child = detail::Spawn(options.binary.empty() ? TamloBinary() : options.binary,
-                                        options.arguments, directory);
+    detail::Child child =
+        detail::Spawn(options.binary.empty() ? TamloCommand() : std::vector{options.binary},
+                      options.arguments, directory);
     RunResult result;
     size_t written = 0;
     if (options.input.empty() && options.closeInput) detail::CloseFd(child.in);
@@ -321,7 +343,8 @@ class Session {
             mScratch.emplace();
             directory = mScratch->Path();
         }
-        mChild = detail::Spawn(binary.empty() ? TamloBinary() : binary, arguments, directory);
+        mChild = detail::Spawn(binary.empty() ? TamloCommand() : std::vector{binary}, arguments,
+                               directory);
     }
     ~Session() {
         detail::CloseFd(mChild.in);
@@ -521,10 +544,15 @@ inline std::vector<std::string> StripDiagnostics(const std::vector<std::string>&
 
 // An expected line that matches any move reply "x,y".
 inline const std::string kAnyMove = "<any move>";
+// An expected line that matches the ABOUT reply of any build (builds differ in
+// their revision and time).
+inline const std::string kAboutLine = "<about line>";
 
 inline bool LineMatches(const std::string& expected, const std::string& actual) {
     static const std::regex move("[0-9]+,[0-9]+");
+    static const std::regex about(R"(name="Tamlo", version="[^"]+", .*builded="[^"]+")");
     if (expected == kAnyMove) return std::regex_match(actual, move);
+    if (expected == kAboutLine) return std::regex_match(actual, about);
     return expected == actual;
 }
 

@@ -60,9 +60,12 @@ TEST_F(BenchmarkCommandTest, MissingFolder) {
               std::vector<std::string>{"ERROR failed to list directory " + missing});
 }
 
+// Positions where the side to move completes a five at (4,0), so the searches
+// are short.
+const std::string kFours = "1,1,0\n1,10,0\n2,1,0\n2,10,0\n3,1,0\n3,10,0\n4,1,0\n4,10,0\n";
+
 TEST_F(BenchmarkCommandTest, FailuresAndStatisticLines) {
-    // Positions where the side to move completes a five, so the searches are short.
-    const std::string fours = "1,1,0\n1,10,0\n2,1,0\n2,10,0\n3,1,0\n3,10,0\n4,1,0\n4,10,0\n";
+    const std::string& fours = kFours;
     dir.WriteFile("a_good.txt", "Tamlo 20x20\n" + fours);
     dir.WriteFile("b_bad.txt", "Tamlo 20x20\n" + fours + "11\n");  // a lone number ends the list
     dir.WriteFile("c_broken.txt", "Tamlo 20x20\n10,10\n");
@@ -91,6 +94,53 @@ TEST_F(BenchmarkCommandTest, FailuresAndStatisticLines) {
     EXPECT_EQ(lines[9], "TestAB failed in file " + dir.File("e_folder") + "\r");
     EXPECT_EQ(lines[10], "");
     EXPECT_EQ(Run("benchmark " + dir.Path()).size(), 9u) << "benchmark prints no statistics";
+}
+
+TEST_F(BenchmarkCommandTest, FoldersAndFilesNamedWithEitherSeparator) {
+    std::filesystem::create_directory(dir.File("sub"));
+    dir.WriteFile("sub/four.txt", "Tamlo 20x20\n" + kFours);
+    // A listed path keeps the separator the folder is named with; on Windows a
+    // folder named without one gets a backslash, which works wherever "/" does.
+    const bool windows = tamlo_test::TestingWindowsBuild();
+    struct Case {
+        std::string folder, listed;
+    };
+    std::vector<Case> cases = {{"sub", windows ? "sub\\four.txt" : "sub/four.txt"},
+                               {"sub/", "sub/four.txt"},
+                               {"./sub", "./sub/four.txt"}};
+    std::vector<std::string> files = {"sub/four.txt"};
+    if (windows) {
+        cases.push_back({"sub\\", "sub\\four.txt"});
+        cases.push_back({".\\sub", ".\\sub\\four.txt"});
+        files.push_back("sub\\four.txt");
+        files.push_back(dir.Path() + "\\sub\\four.txt");
+    }
+    std::string commands;
+    std::vector<std::string> expected;
+    for (const Case& c : cases) {
+        commands += "benchmark " + c.folder + ";";
+        expected.push_back(c.listed);  // the position passes: no reply
+    }
+    for (const std::string& file : files) {
+        commands += "load " + file + ";";
+        expected.push_back("4,0");
+    }
+    tamlo_test::RunResult r = tamlo_test::RunTamlo("", {"--command", commands + "end"}, dir.Path());
+    EXPECT_EQ(r.exitCode, 0) << tamlo_test::Describe(r);
+    EXPECT_TRUE(tamlo_test::SameLines(
+        expected, tamlo_test::StripDiagnostics(tamlo_test::SplitLines(r.output))));
+}
+
+// The program's self-test counts what this build's engine counts in-process: the
+// search is the same whatever the system and the compiler of the program.
+TEST(SelfTestTest, TheProgramCountsLikeTheEngineInProcess) {
+    if (kSanitized) GTEST_SKIP() << "forty depth-10 searches take minutes under the sanitizers";
+    Engine engine{ProgramArguments{}};
+    const std::string expected = SelfTest(engine);
+    tamlo_test::RunResult r = tamlo_test::RunTamlo("", {"--command", "test;end"});
+    EXPECT_EQ(r.exitCode, 0) << tamlo_test::Describe(r);
+    EXPECT_TRUE(tamlo_test::SameLines({expected},
+                                      tamlo_test::StripDiagnostics(tamlo_test::SplitLines(r.output))));
 }
 
 // The self-test's count is the search's signature, so it must come from searches

@@ -5,10 +5,10 @@
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;
     if (name.empty()) return folder;
-    bool folderSlash = folder.back() == '/', nameSlash = name.front() == '/';
+    bool folderSlash = IsPathSeparator(folder.back()), nameSlash = IsPathSeparator(name.front());
     if (folderSlash && nameSlash) return folder + name.substr(1);
     if (folderSlash || nameSlash) return folder + name;
-    return folder + "/" + name;
+    return folder + PathSeparatorFor(folder) + name;
 }
 
 int ListDirectory(const std::string& folder, std::vector<std::string>& list) {

@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-// Folder and name joined by exactly one "/"; either alone when the other is empty.
+// Folder and name joined by exactly one path separator (see PathSeparatorFor);
+// either alone when the other is empty.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
 // Appends the full path of every entry of the folder (files and subfolders, not

@@ -26,3 +26,11 @@ bool IsDirectory(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
+
+bool IsPathSeparator(char c) {
+    return c == '/';
+}
+
+char PathSeparatorFor(const std::string&) {
+    return '/';
+}

@@ -1,0 +1,4 @@
+#include "platform/console.h"
+
+// Standard streams carry bytes unchanged here already.
+void PrepareConsole() {}
