@@ -3,8 +3,13 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD := build
 ASAN_BUILD := build-asan
 BENCH_BUILD := build-bench
+WINDOWS_BUILD := build-windows
+# The Windows programs are cross-built with MinGW-w64 and tested under Wine.
+MINGW_CXX := x86_64-w64-mingw32-g++-posix
+WINDOWS_TOOLS := $(shell command -v $(MINGW_CXX) >/dev/null 2>&1 && command -v wine >/dev/null 2>&1 && echo yes)
 
-.PHONY: all build run test unit-test asan-test bench benchmark clean format
+.PHONY: all build run test unit-test asan-test windows windows-test dist bench benchmark \
+	windows-benchmark clean format
 
 all: build
 
@@ -15,8 +20,9 @@ build:
 run: build
 	@./$(BUILD)/pbrain-tamlo
 
-# Every test in Release, then the unit tests again under the sanitizers.
-test: unit-test asan-test
+# Every test in Release, then the unit tests again under the sanitizers, then the
+# Windows programs under Wine when the cross compiler and Wine are installed.
+test: unit-test asan-test windows-test
 
 unit-test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -26,6 +32,25 @@ asan-test:
 	@cmake --build $(ASAN_BUILD) -j $(JOBS) -- --no-print-directory
 	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
+
+# build-windows/pbrain-tamlo.exe and tamlo.dll. The native test program is named
+# so that the Windows tests can rerun its transcripts against the .exe.
+windows:
+	@cmake --no-warn-unused-cli -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+		-DCMAKE_BUILD_TYPE=Release -DTAMLO_NATIVE_TESTS=$(CURDIR)/$(BUILD)/tests/tamlo_tests >/dev/null
+	@cmake --build $(WINDOWS_BUILD) -j $(JOBS) -- --no-print-directory
+
+# dist/tamlo-<version>-windows-x64.zip
+dist: windows
+	@cmake --build $(WINDOWS_BUILD) --target dist -- --no-print-directory
+
+windows-test:
+ifeq ($(WINDOWS_TOOLS),yes)
+	@$(MAKE) --no-print-directory build dist
+	@cd $(WINDOWS_BUILD) && ctest --output-on-failure -j $(JOBS)
+else
+	@echo "Windows tests skipped: $(MINGW_CXX) or wine is not installed (see README)."
+endif
 
 bench:
 	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTAMLO_BENCH=ON >/dev/null
@@ -38,8 +63,15 @@ benchmark: build
 	printf 'tcbenchmark positions\nend\n' | ./$(BUILD)/pbrain-tamlo | grep -v '^positions/'; \
 	end=$$(date +%s%N); echo "elapsed: $$(( (end - start) / 1000000 )) ms"
 
+# The same run by pbrain-tamlo.exe under Wine.
+windows-benchmark: windows
+	@start=$$(date +%s%N); \
+	printf 'tcbenchmark positions\nend\n' | WINEDEBUG=-all WINEPREFIX=$(CURDIR)/$(WINDOWS_BUILD)/wine \
+		wine ./$(WINDOWS_BUILD)/pbrain-tamlo.exe | grep -v '^positions'; \
+	end=$$(date +%s%N); echo "elapsed: $$(( (end - start) / 1000000 )) ms"
+
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD) dist
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')

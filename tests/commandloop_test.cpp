@@ -65,8 +65,7 @@ TEST(ReplayFile, LastLineWithoutLineFeedGivesNoEmptyEcho) {
     dir.WriteFile("input.txt", "start 20\nabout");
     RunResult r = RunTamlo("end\n", {}, dir.Path());
     EXPECT_EQ(r.exitCode, 0) << tamlo_test::Describe(r);
-    EXPECT_TRUE(
-        SameLines({"start 20", "OK", "about", kAboutLine, "end"}, Lines(r)));
+    EXPECT_TRUE(SameLines({"start 20", "OK", "about", kAboutLine, "end"}, Lines(r)));
 }
 
 TEST(ReplayFile, EndInsideTheFileStopsWithoutReadingStandardInput) {
@@ -102,9 +101,8 @@ TEST(CommandOption, EndStopsWithoutReadingInputButLaterPiecesStillRun) {
     RunResult r = tamlo_test::RunProcess(options);
     ASSERT_FALSE(r.timedOut) << tamlo_test::Describe(r);
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_TRUE(SameLines(
-        {"ERROR maximum board size is 400 fields.", "UKNOWN", kAboutLine},
-        Lines(r)));
+    EXPECT_TRUE(
+        SameLines({"ERROR maximum board size is 400 fields.", "UKNOWN", kAboutLine}, Lines(r)));
 }
 
 TEST(CommandOption, PiecesAreNeitherLowerCasedNorEchoed) {
@@ -112,8 +110,7 @@ TEST(CommandOption, PiecesAreNeitherLowerCasedNorEchoed) {
     dir.WriteFile("input.txt", "ABOUT\n");  // echo is on for the replay file
     RunResult r = RunTamlo("end\n", {"--command", "START 15;BEGIN;start 15"}, dir.Path());
     EXPECT_EQ(r.exitCode, 0) << tamlo_test::Describe(r);
-    EXPECT_TRUE(SameLines(
-        {"UKNOWN", "UKNOWN", "OK", "ABOUT", kAboutLine, "", "end"}, Lines(r)));
+    EXPECT_TRUE(SameLines({"UKNOWN", "UKNOWN", "OK", "ABOUT", kAboutLine, "", "end"}, Lines(r)));
 }
 
 TEST(CommandOption, MissingOrEmptyValueRunsNothing) {
@@ -122,8 +119,7 @@ TEST(CommandOption, MissingOrEmptyValueRunsNothing) {
           std::vector<std::string>{"--command", ";"}}) {
         RunResult r = RunTamlo("about\nend\n", arguments);
         EXPECT_EQ(r.exitCode, 0) << tamlo_test::Describe(r);
-        EXPECT_TRUE(SameLines({kAboutLine}, Lines(r)))
-            << "arguments: " << arguments.size();
+        EXPECT_TRUE(SameLines({kAboutLine}, Lines(r))) << "arguments: " << arguments.size();
     }
 }
 

@@ -173,8 +173,7 @@ struct Child {
 // pipes are non-blocking on the parent's side and close on exec, so one child
 // never holds another's pipes open.
 inline Child Spawn(const std::vector<std::string>& command,
-                   const std::vector<std::string>& arguments,
-                   const std::string& workingDirectory) {
+                   const std::vector<std::string>& arguments, const std::string& workingDirectory) {
     IgnoreSigpipe();
     int inPipe[2], outPipe[2], errPipe[2];
     if (pipe2(inPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");

@@ -139,8 +139,8 @@ TEST(SelfTestTest, TheProgramCountsLikeTheEngineInProcess) {
     const std::string expected = SelfTest(engine);
     tamlo_test::RunResult r = tamlo_test::RunTamlo("", {"--command", "test;end"});
     EXPECT_EQ(r.exitCode, 0) << tamlo_test::Describe(r);
-    EXPECT_TRUE(tamlo_test::SameLines({expected},
-                                      tamlo_test::StripDiagnostics(tamlo_test::SplitLines(r.output))));
+    EXPECT_TRUE(tamlo_test::SameLines(
+        {expected}, tamlo_test::StripDiagnostics(tamlo_test::SplitLines(r.output))));
 }
 
 // The self-test's count is the search's signature, so it must come from searches

@@ -1,0 +1,43 @@
+# Reads the PE tables of the Windows programs with objdump -p.
+function(read_tables file out)
+    execute_process(COMMAND ${OBJDUMP} -p ${file} OUTPUT_VARIABLE text RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "objdump -p ${file} failed")
+    endif()
+    set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+set(failed FALSE)
+
+# The library exports the four functions under their plain names, and nothing else.
+read_tables(${DLL} dll)
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n(\t\\[ *[0-9]+\\] [^\n]+\n)*" table "${dll}")
+string(REGEX MATCHALL "\t\\[ *[0-9]+\\] [^\n]+" lines "${table}")
+set(entries "")
+foreach(line ${lines})
+    string(REGEX REPLACE "^\t\\[ *[0-9]+\\] " "" name "${line}")
+    list(APPEND entries "${name}")
+endforeach()
+list(SORT entries)
+if(NOT entries STREQUAL "close;command;open;test")
+    message(SEND_ERROR "tamlo.dll exports [${entries}], not [close;command;open;test]")
+    set(failed TRUE)
+endif()
+
+# Only DLLs of Windows itself are imported: the C++ runtime, libgcc and the
+# thread library are linked in.
+foreach(file ${EXE} ${DLL})
+    read_tables(${file} text)
+    string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${text}")
+    list(TRANSFORM imports REPLACE "^DLL Name: " "")
+    foreach(import ${imports})
+        string(TOLOWER ${import} name)
+        if(NOT name MATCHES "^(kernel32|msvcrt|ucrtbase|api-ms-win-crt-[a-z0-9-]+)\\.dll$")
+            message(SEND_ERROR "${file} imports ${import}, which a bare Windows does not have")
+            set(failed TRUE)
+        endif()
+    endforeach()
+endforeach()
+if(failed)
+    message(FATAL_ERROR "the Windows programs' tables are wrong")
+endif()
