@@ -140,7 +140,8 @@ TEST(SelfTestTest, AnotherBuildCountsLikeTheEngineInProcess) {
     if (kSanitized) GTEST_SKIP() << "forty depth-10 searches take minutes under the sanitizers";
     Engine engine{ProgramArguments{}};
     const std::string expected = SelfTest(engine);
-    tamlo_test::RunResult r = tamlo_test::RunTamlo("", {"--command", "test;end"});
+    // Forty deep searches, on a shared machine.
+    tamlo_test::RunResult r = tamlo_test::RunTamlo("", {"--command", "test;end"}, "", 300);
     EXPECT_EQ(r.exitCode, 0) << tamlo_test::Describe(r);
     EXPECT_TRUE(tamlo_test::SameLines(
         {expected}, tamlo_test::StripDiagnostics(tamlo_test::SplitLines(r.output))));
