@@ -54,22 +54,23 @@ constexpr bool kSanitized = false;
 // 5 x 5. The opponent wins by continuous fours: (4,3) or (4,4), the block, then
 // a double four at the other. The board is too small for an open four, so
 // fours are the only threats.
-const Lines kFoursAgainst = {"4,1,2", "4,2,2", "0,3,2", "1,3,2", "2,3,2", "1,4,2", "2,4,2", "3,4,2"};
+const Lines kFoursAgainst = {"4,1,2", "4,2,2", "0,3,2", "1,3,2",
+                             "2,3,2", "1,4,2", "2,4,2", "3,4,2"};
 // The same stones for the engine, with a stone of the opponent's in a corner.
 const Lines kFoursFor = {"4,1,1", "4,2,1", "0,3,1", "1,3,1", "2,3,1",
                          "1,4,1", "2,4,1", "3,4,1", "0,0,2"};
 // A stored self-play game (20 x 20) won by fours and threes, a proof of seven plies.
-const Lines kThreesFor = {"10,13,1", "11,9,2", "9,12,1",  "10,9,2", "9,13,1",
+const Lines kThreesFor = {"10,13,1", "11,9,2", "9,12,1", "10,9,2", "9,13,1",
                           "9,9,2",   "8,9,1",  "8,11,2", "9,14,1", "9,11,2"};
 // Two stones each: nothing to win.
 const Lines kQuiet = {"8,1,1", "9,2,2", "8,3,1", "9,3,2"};
 // Scattered stones: neither side is near a decision, so a proof grows without end.
-const Lines kContested = {"11,5,1", "7,6,2", "9,6,2",  "5,7,1",  "6,7,2",  "6,9,1",
-                          "8,9,2",  "6,10,2", "6,11,1", "7,11,2", "10,12,2", "8,13,1",
-                          "12,13,1", "13,14,1"};
+const Lines kContested = {"11,5,1", "7,6,2",  "9,6,2",  "5,7,1",   "6,7,2",  "6,9,1",   "8,9,2",
+                          "6,10,2", "6,11,1", "7,11,2", "10,12,2", "8,13,1", "12,13,1", "13,14,1"};
 // A game from the issue: the opponent wins by a long threat sequence after the
 // engine's 11,9, and after several other moves too.
-const Lines kQuietLoss = {"7,6,1", "10,13,2", "10,12,1", "11,6,2", "13,11,1", "9,11,2", "12,10,1", "9,12,2"};
+const Lines kQuietLoss = {"7,6,1",   "10,13,2", "10,12,1", "11,6,2",
+                          "13,11,1", "9,11,2",  "12,10,1", "9,12,2"};
 
 std::string CellText(CellIndex c) {
     return std::to_string(c % Coord::width) + "," + std::to_string(c / Coord::width);
@@ -170,8 +171,12 @@ TEST_F(AnalysisTest, ProveAnswersWinWithAWinningMoveNowinAndUnknown) {
         {"quiet", kQuiet, 20, "prove 5000", "NOWIN", false},
         {"no time", kContested, 20, "prove 0", "UNKNOWN", false},
         {"no stones", {}, 20, "prove", "NOWIN", true},
-        {"a five on the board", {"3,3,2", "4,3,2", "5,3,2", "6,3,2", "7,3,2", "3,4,1"}, 20,
-         "prove 5000", "NOWIN", true},
+        {"a five on the board",
+         {"3,3,2", "4,3,2", "5,3,2", "6,3,2", "7,3,2", "3,4,1"},
+         20,
+         "prove 5000",
+         "NOWIN",
+         true},
         {"full board", {"0,0,1", "1,0,2", "0,1,2", "1,1,1"}, 2, "prove 5000", "NOWIN", true},
     };
     for (const Case& c : cases) {
@@ -417,8 +422,7 @@ TEST_F(AnalysisTest, ARestrictedRootSearchesOnlyTheGivenMoves) {
     for (uint32_t i = copy.genCount; i-- > 0 && given.size() < 2;)
         if (copy.genMoves[i] != free.move) given.push_back(copy.genMoves[i]);
     given.push_back(Coord::xy2z(19, 0));
-    for (const std::vector<CellIndex>& set :
-         {given, std::vector<CellIndex>{Coord::xy2z(19, 0)}}) {
+    for (const std::vector<CellIndex>& set : {given, std::vector<CellIndex>{Coord::xy2z(19, 0)}}) {
         std::copy(set.begin(), set.end(), engine.restrictedMoves);
         engine.restrictedCount = static_cast<uint32_t>(set.size());
         const SearchResult r = IterativeDeepening(engine, copy, nullptr, 4);
@@ -444,7 +448,8 @@ TEST(RootSolver, AProvenWinIsPlayedAtOnceWithItsSize) {
     EXPECT_EQ("WIN " + move.value_or(""), *proof);
     bool message = false;
     for (const std::string& l : diagnostics)
-        message |= std::regex_match(l, std::regex("MESSAGE threat win proven: \\d+ nodes, \\d+ plies"));
+        message |=
+            std::regex_match(l, std::regex("MESSAGE threat win proven: \\d+ nodes, \\d+ plies"));
     EXPECT_TRUE(message);
     EXPECT_FALSE(std::count_if(diagnostics.begin(), diagnostics.end(), [](const std::string& l) {
         return l.rfind("DEBUG AB", 0) == 0;
@@ -480,7 +485,8 @@ TEST(RootSolver, ALongProveStaysUnderTheMemoryLimit) {
     engine.WriteLine("board");
     for (const std::string& s : kContested) engine.WriteLine(s);
     ASSERT_TRUE(engine.Command("done"));
-    for (const char* turn : {"turn 10,3", "turn 15,15", "turn 2,2"}) ASSERT_TRUE(engine.Command(turn));
+    for (const char* turn : {"turn 10,3", "turn 15,15", "turn 2,2"})
+        ASSERT_TRUE(engine.Command(turn));
     engine.WriteLine("yxboard");
     for (const std::string& s : kContested) engine.WriteLine(s);
     engine.WriteLine("done");
