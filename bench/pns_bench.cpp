@@ -14,8 +14,8 @@
 namespace {
 
 // Scattered stones, the side to move first: neither side is near a decision.
-const int kContested[][3] = {{11, 5, 1}, {7, 6, 2},  {9, 6, 2},   {5, 7, 1},  {6, 7, 2},
-                             {6, 9, 1},  {8, 9, 2},  {6, 10, 2},  {6, 11, 1}, {7, 11, 2},
+const int kContested[][3] = {{11, 5, 1},  {7, 6, 2},  {9, 6, 2},   {5, 7, 1},  {6, 7, 2},
+                             {6, 9, 1},   {8, 9, 2},  {6, 10, 2},  {6, 11, 1}, {7, 11, 2},
                              {10, 12, 2}, {8, 13, 1}, {12, 13, 1}, {13, 14, 1}};
 
 void BM_ProofNodeRate(benchmark::State& state) {

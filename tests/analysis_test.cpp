@@ -326,7 +326,8 @@ TEST_F(AnalysisTest, APoolThatRunsDryEndsTheProofCleanly) {
 }
 
 TEST_F(AnalysisTest, ThePoolHasWhatTheTableLeavesOfTheLimit) {
-    engine.maxMemory = 0;
+    // Below what the process already uses: no nodes.
+    engine.maxMemory = 1000000;
     engine.AllocSearch();
     EXPECT_EQ(engine.pnPool->capacity, 0);
     // What the process uses, the table and the pool fit in the limit, and the
