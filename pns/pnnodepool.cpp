@@ -15,10 +15,9 @@ PnNodePool::PnNodePool(size_t boardBytes, int32_t cacheEntries, int32_t nodeCapa
     cacheHead.next = cacheHead.prev = &cacheHead;
     cacheHead.board = std::make_unique<BoardAI>();
     entries = std::make_unique<BoardCacheEntry[]>(static_cast<size_t>(entryCount));
-    for (int32_t i = 0; i < entryCount; ++i) {
-        entries[i].board = std::make_unique<BoardAI>();
-        InsertAfter(&entries[i], cacheHead.prev);
-    }
+    // Entry boards are made at their first use: a pool sized for a long proof
+    // costs nothing resident until a search needs them.
+    for (int32_t i = 0; i < entryCount; ++i) InsertAfter(&entries[i], cacheHead.prev);
 }
 
 void DeletePnNodePool(PnNodePool* pool) {
@@ -120,6 +119,7 @@ BoardCacheEntry* PnNodePool::AcquireEntry(PnNode* node) {
     BoardCacheEntry* entry = cacheHead.next;
     if (entry == &cacheHead) return nullptr;
     if (entry->owner) entry->owner->cacheEntry = nullptr;
+    if (!entry->board) entry->board = std::make_unique<BoardAI>();
     entry->owner = node;
     node->cacheEntry = entry;
     Touch(entry);

@@ -52,6 +52,7 @@ class PnNodePool {
     void CollectGarbage();
     bool HasDeletions() const { return deletionHead.nextInList != &deletionHead; }
     int32_t Live() const { return capacity - freeCount; }
+    int32_t CacheEntries() const { return entryCount; }
     void ResetPeak() { peakLive = Live(); }
 
     // Board cache. Acquire binds the least recently used entry to node (its

@@ -188,9 +188,11 @@ bool Engine::SolveAtRoot(int32_t moveBudget, SearchResult& result) {
     for (CellIndex c : report.stopping)
         if (std::find(kept.begin(), kept.end(), c) == kept.end()) kept.push_back(c);
     diagnostics << "DEBUG PNS: threatened; " << kept.size() << " of " << candidates.size()
-                << " moves kept, " << report.stopping.size() << " stop it, "
-                << report.losing.size() << " lose, " << report.nodes << " nodes, "
-                << StampDiff(NowMs(), start) << " ms\n";
+                << " moves kept, " << report.stopping.size() << " stop it, " << report.losing.size()
+                << " lose, " << report.nodes << " nodes, " << StampDiff(NowMs(), start) << " ms";
+    for (CellIndex c : report.losing)
+        diagnostics << (c == report.losing[0] ? "; lost: " : " ") << FormatCell(c);
+    diagnostics << '\n';
     // Every move loses: the search chooses as usual.
     if (kept.empty()) return false;
     if (kept.size() == 1) {

@@ -177,8 +177,8 @@ void Engine::AllocSearch() {
     //    The old structures go first so that two never exist at once.
     const int64_t tableBytes =
         static_cast<int64_t>(entries) * static_cast<int64_t>(sizeof(HashEntry));
-    const int64_t left = static_cast<int64_t>(maxMemory) - static_cast<int64_t>(used) - tableBytes -
-                         kProcessGrowthBytes;
+    const int64_t left =
+        static_cast<int64_t>(limit) - static_cast<int64_t>(used) - tableBytes - kProcessGrowthBytes;
     const ProofPoolSize pool = ProofPoolSizeFor(left);
     DestroyProofPool(*this);
     transpositionTable.reset();

@@ -361,6 +361,7 @@ class Session {
 
     // The temporary working directory, empty when one was given.
     std::string Directory() const { return mScratch ? mScratch->Path() : std::string(); }
+    pid_t Pid() const { return mChild.pid; }
 
     // Writes the text and a line feed; false when the process no longer reads.
     bool WriteLine(const std::string& text, double timeoutSeconds = kDefaultTimeoutSeconds) {
