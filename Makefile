@@ -4,7 +4,7 @@ BUILD := build
 ASAN_BUILD := build-asan
 BENCH_BUILD := build-bench
 
-.PHONY: all build run test unit-test asan-test bench benchmark clean format
+.PHONY: all build run test unit-test asan-test bench benchmark check-search compare clean format
 
 all: build
 
@@ -37,6 +37,12 @@ benchmark: build
 	@start=$$(date +%s%N); \
 	printf 'tcbenchmark positions\nend\n' | ./$(BUILD)/pbrain-tamlo | grep -v '^positions/'; \
 	end=$$(date +%s%N); echo "elapsed: $$(( (end - start) / 1000000 )) ms"
+
+# The search must stay what tools/searchcheck.txt records (speed work changes
+# how fast, never what); `python3 tools/searchcheck.py --record` after a change
+# of behaviour on purpose.
+check-search: build
+	@python3 tools/searchcheck.py $(BUILD)
 
 clean:
 	@rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
