@@ -44,8 +44,14 @@ benchmark: build
 check-search: build
 	@python3 tools/searchcheck.py $(BUILD)
 
+# Old against new: `make compare OLD=<revision> [NEW=<revision>]` (NEW defaults
+# to the working tree); bench and benchmark figures side by side, median of 3.
+OLD ?= main
+compare:
+	@python3 tools/compare.py $(OLD) $(NEW)
+
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) build-compare
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
