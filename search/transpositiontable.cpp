@@ -4,23 +4,53 @@
 #include <new>
 #include <stdexcept>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include "search/score.h"
 
 TranspositionTable::TranspositionTable(int32_t entries) : mSize(entries) {
     if (entries < 1) throw std::runtime_error("invalid hash table size");
-    ClearTable();
+    const unsigned __int128 all = ~static_cast<unsigned __int128>(0);
+    mModMagic = all / static_cast<uint64_t>(entries) + 1;
+    Allocate();
 }
 
 TranspositionTable::~TranspositionTable() {
+    Release();
+}
+
+// Probes land anywhere in the table: on large pages they miss the address
+// translation cache far less often.
+void TranspositionTable::Allocate() {
+    mBytes = static_cast<size_t>(mSize) * sizeof(HashEntry);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    void* p = mmap(nullptr, mBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    madvise(p, mBytes, MADV_HUGEPAGE);
+    mSlots = static_cast<HashEntry*>(p);
+#else
+    mSlots = static_cast<HashEntry*>(std::calloc(static_cast<size_t>(mSize), sizeof(HashEntry)));
+    if (!mSlots) throw std::bad_alloc();
+#endif
+}
+
+void TranspositionTable::Release() {
+    if (!mSlots) return;
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    munmap(mSlots, mBytes);
+#else
     std::free(mSlots);
+#endif
+    mSlots = nullptr;
 }
 
 void TranspositionTable::ClearTable() {
     // Returning the pages and taking fresh zero pages is far quicker than writing
     // every slot of a large table.
-    std::free(mSlots);
-    mSlots = static_cast<HashEntry*>(std::calloc(static_cast<size_t>(mSize), sizeof(HashEntry)));
-    if (!mSlots) throw std::bad_alloc();
+    Release();
+    Allocate();
 }
 
 int32_t TranspositionTable::FindSlot(uint64_t key, int16_t age) const {

@@ -59,6 +59,15 @@ class TranspositionTable {
     bool ProbeHash(uint64_t key, int32_t depth, int32_t& alpha, int32_t& beta, CellIndex& move,
                    uint8_t& bound, int32_t& score) const;
 
+    // Starts fetching the run of this key into the cache, so that a Lookup or
+    // FindSlot of it soon after does not wait for memory.
+    void Prefetch(uint64_t key) const {
+        const int32_t begin = RunBegin(key);
+        const char* p = reinterpret_cast<const char*>(mSlots + begin);
+        const char* last = reinterpret_cast<const char*>(mSlots + RunEnd(begin)) - 1;
+        for (p = LineOf(p); p <= last; p += kCacheLine) __builtin_prefetch(p);
+    }
+
     // Stores unless the slot FindSlot picks holds something worth at least as much;
     // an empty slot always takes the store.
     // age is the move count of the engine's own board, not of the searched one.
@@ -73,14 +82,32 @@ class TranspositionTable {
     const HashEntry& At(int32_t index) const { return mSlots[index]; }
 
   private:
+    static constexpr uintptr_t kCacheLine = 64;
+    static const char* LineOf(const char* p) {
+        return reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(p) & ~(kCacheLine - 1));
+    }
+    // key % mSize without a division: with M = ceil(2^128 / mSize), the low 128
+    // bits of M * key are the fraction key / mSize, and its product with mSize
+    // has the remainder in the top 64 bits (exact for every 64-bit key).
     int32_t RunBegin(uint64_t key) const {
-        return static_cast<int32_t>(key % static_cast<uint64_t>(mSize));
+        const unsigned __int128 fraction = mModMagic * key;
+        const uint64_t low = static_cast<uint64_t>(fraction);
+        const uint64_t high = static_cast<uint64_t>(fraction >> 64);
+        const uint64_t size = static_cast<uint64_t>(mSize);
+        const unsigned __int128 top = (static_cast<unsigned __int128>(low) * size >> 64) +
+                                      static_cast<unsigned __int128>(high) * size;
+        return static_cast<int32_t>(top >> 64);
     }
     // Runs never wrap: they stop early at the last slot.
     int32_t RunEnd(int32_t begin) const {
         return begin + kRunLength < mSize ? begin + kRunLength : mSize;
     }
 
+    void Allocate();
+    void Release();
+
     int32_t mSize;
+    unsigned __int128 mModMagic;
     HashEntry* mSlots = nullptr;
+    size_t mBytes = 0;
 };

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <random>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "search/score.h"
 
@@ -52,6 +54,31 @@ TEST(TranspositionTable, StartsAndClearsToEmptySlots) {
     // A cleared slot takes any store, however shallow: VCF stores negative depths.
     tt.RecordHash(KeyAt(3, 0), -9, 1, kBoundLower, kNoCell, 0);
     EXPECT_NE(tt.Lookup(KeyAt(3, 0)), nullptr);
+}
+
+// The home slot is the key's remainder for every key and table size, the
+// largest keys and the table's own multiples included.
+TEST(TranspositionTable, HomeSlotIsTheRemainder) {
+    std::mt19937_64 rng(5);
+    for (int32_t size : {1, 2, 3, 25, 1000, 65521, 4194301, 50000017}) {
+        TranspositionTable tt(size);
+        const uint64_t s = static_cast<uint64_t>(size);
+        std::vector<uint64_t> keys = {0,
+                                      1,
+                                      s - 1,
+                                      s,
+                                      s + 1,
+                                      ~0ull,
+                                      ~0ull - 1,
+                                      ~0ull / s * s,
+                                      ~0ull / s * s - 1,
+                                      1ull << 63,
+                                      (1ull << 63) - 1};
+        for (int i = 0; i < 2000; ++i) keys.push_back(rng() >> (i % 64));
+        for (uint64_t key : keys)
+            ASSERT_EQ(tt.FindSlot(key, 0), static_cast<int32_t>(key % s))
+                << "size " << size << " key " << key;
+    }
 }
 
 TEST(TranspositionTable, RejectsEmptyTable) {
