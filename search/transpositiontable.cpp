@@ -1,12 +1,9 @@
 #include "search/transpositiontable.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <stdexcept>
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 #include "search/score.h"
 
@@ -21,34 +18,27 @@ TranspositionTable::~TranspositionTable() {
     Release();
 }
 
-// Probes land anywhere in the table: on large pages they miss the address
-// translation cache far less often.
 void TranspositionTable::Allocate() {
     mBytes = static_cast<size_t>(mSize) * sizeof(HashEntry);
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    void* p = mmap(nullptr, mBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
-    madvise(p, mBytes, MADV_HUGEPAGE);
-    mSlots = static_cast<HashEntry*>(p);
-#else
     mSlots = static_cast<HashEntry*>(std::calloc(static_cast<size_t>(mSize), sizeof(HashEntry)));
     if (!mSlots) throw std::bad_alloc();
-#endif
 }
 
 void TranspositionTable::Release() {
-    if (!mSlots) return;
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    munmap(mSlots, mBytes);
-#else
     std::free(mSlots);
-#endif
     mSlots = nullptr;
 }
 
 void TranspositionTable::ClearTable() {
-    // Returning the pages and taking fresh zero pages is far quicker than writing
-    // every slot of a large table.
+    // A table of moderate size is zeroed in place: quicker than fresh pages,
+    // which the system must fault in and zero again. A larger table takes fresh
+    // pages, so that clearing never stalls a move for long. (Large pages would
+    // spare the probes' address translations, but the system compacts memory
+    // for them at their first touch, which costs more than they save.)
+    if (mBytes <= kClearInPlaceBytes) {
+        std::memset(static_cast<void*>(mSlots), 0, mBytes);
+        return;
+    }
     Release();
     Allocate();
 }
