@@ -8,9 +8,12 @@
 
 namespace {
 
+// Both links read before either is written: the arrays may alias for the
+// compiler, which would otherwise read them again.
 inline void Unlink(uint16_t* prev, uint16_t* next, uint32_t z) {
-    next[prev[z]] = next[z];
-    prev[next[z]] = prev[z];
+    const uint16_t p = prev[z], n = next[z];
+    next[p] = n;
+    prev[n] = p;
 }
 
 inline void Append(uint16_t* prev, uint16_t* next, uint32_t z, uint32_t category) {
@@ -177,24 +180,27 @@ inline uint64_t SpreadLines(uint32_t c1, uint32_t c2) {
     const uint64_t changed = updated ^ words;
     if (static_cast<uint32_t>(changed)) {
         const uint32_t from = mCellCategory[b][0], to = combined[static_cast<uint32_t>(updated)];
-        if (from != to) {
-            mCellCategory[b][0] = static_cast<uint8_t>(to);
-            --mCategoryCount1[from];
-            ++mCategoryCount1[to];
-            Unlink(mPrev1, mNext1, b);
-            Append(mPrev1, mNext1, b, to);
-        }
+        if (from != to) Relist<0>(b, from, to);
     }
     if (changed >> 32) {
         const uint32_t from = mCellCategory[b][1], to = combined[updated >> 32];
-        if (from != to) {
-            mCellCategory[b][1] = static_cast<uint8_t>(to);
-            --mCategoryCount2[from];
-            ++mCategoryCount2[to];
-            Unlink(mPrev2, mNext2, b);
-            Append(mPrev2, mNext2, b, to);
-        }
+        if (from != to) Relist<1>(b, from, to);
     }
+}
+
+// Moves cell b of player p + 1 from list `from` to the end of list `to`.
+template <int p>
+[[gnu::always_inline]] inline void ListBoard::Relist(uint32_t b, uint32_t from, uint32_t to) {
+    // Named members rather than pointers, so that every link is addressed from
+    // the board itself.
+    uint16_t* const prev = p == 0 ? mPrev1 : mPrev2;
+    uint16_t* const next = p == 0 ? mNext1 : mNext2;
+    uint16_t* const count = p == 0 ? mCategoryCount1 : mCategoryCount2;
+    mCellCategory[b][p] = static_cast<uint8_t>(to);
+    --count[from];
+    ++count[to];
+    Unlink(prev, next, b);
+    Append(prev, next, b, to);
 }
 
 // The line categories of one (cell, direction) with the six-cell correction.
@@ -245,14 +251,15 @@ bool ListBoard::Toggle(CellIndex cell) {
     const bool lookSix = mLookSix || !placed;
     const uint16_t* const lines = lineCategories;
     const uint8_t* const combined = combinedCategory;
-    // Unsigned wrap-around turns the addition into a subtraction for a removal.
-    const uint32_t sign = placed ? 1u : ~0u;
-    const uint32_t stoneShift = stone - 1;
+    // A stone of player 2 counts twice the increment, so the slot takes the
+    // value 2; unsigned wrap-around turns the addition into a subtraction for a
+    // removal.
+    const uint32_t factor = placed ? stone : 0u - stone;
     const UpdateEntry* const row = Coord::UpdateRow(cell);
     for (const UpdateEntry* e = row; e->key != 0xFFFF; ++e) {
         const uint32_t key = e->key;
         if (mCells[key >> 2]) continue;
-        const uint32_t w = mLinePattern[key] += (e->increment << stoneShift) * sign;
+        const uint32_t w = mLinePattern[key] += e->increment * factor;
         const uint32_t v = lines[w];
         if (lookSix && (v & kSixCellShape)) {
             UpdateSixCell(key, combined);

@@ -90,4 +90,6 @@ class ListBoard : public SimpleBoard {
     void CopyFrom(const ListBoard& other);
     void SetLines(uint32_t b, uint64_t mask, uint64_t lines, const uint8_t* combined);
     void UpdateSixCell(uint32_t key, const uint8_t* combined);
+    template <int p>
+    void Relist(uint32_t b, uint32_t from, uint32_t to);
 };
