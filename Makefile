@@ -9,7 +9,7 @@ MINGW_CXX := x86_64-w64-mingw32-g++-posix
 WINDOWS_TOOLS := $(shell command -v $(MINGW_CXX) >/dev/null 2>&1 && command -v wine >/dev/null 2>&1 && echo yes)
 
 .PHONY: all build run test unit-test asan-test windows windows-test dist bench benchmark \
-	windows-benchmark clean format
+	windows-benchmark check-search compare clean format
 
 all: build
 
@@ -70,8 +70,20 @@ windows-benchmark: windows
 		wine ./$(WINDOWS_BUILD)/pbrain-tamlo.exe | grep -v '^positions'; \
 	end=$$(date +%s%N); echo "elapsed: $$(( (end - start) / 1000000 )) ms"
 
+# The search must stay what tools/searchcheck.txt records (speed work changes
+# how fast, never what); `python3 tools/searchcheck.py --record` after a change
+# of behaviour on purpose.
+check-search: build
+	@python3 tools/searchcheck.py $(BUILD)
+
+# Old against new: `make compare OLD=<revision> [NEW=<revision>]` (NEW defaults
+# to the working tree); bench and benchmark figures side by side, median of 3.
+OLD ?= main
+compare:
+	@python3 tools/compare.py $(OLD) $(NEW)
+
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD) dist
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD) build-compare dist
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -2,9 +2,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "bench/tables.h"
 #include "board/boardai.h"
 #include "board/borderlistboard.h"
 #include "board/coord.h"
@@ -27,17 +29,29 @@ const char* const kMiddleGame[] = {
     "......X....O........",  //
     "......X.............",  //
 };
-constexpr int kTop = 4;
 
 // Places the diagram's stones alternately X, O, ...; it holds as many of each.
+// The stones are centred on the board: on 20 x 20 they stand where the diagram
+// shows them from row 4 on.
 template <typename Board, typename Move>
 void SetUpMiddleGame(Board& board, Move move) {
+    int left = 99, right = -1, top = 99, bottom = -1;
+    for (int y = 0; y < static_cast<int>(std::size(kMiddleGame)); ++y) {
+        const std::string row = kMiddleGame[y];
+        for (int x = 0; x < static_cast<int>(row.size()); ++x) {
+            if (row[x] == '.') continue;
+            left = std::min(left, x), right = std::max(right, x);
+            top = std::min(top, y), bottom = std::max(bottom, y);
+        }
+    }
+    const int dx = (static_cast<int>(Coord::width) - (right - left + 1)) / 2 - left;
+    const int dy = (static_cast<int>(Coord::height) - (bottom - top + 1)) / 2 - top;
     std::vector<CellIndex> xs, os;
     for (int y = 0; y < static_cast<int>(std::size(kMiddleGame)); ++y) {
         const std::string row = kMiddleGame[y];
         for (int x = 0; x < static_cast<int>(row.size()); ++x) {
-            if (row[x] == 'X') xs.push_back(Coord::xy2z(x, y + kTop));
-            if (row[x] == 'O') os.push_back(Coord::xy2z(x, y + kTop));
+            if (row[x] == 'X') xs.push_back(Coord::xy2z(x + dx, y + dy));
+            if (row[x] == 'O') os.push_back(Coord::xy2z(x + dx, y + dy));
         }
     }
     for (size_t i = 0; i < xs.size(); ++i) {
@@ -61,8 +75,9 @@ void ReportPairs(benchmark::State& state) {
 }
 
 // One iteration: a stone placed on a candidate cell and taken back through the
-// full move operation (lists, caches, border list).
+// full move operation (lists, caches, border list). Argument: the board.
 void BM_MakeMovePair(benchmark::State& state) {
+    UseBoard(state, state.range(0));
     BorderListBoard board;
     SetUpMiddleGame(board, [](BorderListBoard& b, CellIndex z) { b.MakeMove(z); });
     const std::vector<CellIndex> cells = Candidates();
@@ -76,10 +91,11 @@ void BM_MakeMovePair(benchmark::State& state) {
     benchmark::DoNotOptimize(board.mHash);
     ReportPairs(state);
 }
-BENCHMARK(BM_MakeMovePair);
+BENCHMARK(BM_MakeMovePair)->DenseRange(0, kBoardCount - 1);
 
 // The same through ListBoard::Toggle alone.
 void BM_TogglePair(benchmark::State& state) {
+    UseBoard(state, state.range(0));
     BoardAI board;
     SetUpMiddleGame(board, [](BoardAI& b, CellIndex z) { b.Toggle(z); });
     const std::vector<CellIndex> cells = Candidates();
@@ -93,10 +109,11 @@ void BM_TogglePair(benchmark::State& state) {
     benchmark::DoNotOptimize(board.mHash);
     ReportPairs(state);
 }
-BENCHMARK(BM_TogglePair);
+BENCHMARK(BM_TogglePair)->DenseRange(0, kBoardCount - 1);
 
 // Rebuilding every process-wide table for a 20 x 20 board.
 void BM_AllocFree(benchmark::State& state) {
+    UseBoard(state, 0);
     for (auto _ : state) {
         BoardAI::Free();
         BoardAI::Alloc();
@@ -104,8 +121,10 @@ void BM_AllocFree(benchmark::State& state) {
 }
 BENCHMARK(BM_AllocFree)->Unit(benchmark::kMillisecond);
 
-// Building one player's threat list from scratch (argument: the player).
+// Building one player's threat list from scratch (arguments: the player, the
+// board).
 void BM_ThreatListRebuild(benchmark::State& state) {
+    UseBoard(state, state.range(1));
     BoardAI board;
     SetUpMiddleGame(board, [](BoardAI& b, CellIndex z) { b.Toggle(z); });
     const int player = static_cast<int>(state.range(0));
@@ -117,6 +136,6 @@ void BM_ThreatListRebuild(benchmark::State& state) {
     }
     state.counters["entries"] = static_cast<double>(entries);
 }
-BENCHMARK(BM_ThreatListRebuild)->Arg(1)->Arg(2);
+BENCHMARK(BM_ThreatListRebuild)->ArgsProduct({{1, 2}, {0, 1, 2}});
 
 }  // namespace

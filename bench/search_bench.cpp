@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/tables.h"
 #include "board/boardai.h"
 #include "board/borderlistboard.h"
 #include "board/simpleboard.h"
@@ -60,6 +61,7 @@ void SetUp(Board& board, const Moves& moves) {
 }
 
 void BM_GenerateMoves(benchmark::State& state) {
+    UseBoard(state, 0);
     BorderListBoard board;
     SetUp(board, kPositions[state.range(0)]);
     for (auto _ : state) {
@@ -72,6 +74,7 @@ BENCHMARK(BM_GenerateMoves)->DenseRange(0, 2);
 
 // Iterative deepening to depth 8 with no time limit, from an empty table.
 void BM_IterativeDeepeningDepth8(benchmark::State& state) {
+    UseBoard(state, 0);
     Engine engine{ProgramArguments{}};
     engine.AllocSearch();
     uint64_t nodes = 0;

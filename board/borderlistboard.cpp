@@ -13,17 +13,19 @@ void BorderListBoard::ResetBorder() {
     mBorderCount = 0;
     for (uint32_t z = 0; z < Coord::area; ++z) {
         mInsideBy[z] = mBorderBy[z] = kNobody;
+        mBorderIndex[z] = 0;
         mBorderState[z] = Coord::IsBorder(static_cast<CellIndex>(z)) ? 0 : 2;
     }
 }
 
+// The last entry takes the removed one's place, as a search of the list would
+// leave it; the index finds the place at once (a cell not listed is left alone).
 void BorderListBoard::RemoveFromList(uint16_t cell) {
-    for (uint32_t i = 0; i < mBorderCount; ++i) {
-        if (mBorderList[i] == cell) {
-            mBorderList[i] = mBorderList[--mBorderCount];
-            return;
-        }
-    }
+    const uint32_t i = mBorderIndex[cell];
+    if (i >= mBorderCount || mBorderList[i] != cell) return;
+    const uint16_t last = mBorderList[--mBorderCount];
+    mBorderList[i] = last;
+    mBorderIndex[last] = static_cast<uint16_t>(i);
 }
 
 // Cell p becomes inside because of the stone `by`; its outside neighbours become

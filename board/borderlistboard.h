@@ -11,6 +11,7 @@ class BorderListBoard : public BoardAI {
     uint16_t mBorderBy[kMaxArea];  // the inside cell whose arrival made it a border cell
     uint16_t mBorderList[kMaxArea];
     uint32_t mBorderCount = 0;
+    uint16_t mBorderIndex[kMaxArea];  // a listed cell's place in mBorderList
 
     BorderListBoard();
 
@@ -22,7 +23,10 @@ class BorderListBoard : public BoardAI {
   private:
     void ResetBorder();
     void RemoveFromList(uint16_t cell);
-    void AppendToList(uint16_t cell) { mBorderList[mBorderCount++] = cell; }
+    void AppendToList(uint16_t cell) {
+        mBorderIndex[cell] = static_cast<uint16_t>(mBorderCount);
+        mBorderList[mBorderCount++] = cell;
+    }
     void MakeInside(uint16_t p, uint16_t by);
     void ReleaseInside(uint16_t p);
 };

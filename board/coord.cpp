@@ -13,6 +13,9 @@ uint32_t Coord::step[4] = {0, 0, 0, 0};
 uint32_t Coord::lineDir[kMaxArea * kMaxArea];
 int8_t Coord::lineDist[kMaxArea * kMaxArea];
 CellIndex Coord::neighbours[kMaxArea][9];
+CellIndex Coord::sixAway[kMaxArea * 4][2];
+uint8_t Coord::nearMask[kMaxArea * 4];
+uint16_t Coord::lineOrder[4][kMaxArea];
 CellIndex Coord::lineCells[kMaxArea][4][9];
 uint16_t* Coord::rayCount = nullptr;
 uint16_t* Coord::rayCells = nullptr;
@@ -67,6 +70,29 @@ void Coord::SetSize(uint32_t newWidth, uint32_t newHeight) {
     step[1] = width;
     step[2] = width + 1;
     step[3] = width - 1;
+
+    for (uint32_t a = 0; a < area; ++a) {
+        for (int d = 0; d < 4; ++d) {
+            sixAway[a * 4 + d][0] = Shift(static_cast<CellIndex>(a), -6, d);
+            sixAway[a * 4 + d][1] = Shift(static_cast<CellIndex>(a), 6, d);
+            uint8_t near = 0;
+            for (int k = -3; k <= 3; ++k)
+                if (k != 0 && Shift(static_cast<CellIndex>(a), k, d) != kOffBoard)
+                    near = static_cast<uint8_t>(near | 1u << (3 + k));
+            nearMask[a * 4 + d] = near;
+        }
+    }
+
+    // Each line starts at a cell with nothing one step back; numbering the lines
+    // one after another from their first cells gives the runs.
+    for (int d = 0; d < 4; ++d) {
+        uint16_t next = 0;
+        for (uint32_t a = 0; a < area; ++a) {
+            if (Shift(static_cast<CellIndex>(a), -1, d) != kOffBoard) continue;
+            for (CellIndex z = static_cast<CellIndex>(a); z != kOffBoard; z = Shift(z, 1, d))
+                lineOrder[d][z] = next++;
+        }
+    }
 
     for (uint32_t a = 0; a < area; ++a) {
         int n = 0;

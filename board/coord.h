@@ -40,6 +40,17 @@ class Coord {
     static int8_t lineDist[kMaxArea * kMaxArea];   // signed steps a -> b, 127 = not aligned
 
     static CellIndex neighbours[kMaxArea][9];  // adjacent cells, ended by 400
+    // The cells six steps back and ahead, [cell * 4 + d][0 back, 1 ahead];
+    // kOffBoard past the edge. The six-cell correction looks there.
+    static CellIndex sixAway[kMaxArea * 4][2];
+    // Which of the cells -3..+3 steps along d are on the board, [cell * 4 + d]:
+    // bit 3 + k for the cell k steps away (bit 3, the cell itself, is 0). The
+    // threat list's partners.
+    static uint8_t nearMask[kMaxArea * 4];
+    // Per direction, a numbering of the cells in which every line of that
+    // direction is a run of consecutive numbers, in step order: the cell k steps
+    // ahead of z on its line is lineOrder[d][z] + k.
+    static uint16_t lineOrder[4][kMaxArea];
     static CellIndex lineCells[kMaxArea][4]
                               [9];  // cells 1..4 steps away per direction, ended by 400
 

@@ -3,15 +3,17 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
-#include <type_traits>
 
 #include "board/zobrist.h"
 
 namespace {
 
+// Both links read before either is written: the arrays may alias for the
+// compiler, which would otherwise read them again.
 inline void Unlink(uint16_t* prev, uint16_t* next, uint32_t z) {
-    next[prev[z]] = next[z];
-    prev[next[z]] = prev[z];
+    const uint16_t p = prev[z], n = next[z];
+    next[p] = n;
+    prev[n] = p;
 }
 
 inline void Append(uint16_t* prev, uint16_t* next, uint32_t z, uint32_t category) {
@@ -27,13 +29,13 @@ inline void Append(uint16_t* prev, uint16_t* next, uint32_t z, uint32_t category
 // shows gap, stone, gap, stone, gap and a sixth cell holds another stone of the
 // same player, the line is worth more than the window shows.
 inline uint32_t SixCellCorrection(const uint8_t* cells, const uint8_t* table, uint32_t stone,
-                                  uint32_t b, int d, uint32_t w, uint32_t c) {
+                                  uint32_t key, uint32_t w, uint32_t c) {
     const uint32_t lowShape = stone == 1 ? 68u : 136u;
     const uint32_t highShape = stone == 1 ? 0x11000u : 0x22000u;
     int n = 0;
     uint32_t rLow = 0, rHigh = 0;
     if ((w & 0x3FF) == lowShape) {
-        CellIndex six = Coord::Shift(static_cast<CellIndex>(b), -6, d);
+        CellIndex six = Coord::sixAway[key][0];
         if (six != kOffBoard && cells[six] == stone) {
             uint32_t x = table[w | 0x3FF];
             rLow = x >= 5 && x <= 7 ? 4 : 10;
@@ -41,7 +43,7 @@ inline uint32_t SixCellCorrection(const uint8_t* cells, const uint8_t* table, ui
         }
     }
     if ((w & 0xFFC00) == highShape) {
-        CellIndex six = Coord::Shift(static_cast<CellIndex>(b), 6, d);
+        CellIndex six = Coord::sixAway[key][1];
         if (six != kOffBoard && cells[six] == stone) {
             uint32_t x = table[w | 0xFFC00];
             rHigh = x >= 5 && x <= 7 ? 4 : 10;
@@ -55,13 +57,6 @@ inline uint32_t SixCellCorrection(const uint8_t* cells, const uint8_t* table, ui
     else
         r = rLow == 4 ? 4 : rHigh == 4 ? 4 : 8;
     return r < c ? r : c;
-}
-
-// Whether either half of a pattern word shows gap, stone, gap, stone, gap for
-// some player: the one case in which the six-cell correction can change anything.
-inline bool MaybeSixCellShape(uint32_t w) {
-    const uint32_t low = w & 0x3FF, high = w & 0xFFC00;
-    return low == 68 || low == 136 || high == 0x11000 || high == 0x22000;
 }
 
 }  // namespace
@@ -94,6 +89,7 @@ void ListBoard::CopyFrom(const ListBoard& other) {
     uint32_t area = Coord::area;
     memcpy(mLinePattern, other.mLinePattern, sizeof(uint32_t) * 4 * area);
     memcpy(mCategoryWord, other.mCategoryWord, sizeof(uint32_t) * 2 * area);
+    memcpy(mCellCategory, other.mCellCategory, 2 * area);
     // The link arrays are used for cells below area and the heads at 400..417.
     memcpy(mPrev1, other.mPrev1, sizeof mPrev1);
     memcpy(mNext1, other.mNext1, sizeof mNext1);
@@ -156,6 +152,8 @@ void ListBoard::Reset() {
         uint32_t c2 = combinedCategory[mCategoryWord[z][1]];
         if (c1 >= kCategoryCount || c2 >= kCategoryCount)
             throw std::runtime_error("Category overflow.");
+        mCellCategory[z][0] = static_cast<uint8_t>(c1);
+        mCellCategory[z][1] = static_cast<uint8_t>(c2);
         ++mCategoryCount1[c1];
         Append(mPrev1, mNext1, z, c1);
         ++mCategoryCount2[c2];
@@ -163,45 +161,58 @@ void ListBoard::Reset() {
     }
 }
 
-// Re-derives the two line categories of one (cell, direction) from its pattern
-// word and moves the cell between category lists where its category changed.
-// Forced inline: a call per update entry costs more than the rest of the work.
-template <bool kLookSix>
-[[gnu::always_inline]] inline void ListBoard::UpdateCell(uint32_t key, uint32_t w, uint32_t shift,
-                                                         const Tables& t) {
-    const uint32_t b = key >> 2;
-    uint32_t c1 = t.line1[w];
-    uint32_t c2 = t.line2[w];
-    if (kLookSix && MaybeSixCellShape(w) && (c1 >= 5 || c2 >= 5)) {
-        const int d = static_cast<int>(key & 3);
-        c1 = SixCellCorrection(mCells, t.line1, 1, b, d, w, c1);
-        c2 = SixCellCorrection(mCells, t.line2, 2, b, d, w, c2);
+// Both players' words of a cell as one 8-byte pair: player 1 in the low half.
+constexpr uint64_t kPairField = 31ull | 31ull << 32;
+inline uint64_t SpreadLines(uint32_t c1, uint32_t c2) {
+    return c1 | static_cast<uint64_t>(c2) << 32;
+}
+
+// Writes the two line categories of one (cell, direction), given spread and
+// shifted into place, and moves the cell between category lists where its
+// category changed, player 1 first.
+[[gnu::always_inline]] inline void ListBoard::SetLines(uint32_t b, uint64_t mask, uint64_t lines,
+                                                       const uint8_t* combined) {
+    uint64_t words;
+    memcpy(&words, mCategoryWord[b], sizeof words);
+    const uint64_t updated = (words & ~mask) | lines;
+    if (updated == words) return;
+    memcpy(mCategoryWord[b], &updated, sizeof updated);
+    const uint64_t changed = updated ^ words;
+    if (static_cast<uint32_t>(changed)) {
+        const uint32_t from = mCellCategory[b][0], to = combined[static_cast<uint32_t>(updated)];
+        if (from != to) Relist<0>(b, from, to);
     }
-    const uint32_t mask = 31u << shift;
-    uint32_t word = mCategoryWord[b][0];
-    if (((word >> shift) & 31) != c1) {
-        uint32_t updated = (word & ~mask) | c1 << shift;
-        mCategoryWord[b][0] = updated;
-        uint32_t from = t.combined[word], to = t.combined[updated];
-        if (from != to) {
-            --mCategoryCount1[from];
-            ++mCategoryCount1[to];
-            Unlink(mPrev1, mNext1, b);
-            Append(mPrev1, mNext1, b, to);
-        }
+    if (changed >> 32) {
+        const uint32_t from = mCellCategory[b][1], to = combined[updated >> 32];
+        if (from != to) Relist<1>(b, from, to);
     }
-    word = mCategoryWord[b][1];
-    if (((word >> shift) & 31) != c2) {
-        uint32_t updated = (word & ~mask) | c2 << shift;
-        mCategoryWord[b][1] = updated;
-        uint32_t from = t.combined[word], to = t.combined[updated];
-        if (from != to) {
-            --mCategoryCount2[from];
-            ++mCategoryCount2[to];
-            Unlink(mPrev2, mNext2, b);
-            Append(mPrev2, mNext2, b, to);
-        }
+}
+
+// Moves cell b of player p + 1 from list `from` to the end of list `to`.
+template <int p>
+[[gnu::always_inline]] inline void ListBoard::Relist(uint32_t b, uint32_t from, uint32_t to) {
+    // Named members rather than pointers, so that every link is addressed from
+    // the board itself.
+    uint16_t* const prev = p == 0 ? mPrev1 : mPrev2;
+    uint16_t* const next = p == 0 ? mNext1 : mNext2;
+    uint16_t* const count = p == 0 ? mCategoryCount1 : mCategoryCount2;
+    mCellCategory[b][p] = static_cast<uint8_t>(to);
+    --count[from];
+    ++count[to];
+    Unlink(prev, next, b);
+    Append(prev, next, b, to);
+}
+
+// The line categories of one (cell, direction) with the six-cell correction.
+void ListBoard::UpdateSixCell(uint32_t key, const uint8_t* combined) {
+    const uint32_t w = mLinePattern[key];
+    uint32_t c1 = lineCategory1[w], c2 = lineCategory2[w];
+    if (lineCategories[w] & kSixCellShape) {
+        c1 = SixCellCorrection(mCells, lineCategory1, 1, key, w, c1);
+        c2 = SixCellCorrection(mCells, lineCategory2, 2, key, w, c2);
     }
+    const uint32_t shift = (key & 3) * 5;
+    SetLines(key >> 2, kPairField << shift, SpreadLines(c1, c2) << shift, combined);
 }
 
 bool ListBoard::Toggle(CellIndex cell) {
@@ -218,9 +229,10 @@ bool ListBoard::Toggle(CellIndex cell) {
     mHash ^= ZobristKey(cell, stone, Coord::area);
     // 4. Lists of the new side to move.
     AimLists();
-    // 5. The toggled cell leaves or re-enters its two lists.
-    const uint32_t own1 = combinedCategory[mCategoryWord[cell][0]];
-    const uint32_t own2 = combinedCategory[mCategoryWord[cell][1]];
+    // 5. The toggled cell leaves or re-enters its two lists; its words and
+    // categories stay as they were while it holds the stone.
+    const uint32_t own1 = mCellCategory[cell][0];
+    const uint32_t own2 = mCellCategory[cell][1];
     if (placed) {
         --mCategoryCount1[own1];
         --mCategoryCount2[own2];
@@ -232,51 +244,51 @@ bool ListBoard::Toggle(CellIndex cell) {
         Append(mPrev1, mNext1, cell, own1);
         Append(mPrev2, mNext2, cell, own2);
     }
-    // 6. Every empty cell within five steps on a line sees the stone in its pattern.
-    const Tables tables{lineCategory1, lineCategory2, combinedCategory};
-    const uint32_t stoneShift = stone - 1;
-    // Unsigned wrap-around turns the addition into a subtraction for a removal.
-    const uint32_t sign = placed ? 1u : ~0u;
-    const UpdateEntry* const row = Coord::UpdateRow(cell);
-    auto firstPass = [&](auto lookSix) {
-        for (const UpdateEntry* e = row; e->key != 0xFFFF; ++e) {
-            const uint32_t key = e->key;
-            if (mCells[key >> 2]) continue;
-            const uint32_t w = mLinePattern[key] += (e->increment << stoneShift) * sign;
-            UpdateCell<decltype(lookSix)::value>(key, w, e->shift, tables);
-        }
-    };
-    // A take-back always corrects: the cells it touches get back the corrected
-    // values they had before the stone, so a stretch with the flag off leaves
-    // nothing behind once its stones are taken back. The switch is tested once
-    // per move rather than once per entry.
+    // 6. Every empty cell within five steps on a line sees the stone in its
+    // pattern. A take-back always corrects: the cells it touches get back the
+    // corrected values they had before the stone, so a stretch with the flag off
+    // leaves nothing behind once its stones are taken back.
     const bool lookSix = mLookSix || !placed;
-    if (lookSix)
-        firstPass(std::true_type{});
-    else
-        firstPass(std::false_type{});
+    const uint16_t* const lines = lineCategories;
+    const uint8_t* const combined = combinedCategory;
+    // A stone of player 2 counts twice the increment, so the slot takes the
+    // value 2; unsigned wrap-around turns the addition into a subtraction for a
+    // removal.
+    const uint32_t factor = placed ? stone : 0u - stone;
+    const UpdateEntry* const row = Coord::UpdateRow(cell);
+    for (const UpdateEntry* e = row; e->key != 0xFFFF; ++e) {
+        const uint32_t key = e->key;
+        if (mCells[key >> 2]) continue;
+        const uint32_t w = mLinePattern[key] += e->increment * factor;
+        const uint32_t v = lines[w];
+        if (lookSix && (v & kSixCellShape)) {
+            UpdateSixCell(key, combined);
+            continue;
+        }
+        const uint32_t shift = e->shift;
+        SetLines(key >> 2, kPairField << shift, SpreadLines(v & 31, v >> 5 & 31) << shift,
+                 combined);
+    }
     // 7. The cells six steps away whose six-cell shape the stone completes or breaks.
     if (lookSix) {
         uint16_t extra[8];
-        int n = 0;
+        int m = 0;
         for (int d = 0; d < 4; ++d) {
-            uint32_t w = mLinePattern[cell * 4 + d];
-            uint32_t low = w & 0x3FF, high = w & 0xFFC00;
+            const uint32_t key = cell * 4 + d;
+            const uint32_t w = mLinePattern[key];
+            const uint32_t low = w & 0x3FF, high = w & 0xFFC00;
             if (low == 68 || low == 136) {
-                CellIndex six = Coord::Shift(cell, -6, d);
+                const CellIndex six = Coord::sixAway[key][0];
                 if (six != kOffBoard && !mCells[six])
-                    extra[n++] = static_cast<uint16_t>(six * 4 + d);
+                    extra[m++] = static_cast<uint16_t>(six * 4 + d);
             }
             if (high == 0x11000 || high == 0x22000) {
-                CellIndex six = Coord::Shift(cell, 6, d);
+                const CellIndex six = Coord::sixAway[key][1];
                 if (six != kOffBoard && !mCells[six])
-                    extra[n++] = static_cast<uint16_t>(six * 4 + d);
+                    extra[m++] = static_cast<uint16_t>(six * 4 + d);
             }
         }
-        for (int i = 0; i < n; ++i) {
-            uint32_t key = extra[i];
-            UpdateCell<true>(key, mLinePattern[key], (key & 3) * 5, tables);
-        }
+        for (int i = 0; i < m; ++i) UpdateSixCell(extra[i], combined);
     }
     return placed;
 }

@@ -36,6 +36,9 @@ class ListBoard : public SimpleBoard {
     //   bit 19..15 | 14..10 | 9..5 | 4..0
     //       dir 3  | dir 2  | dir 1| dir 0
     uint32_t mCategoryWord[kMaxArea][2];
+    // combinedCategory of each category word, kept with it: the cell's category
+    // per player.
+    uint8_t mCellCategory[kMaxArea][2];
 
     // Category lists: links 0..399 are cells, 400 + c is the head of category c.
     uint16_t mPrev1[kLinkSize], mNext1[kLinkSize];
@@ -64,9 +67,7 @@ class ListBoard : public SimpleBoard {
     bool OpponentFourNear(CellIndex cell, int d, int player) const;
     bool IsQuietCell(CellIndex cell, int player, int maxStrong) const;
 
-    uint32_t Category(int player, CellIndex cell) const {
-        return combinedCategory[mCategoryWord[cell][player - 1]];
-    }
+    uint32_t Category(int player, CellIndex cell) const { return mCellCategory[cell][player - 1]; }
     uint32_t LineCat(int player, CellIndex cell, int d) const {
         return (mCategoryWord[cell][player - 1] >> (5 * d)) & 31;
     }
@@ -87,12 +88,8 @@ class ListBoard : public SimpleBoard {
 
   private:
     void CopyFrom(const ListBoard& other);
-    // The tables that move making reads, fetched once per move.
-    struct Tables {
-        const uint8_t* line1;
-        const uint8_t* line2;
-        const uint8_t* combined;
-    };
-    template <bool kLookSix>
-    void UpdateCell(uint32_t key, uint32_t pattern, uint32_t shift, const Tables& tables);
+    void SetLines(uint32_t b, uint64_t mask, uint64_t lines, const uint8_t* combined);
+    void UpdateSixCell(uint32_t key, const uint8_t* combined);
+    template <int p>
+    void Relist(uint32_t b, uint32_t from, uint32_t to);
 };

@@ -16,7 +16,9 @@ uint16_t (*blockGainFive)[kMaxSegmentLength] = nullptr;
 uint16_t (*blockOrder)[kMaxSegmentLength + 1] = nullptr;
 uint8_t* lineCategory1 = nullptr;
 uint8_t* lineCategory2 = nullptr;
+uint16_t* lineCategories = nullptr;
 uint8_t* combinedCategory = nullptr;
+uint8_t* threatWithoutLine = nullptr;
 const char** categoryNames = nullptr;
 
 LineCategoryFn lineCategoryHook = nullptr;
@@ -26,7 +28,6 @@ namespace {
 
 constexpr uint8_t kNever = 6;
 constexpr uint16_t kPastEnd = 65535;
-constexpr uint32_t kPatternWordCount = 1u << 20;
 
 const char* const kCategoryNames[kCategoryCount] = {
     "Win",
@@ -286,6 +287,14 @@ void BuildLineTables() {
     if (!lineCategory2) lineCategory2 = new uint8_t[kLineTableSize];
     BuildLineTable(1, lineCategory1);
     BuildLineTable(2, lineCategory2);
+    if (!lineCategories) lineCategories = new uint16_t[kPatternWordCount];
+    for (uint32_t w = 0; w < kPatternWordCount; ++w) {
+        const uint32_t c1 = lineCategory1[w], c2 = lineCategory2[w];
+        const uint32_t low = w & 0x3FF, high = w & 0xFFC00;
+        const bool shape = low == 68 || low == 136 || high == 0x11000 || high == 0x22000;
+        const bool six = shape && (c1 >= 5 || c2 >= 5);
+        lineCategories[w] = static_cast<uint16_t>(c1 | c2 << 5 | (six ? kSixCellShape : 0));
+    }
 }
 
 void BuildCombinedTable() {
@@ -308,6 +317,15 @@ void BuildCombinedTable() {
                 }
             }
         }
+    }
+    if (!threatWithoutLine) threatWithoutLine = new uint8_t[kCombinedTableSize];
+    for (uint32_t word = 0; word < kCombinedTableSize; ++word) {
+        uint8_t lines = 0;
+        for (int d = 0; d < 4; ++d) {
+            const uint32_t without = (word & ~(31u << (5 * d))) | uint32_t{kImpossible} << (5 * d);
+            if (combinedCategory[without] <= kThree) lines |= static_cast<uint8_t>(1u << d);
+        }
+        threatWithoutLine[word] = lines;
     }
 }
 
@@ -343,7 +361,9 @@ void FreePatternTables() {
     Release(blockOrder);
     Release(lineCategory1);
     Release(lineCategory2);
+    Release(lineCategories);
     Release(combinedCategory);
+    Release(threatWithoutLine);
     Release(distFive);
     Release(distStraight);
     Release(distFiveBlocked);

@@ -45,6 +45,21 @@ constexpr uint32_t kLineTableSize = (1u << 22) - 1;
 extern uint8_t* lineCategory1;
 extern uint8_t* lineCategory2;
 
+// Both players' line categories of a pattern word in one 2-byte entry, so that
+// move making reads one cache line per update: 2^20 entries.
+//
+//   bit: 15  11  10     9      5 4      0
+//       [ 0  ][six][ player 2 ][ player 1 ]
+//
+// six: a half of the word shows gap, stone, gap, stone, gap and some category
+// is 5 or more, the only words the six-cell correction can change.
+constexpr uint32_t kPatternWordCount = 1u << 20;
+extern uint16_t* lineCategories;
+constexpr uint16_t kSixCellShape = 1u << 10;
+inline uint32_t LineCategoryOf(uint16_t entry, int player) {
+    return (entry >> (5 * (player - 1))) & 31;
+}
+
 // Threat category of a cell by its category word.
 //
 //   bit: 19    15 14    10 9      5 4      0
@@ -54,6 +69,11 @@ extern uint8_t* combinedCategory;
 inline uint32_t CombinedIndex(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
     return a << 15 | b << 10 | c << 5 | d;
 }
+
+// Per category word, bit d set when the cell stays a threat (combined
+// category Three or stronger) with line d taken away: the lines on which the
+// threat list pairs it. Built with combinedCategory.
+extern uint8_t* threatWithoutLine;
 
 extern const char** categoryNames;  // kCategoryCount names, by value
 
@@ -75,7 +95,7 @@ inline bool ExactFive(uint32_t r) {
 void SetPatternHooks();
 void BuildSegmentTables();  // distFive, distStraight
 void BuildBlockTables();    // gain rows, distFiveBlocked, distStraightBlocked
-void BuildLineTables();     // lineCategory1, lineCategory2
+void BuildLineTables();     // lineCategory1, lineCategory2, lineCategories
 void BuildCombinedTable();
 void BuildCategoryNames();
 void BuildBlockOrder();

@@ -1,6 +1,8 @@
 #include "board/threatlist.h"
 
+#include <array>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 #include "board/boardai.h"
@@ -25,9 +27,26 @@ inline const uint8_t* LineTable(int player) {
     return player == 1 ? lineCategory1 : lineCategory2;
 }
 
-inline int SlotOf(int distance) {
-    return distance < 0 ? distance + 5 : distance + 4;
-}
+// Working storage of a threat-list build, process-wide like the caches: the
+// entry of each collected cell (-1 for none; reset after every build), and per
+// entry its counter, the lines it can pair on and the partners' stones added to
+// its pattern words.
+constexpr std::array<int16_t, kMaxArea> kNoEntries = [] {
+    std::array<int16_t, kMaxArea> none{};
+    none.fill(-1);
+    return none;
+}();
+std::array<int16_t, kMaxArea> collected = kNoEntries;
+// Per direction, a bit per collected cell pairable on that line, at its place
+// in Coord::lineOrder moved up by kThreatBitsOffset so that three places back
+// stay in the array, padded for 8-byte reads; cleared after every build.
+constexpr uint32_t kThreatBitsOffset = 8;
+uint8_t threatBits[4][(kMaxArea + kThreatBitsOffset) / 8 + 16];
+int threatStrength[kMaxArea];
+uint32_t threatAdded[kMaxArea][4];
+
+// Bit position in a pattern word of the cell k steps away, by 3 + k.
+constexpr uint32_t kSlotShift[7] = {2 * 2, 2 * 3, 2 * 4, 0, 2 * 5, 2 * 6, 2 * 7};
 
 // Combined category of a category word with line d replaced by `value`.
 inline uint32_t WithLine(uint32_t word, int d, uint32_t value) {
@@ -43,17 +62,53 @@ const uint16_t* ListBoard::ThreatList(int player) {
 
     const uint8_t* table = LineTable(player);
     const uint16_t* next = Next(player);
-    const uint32_t area = Coord::area;
+    const int p = player - 1;
 
-    // 1. Collect the threat cells with a working copy of their patterns.
-    uint32_t copies[kMaxArea][4];
-    int strength[kMaxArea];
+    // 1. Collect the threat cells in list order, and pair each with the cells
+    //    collected before it: two collected cells within three steps on a line,
+    //    both threats without that line. Each adds to the other's counter what
+    //    its stone would do for the other cell, and a stone to the other's
+    //    working copy of that line. The sums do not depend on the order of the
+    //    pairs, so each pair is taken up when its second cell arrives.
+    const uint32_t playerShift = static_cast<uint32_t>(p);
     int n = 0;
     for (uint8_t c : kThreatOrder) {
         for (uint16_t z = next[kNoCell + c]; z < kNoCell; z = next[z]) {
+            const uint32_t word = mCategoryWord[z][p];
+            const uint32_t own = mCellCategory[z][p];
             cache[n] = z;
-            for (int d = 0; d < 4; ++d) copies[n][d] = mLinePattern[z * 4 + d];
-            strength[n] = 0;
+            collected[z] = static_cast<int16_t>(n);
+            threatStrength[n] = 0;
+            for (int d = 0; d < 4; ++d) threatAdded[n][d] = 0;
+            for (uint32_t lines = threatWithoutLine[word]; lines; lines &= lines - 1) {
+                const int d = __builtin_ctz(lines);
+                // The cells -3..+3 on the line already collected and pairable on
+                // it, one bit each, bit 3 + k for k steps away.
+                const uint32_t q = Coord::lineOrder[d][z] + kThreatBitsOffset;
+                uint64_t window;
+                memcpy(&window, &threatBits[d][(q - 3) >> 3], sizeof window);
+                uint32_t partners =
+                    static_cast<uint32_t>(window >> ((q - 3) & 7)) & Coord::nearMask[z * 4 + d];
+                threatBits[d][q >> 3] |= static_cast<uint8_t>(1u << (q & 7));
+                for (; partners; partners &= partners - 1) {
+                    const int k = __builtin_ctz(partners) - 3;
+                    const uint32_t b = z + k * static_cast<int>(Coord::step[d]);
+                    const int j = collected[b];
+                    const uint32_t stoneB = 1u << (kSlotShift[3 + k] + playerShift);  // seen from z
+                    const uint32_t stoneZ = 1u << (kSlotShift[3 - k] + playerShift);  // seen from b
+                    threatAdded[n][d] += stoneB;
+                    threatAdded[j][d] += stoneZ;
+                    const int gainForB =
+                        static_cast<int>(mCellCategory[b][p]) -
+                        static_cast<int>(WithLine(mCategoryWord[b][p], d,
+                                                  table[mLinePattern[b * 4 + d] + stoneZ]));
+                    const int gainForZ = static_cast<int>(own) -
+                                         static_cast<int>(WithLine(
+                                             word, d, table[mLinePattern[z * 4 + d] + stoneB]));
+                    threatStrength[n] += gainForB;
+                    threatStrength[j] += gainForZ;
+                }
+            }
             ++n;
         }
     }
@@ -63,72 +118,40 @@ const uint16_t* ListBoard::ThreatList(int player) {
         return cache;
     }
 
-    // 2. Pair cells within three steps on a common line; a cell that strengthens
-    //    no other on balance is dropped.
-    const uint32_t playerShift = static_cast<uint32_t>(player - 1);
-    // Columns and rows, so that most pairs are ruled out without the pair tables.
-    int8_t col[kMaxArea], row[kMaxArea];
-    for (int i = 0; i < n; ++i) {
-        col[i] = static_cast<int8_t>(cache[i] % Coord::width);
-        row[i] = static_cast<int8_t>(cache[i] / Coord::width);
-    }
-    for (int i = 0; i < n; ++i) {
-        const uint32_t ci = cache[i];
-        for (int j = i + 1; j < n; ++j) {
-            if (std::abs(col[i] - col[j]) > 3 || std::abs(row[i] - row[j]) > 3) continue;
-            const uint32_t cj = cache[j];
-            const uint32_t d = Coord::lineDir[ci * area + cj];
-            if (d > 3) continue;
-            const int dist = Coord::lineDist[ci * area + cj];
-            if (std::abs(dist) > 3) continue;
-            const uint32_t wordI = mCategoryWord[ci][player - 1];
-            const uint32_t wordJ = mCategoryWord[cj][player - 1];
-            if (WithLine(wordI, d, kImpossible) >= kThreeDef) continue;
-            if (WithLine(wordJ, d, kImpossible) > kThree) continue;
-
-            const uint32_t stoneI = 1u << (2 * SlotOf(-dist) + playerShift);  // i seen from j
-            const uint32_t stoneJ = 1u << (2 * SlotOf(dist) + playerShift);   // j seen from i
-            copies[j][d] += stoneI;
-            copies[i][d] += stoneJ;
-
-            const uint32_t catJ = combinedCategory[wordJ];
-            const uint32_t catJWith = WithLine(wordJ, d, table[mLinePattern[cj * 4 + d] + stoneI]);
-            strength[i] += static_cast<int>(catJ) - static_cast<int>(catJWith);
-            const uint32_t catI = combinedCategory[wordI];
-            const uint32_t catIWith = WithLine(wordI, d, table[mLinePattern[ci * 4 + d] + stoneJ]);
-            strength[j] += static_cast<int>(catI) - static_cast<int>(catIWith);
-        }
-        // A cell whose stone helps no partner, or on balance takes from them (say
-        // a partner's five that it would turn into six where exactly five wins),
-        // is no threat; a negative counter must not wrap into a strength.
-        if (strength[i] <= 0) {
-            --n;
-            if (i < n) {
-                cache[i] = cache[n];
-                col[i] = col[n];
-                row[i] = row[n];
-                strength[i] = strength[n];
-                for (int d = 0; d < 4; ++d) copies[i][d] = copies[n][d];
-                --i;  // the moved entry is paired from this slot again
-            }
-            continue;
-        }
-        int s = strength[i] < 4 ? strength[i] : 4;
-        cache[i] = static_cast<uint16_t>((s - 1) << 14 | ci);
+    // 2. A cell whose stone helps no partner, or on balance takes from them (say
+    //    a partner's five that it would turn into six where exactly five wins),
+    //    is no threat; a negative counter must not wrap into a strength. A
+    //    dropped entry's place goes to the last entry, which is judged there in
+    //    turn: the list's order.
+    for (int i = 0; i < n; ++i) collected[cache[i]] = -1;
+    memset(threatBits, 0, sizeof threatBits);
+    int order[kMaxArea];
+    for (int i = 0; i < n; ++i) order[i] = i;
+    for (int i = 0; i < n;) {
+        if (threatStrength[order[i]] <= 0)
+            order[i] = order[--n];
+        else
+            ++i;
     }
 
     // 3. Potential category: what the cell gives with its partners played.
+    uint16_t cells[kMaxArea];
+    for (int i = 0; i < n; ++i) cells[i] = cache[order[i]];
     for (int i = 0; i < n; ++i) {
-        const CellIndex z = ThreatCell(cache[i]);
+        const int e = order[i];
+        const CellIndex z = cells[i];
         uint32_t word = 0;
-        for (int d = 0; d < 4; ++d) word |= static_cast<uint32_t>(table[copies[i][d]]) << (5 * d);
+        for (int d = 0; d < 4; ++d)
+            word |= static_cast<uint32_t>(table[mLinePattern[z * 4 + d] + threatAdded[e][d]])
+                    << (5 * d);
         uint32_t pc = combinedCategory[word];
-        const uint32_t c = Category(player, z);
+        const uint32_t c = mCellCategory[z][p];
         if (pc < kFourThree && c >= kFourThree)
             pc = kFourThree;
         else if (c >= k2xThree && pc < k2xThree)
             pc = k2xThree;
-        cache[i] = static_cast<uint16_t>(cache[i] | pc << 9);
+        const int s = threatStrength[e] < 4 ? threatStrength[e] : 4;
+        cache[i] = static_cast<uint16_t>((s - 1) << 14 | pc << 9 | z);
     }
     cache[n] = kNoCell;
     valid = 1;

@@ -1,6 +1,7 @@
 #include "search/transpositiontable.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 
@@ -8,29 +9,57 @@
 
 TranspositionTable::TranspositionTable(int32_t entries) : mSize(entries) {
     if (entries < 1) throw std::runtime_error("invalid hash table size");
-    ClearTable();
+    const unsigned __int128 all = ~static_cast<unsigned __int128>(0);
+    mModMagic = all / static_cast<uint64_t>(entries) + 1;
+    Allocate();
 }
 
 TranspositionTable::~TranspositionTable() {
-    std::free(mSlots);
+    Release();
+}
+
+void TranspositionTable::Allocate() {
+    const size_t n = static_cast<size_t>(mSize);
+    const size_t tags = (n + 63) & ~size_t{63};
+    mBytes = tags + n * sizeof(HashRecord);
+    char* block = static_cast<char*>(std::calloc(1, mBytes));
+    if (!block) throw std::bad_alloc();
+    mTags = reinterpret_cast<uint8_t*>(block);
+    mRecords = reinterpret_cast<HashRecord*>(block + tags);
+}
+
+void TranspositionTable::Release() {
+    std::free(mTags);
+    mTags = nullptr;
+    mRecords = nullptr;
 }
 
 void TranspositionTable::ClearTable() {
-    // Returning the pages and taking fresh zero pages is far quicker than writing
-    // every slot of a large table.
-    std::free(mSlots);
-    mSlots = static_cast<HashEntry*>(std::calloc(static_cast<size_t>(mSize), sizeof(HashEntry)));
-    if (!mSlots) throw std::bad_alloc();
+    // A table of moderate size is zeroed in place: quicker than fresh pages,
+    // which the system must fault in and zero again. A larger table takes fresh
+    // pages, so that clearing never stalls a move for long. (Large pages would
+    // spare the probes' address translations, but the system compacts memory
+    // for them at their first touch, which costs more than they save.)
+    if (mBytes <= kClearInPlaceBytes) {
+        std::memset(mTags, 0, mBytes);
+        return;
+    }
+    Release();
+    Allocate();
 }
 
+// A slot's bound is 0 exactly when its tag is 0 or kDeadTag; a live slot's key
+// can equal the probed key only when the tags agree.
 int32_t TranspositionTable::FindSlot(uint64_t key, int16_t age) const {
+    const uint8_t tag = TagOf(key);
     int32_t begin = RunBegin(key);
     int32_t end = RunEnd(begin);
     int32_t victim = begin;
     int32_t smallest = INT32_MAX;
     for (int32_t i = begin; i < end; ++i) {
-        const HashEntry& e = mSlots[i];
-        if (e.bound == 0 || e.key == key) return i;
+        const uint8_t t = mTags[i];
+        const HashRecord& e = mRecords[i];
+        if (t == 0 || t == kDeadTag || (t == tag && e.key == key)) return i;
         if (e.age < age) return i;
         if (e.valueDepth < smallest) {
             smallest = e.valueDepth;
@@ -40,14 +69,19 @@ int32_t TranspositionTable::FindSlot(uint64_t key, int16_t age) const {
     return victim;
 }
 
-const HashEntry* TranspositionTable::Lookup(uint64_t key) const {
+// The first slot of the run holding the key decides: a miss when its bound is
+// 0. Cleared slots hold key 0 and come after every live slot of key 0 in its
+// run (a store takes the first empty slot), so only a slot stored with bound 0
+// can stop the walk.
+int32_t TranspositionTable::LookupSlot(uint64_t key) const {
+    const uint8_t tag = TagOf(key);
     int32_t begin = RunBegin(key);
     int32_t end = RunEnd(begin);
     for (int32_t i = begin; i < end; ++i) {
-        const HashEntry& e = mSlots[i];
-        if (e.key == key) return e.bound == 0 ? nullptr : &e;
+        const uint8_t t = mTags[i];
+        if ((t == tag || t == kDeadTag) && mRecords[i].key == key) return t == kDeadTag ? -1 : i;
     }
-    return nullptr;
+    return -1;
 }
 
 void TranspositionTable::NarrowWindow(const HashEntry& entry, int32_t depth, int32_t& lo,
@@ -79,16 +113,17 @@ void TranspositionTable::NarrowWindow(const HashEntry& entry, int32_t depth, int
 
 bool TranspositionTable::ProbeHash(uint64_t key, int32_t depth, int32_t& alpha, int32_t& beta,
                                    CellIndex& move, uint8_t& bound, int32_t& score) const {
-    const HashEntry* e = Lookup(key);
-    if (e == nullptr) {
+    const int32_t slot = LookupSlot(key);
+    if (slot < 0) {
         move = kNoCell;
         bound = 0;
         return false;
     }
-    move = e->move;
-    bound = e->bound;
-    score = e->score;
-    NarrowWindow(*e, depth, alpha, beta);
+    const HashEntry e = At(slot);
+    move = e.move;
+    bound = e.bound;
+    score = e.score;
+    NarrowWindow(e, depth, alpha, beta);
     return true;
 }
 
@@ -103,13 +138,16 @@ void TranspositionTable::RecordHash(uint64_t key, int32_t depth, int32_t score, 
         valueDepth += 1;
         if (bound == kBoundUpper) bound = kBoundExact;
     }
-    HashEntry& slot = mSlots[FindSlot(key, age)];
-    if (slot.bound != 0 && slot.age + slot.valueDepth >= age + valueDepth) return;
+    const int32_t index = FindSlot(key, age);
+    const uint8_t t = mTags[index];
+    HashRecord& slot = mRecords[index];
+    if (t != 0 && t != kDeadTag && slot.age + slot.valueDepth >= age + valueDepth) return;
+    mTags[index] = bound != 0 ? TagOf(key) : kDeadTag;
     slot.key = key;
-    slot.depth = static_cast<int16_t>(depth);
     slot.age = age;
-    slot.bound = bound;
     slot.valueDepth = static_cast<int16_t>(valueDepth);
+    slot.depth = static_cast<int16_t>(depth);
+    slot.bound = bound;
     slot.score = score;
     slot.move = move;
 }

@@ -273,6 +273,9 @@ BoardModel ComputeModel(const ListBoard& board) {
                              << std::dec;
         }
         for (int p = 0; p < 2; ++p) {
+            if (board.Category(p + 1, z) != m.category[p])
+                report.Add() << Name(z) << what << " player " << p + 1 << " category "
+                             << board.Category(p + 1, z) << ", expected " << m.category[p];
             if (board.mCategoryWord[z][p] == m.word[p]) continue;
             std::ostream& os = report.Add();
             os << Name(z) << what << " player " << p + 1 << " lines";

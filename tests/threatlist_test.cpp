@@ -387,6 +387,7 @@ TEST_F(BoardTest, ForkWithoutThreatLineIsAnError) {
     // line from FourThree to Three.
     board.mCategoryWord[cell][0] =
         kStraightFourFour | kImpossible << 5 | kImpossible << 10 | kImpossible << 15;
+    board.mCellCategory[cell][0] = combinedCategory[board.mCategoryWord[cell][0]];
     ASSERT_EQ(board.Category(1, cell), kStraightFourFour);
     CellIndex out[kMaxArea];
     try {

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <random>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "search/score.h"
 
@@ -17,8 +19,9 @@ uint64_t KeyAt(int32_t home, int n) {
     return static_cast<uint64_t>(home) + 1000u * kSize * (n + 1);
 }
 
-int32_t SlotOf(const TranspositionTable& tt, const HashEntry* e) {
-    return e == nullptr ? -1 : static_cast<int32_t>(e - &tt.At(0));
+// The slot a lookup of the key finds, -1 for none.
+int32_t SlotOf(const TranspositionTable& tt, uint64_t key) {
+    return tt.LookupSlot(key);
 }
 
 // Empty slots are all zero: bound 0 marks them, whatever key they show.
@@ -32,26 +35,51 @@ TEST(TranspositionTable, StartsAndClearsToEmptySlots) {
     TranspositionTable tt(kSize);
     EXPECT_EQ(tt.Size(), kSize);
     for (int32_t i = 0; i < kSize; ++i) ExpectCleared(tt.At(i));
-    EXPECT_EQ(tt.Lookup(123456789), nullptr);
+    EXPECT_FALSE(tt.Lookup(123456789));
     // The empty board's hash is 0, the key every empty slot shows: bound 0 keeps
     // them from matching, and a store then finds its own slot again.
-    EXPECT_EQ(tt.Lookup(0), nullptr);
+    EXPECT_FALSE(tt.Lookup(0));
     tt.RecordHash(0, 2, 9, kBoundExact, 5, 0);
-    ASSERT_NE(tt.Lookup(0), nullptr);
+    ASSERT_TRUE(tt.Lookup(0));
     EXPECT_EQ(tt.Lookup(0)->score, 9);
     tt.ClearTable();
 
     for (int n = 0; n < 10; ++n) tt.RecordHash(KeyAt(3, n), 5, 7, kBoundExact, 11, 20);
     tt.RecordHash(123456789, 5, 7, kBoundExact, 11, 20);
-    ASSERT_NE(tt.Lookup(123456789), nullptr);
+    ASSERT_TRUE(tt.Lookup(123456789));
     tt.ClearTable();
     for (int32_t i = 0; i < kSize; ++i) ExpectCleared(tt.At(i));
-    EXPECT_EQ(tt.Lookup(123456789), nullptr);
-    EXPECT_EQ(tt.Lookup(KeyAt(3, 0)), nullptr);
+    EXPECT_FALSE(tt.Lookup(123456789));
+    EXPECT_FALSE(tt.Lookup(KeyAt(3, 0)));
 
     // A cleared slot takes any store, however shallow: VCF stores negative depths.
     tt.RecordHash(KeyAt(3, 0), -9, 1, kBoundLower, kNoCell, 0);
-    EXPECT_NE(tt.Lookup(KeyAt(3, 0)), nullptr);
+    EXPECT_TRUE(tt.Lookup(KeyAt(3, 0)));
+}
+
+// The home slot is the key's remainder for every key and table size, the
+// largest keys and the table's own multiples included.
+TEST(TranspositionTable, HomeSlotIsTheRemainder) {
+    std::mt19937_64 rng(5);
+    for (int32_t size : {1, 2, 3, 25, 1000, 65521, 4194301, 50000017}) {
+        TranspositionTable tt(size);
+        const uint64_t s = static_cast<uint64_t>(size);
+        std::vector<uint64_t> keys = {0,
+                                      1,
+                                      s - 1,
+                                      s,
+                                      s + 1,
+                                      ~0ull,
+                                      ~0ull - 1,
+                                      ~0ull / s * s,
+                                      ~0ull / s * s - 1,
+                                      1ull << 63,
+                                      (1ull << 63) - 1};
+        for (int i = 0; i < 2000; ++i) keys.push_back(rng() >> (i % 64));
+        for (uint64_t key : keys)
+            ASSERT_EQ(tt.FindSlot(key, 0), static_cast<int32_t>(key % s))
+                << "size " << size << " key " << key;
+    }
 }
 
 TEST(TranspositionTable, RejectsEmptyTable) {
@@ -64,7 +92,7 @@ TEST(TranspositionTable, StoresAllFieldsAtTheHomeSlot) {
     tt.RecordHash(KeyAt(7, 0), 6, -321, kBoundUpper, 399, 12);
     const HashEntry* e = tt.Lookup(KeyAt(7, 0));
     ASSERT_NE(e, nullptr);
-    EXPECT_EQ(SlotOf(tt, e), 7);
+    EXPECT_EQ(SlotOf(tt, KeyAt(7, 0)), 7);
     EXPECT_EQ(e->key, KeyAt(7, 0));
     EXPECT_EQ(e->depth, 6);
     EXPECT_EQ(e->age, 12);
@@ -72,28 +100,28 @@ TEST(TranspositionTable, StoresAllFieldsAtTheHomeSlot) {
     EXPECT_EQ(e->valueDepth, 6);
     EXPECT_EQ(e->score, -321);
     EXPECT_EQ(e->move, 399);
-    EXPECT_EQ(tt.Lookup(KeyAt(7, 1)), nullptr);  // same home, other key
+    EXPECT_FALSE(tt.Lookup(KeyAt(7, 1)));  // same home, other key
 
     // The home is the unsigned 64-bit remainder.
     tt.RecordHash(0xFFFFFFFFFFFFFFFFull, 1, 0, kBoundLower, 0, 0);
-    EXPECT_EQ(SlotOf(tt, tt.Lookup(0xFFFFFFFFFFFFFFFFull)), 15);
+    EXPECT_EQ(SlotOf(tt, 0xFFFFFFFFFFFFFFFFull), 15);
 }
 
 TEST(TranspositionTable, RunsHoldTenSlotsAndNeverWrap) {
     TranspositionTable tt(kSize);
     for (int n = 0; n < 10; ++n) tt.RecordHash(KeyAt(2, n), 5 + n, 0, kBoundLower, 0, 1);
-    for (int n = 0; n < 10; ++n) EXPECT_EQ(SlotOf(tt, tt.Lookup(KeyAt(2, n))), 2 + n);
+    for (int n = 0; n < 10; ++n) EXPECT_EQ(SlotOf(tt, KeyAt(2, n)), 2 + n);
     // An eleventh key displaces the least valuable slot of the run, not slot 12.
     tt.RecordHash(KeyAt(2, 10), 30, 0, kBoundLower, 0, 1);
-    EXPECT_EQ(SlotOf(tt, tt.Lookup(KeyAt(2, 10))), 2);
-    EXPECT_EQ(tt.Lookup(KeyAt(2, 0)), nullptr);
+    EXPECT_EQ(SlotOf(tt, KeyAt(2, 10)), 2);
+    EXPECT_FALSE(tt.Lookup(KeyAt(2, 0)));
     ExpectCleared(tt.At(12));
 
     // Home among the last nine slots: the run stops at the last slot.
     for (int n = 0; n < 5; ++n) tt.RecordHash(KeyAt(20, n), 5 + n, 0, kBoundLower, 0, 1);
-    for (int n = 0; n < 5; ++n) EXPECT_EQ(SlotOf(tt, tt.Lookup(KeyAt(20, n))), 20 + n);
+    for (int n = 0; n < 5; ++n) EXPECT_EQ(SlotOf(tt, KeyAt(20, n)), 20 + n);
     tt.RecordHash(KeyAt(20, 5), 30, 0, kBoundLower, 0, 1);
-    EXPECT_EQ(SlotOf(tt, tt.Lookup(KeyAt(20, 5))), 20);
+    EXPECT_EQ(SlotOf(tt, KeyAt(20, 5)), 20);
     ExpectCleared(tt.At(0));
     ExpectCleared(tt.At(1));
 
@@ -101,8 +129,8 @@ TEST(TranspositionTable, RunsHoldTenSlotsAndNeverWrap) {
     TranspositionTable last(kSize);
     last.RecordHash(KeyAt(24, 0), 3, 0, kBoundLower, 0, 1);
     last.RecordHash(KeyAt(24, 1), 4, 0, kBoundLower, 0, 1);
-    EXPECT_EQ(last.Lookup(KeyAt(24, 0)), nullptr);
-    EXPECT_EQ(SlotOf(last, last.Lookup(KeyAt(24, 1))), 24);
+    EXPECT_FALSE(last.Lookup(KeyAt(24, 0)));
+    EXPECT_EQ(SlotOf(last, KeyAt(24, 1)), 24);
     ExpectCleared(last.At(0));
 }
 
@@ -118,7 +146,7 @@ TEST(TranspositionTable, FindSlotTakesFirstEmptyOwnOrOlderSlot) {
     for (int n = 2; n < 10; ++n) {
         tt.RecordHash(KeyAt(4, n), n == 3 ? 1 : 8, 0, kBoundLower, 0, n < 6 ? 10 : 9);
     }
-    ASSERT_EQ(SlotOf(tt, tt.Lookup(KeyAt(4, 9))), 13);
+    ASSERT_EQ(SlotOf(tt, KeyAt(4, 9)), 13);
     EXPECT_EQ(tt.FindSlot(KeyAt(4, 10), 10), 10);  // older beats less valuable
     EXPECT_EQ(tt.FindSlot(KeyAt(4, 2), 10), 6);
     // The walk answers the older slot before reaching the key's own slot.
@@ -128,9 +156,9 @@ TEST(TranspositionTable, FindSlotTakesFirstEmptyOwnOrOlderSlot) {
 
     // The newer copy, first in the run, is the one found.
     tt.RecordHash(KeyAt(4, 8), 8, 555, kBoundLower, 0, 10);
-    EXPECT_EQ(SlotOf(tt, tt.Lookup(KeyAt(4, 8))), 10);
+    EXPECT_EQ(SlotOf(tt, KeyAt(4, 8)), 10);
     EXPECT_EQ(tt.Lookup(KeyAt(4, 8))->score, 555);
-    EXPECT_EQ(tt.Lookup(KeyAt(4, 6)), nullptr);
+    EXPECT_FALSE(tt.Lookup(KeyAt(4, 6)));
 }
 
 TEST(TranspositionTable, FindSlotVictimIsFirstOfLeastValueDepth) {
@@ -173,12 +201,12 @@ TEST(TranspositionTable, ReplacementNeedsStrictlyMoreAgePlusValueDepth) {
     TranspositionTable full(kSize);
     for (int n = 0; n < 10; ++n) full.RecordHash(KeyAt(1, n), 5, n, kBoundLower, 0, 2);
     full.RecordHash(KeyAt(1, 10), 5, 99, kBoundLower, 0, 2);
-    EXPECT_EQ(full.Lookup(KeyAt(1, 10)), nullptr);
+    EXPECT_FALSE(full.Lookup(KeyAt(1, 10)));
     EXPECT_EQ(full.Lookup(KeyAt(1, 0))->score, 0);
     // An older entry anywhere in the run gives way.
     full.RecordHash(KeyAt(1, 10), 5, 99, kBoundLower, 0, 3);
-    EXPECT_EQ(SlotOf(full, full.Lookup(KeyAt(1, 10))), 1);
-    EXPECT_EQ(full.Lookup(KeyAt(1, 0)), nullptr);
+    EXPECT_EQ(SlotOf(full, KeyAt(1, 10)), 1);
+    EXPECT_FALSE(full.Lookup(KeyAt(1, 0)));
 }
 
 TEST(TranspositionTable, DecisiveScoresAdjustBoundAndValueDepth) {
@@ -218,7 +246,7 @@ TEST(TranspositionTable, RecordHashRefusesMovesPastNoCell) {
             EXPECT_EQ(std::string(e.what()), "invalid coord RecordHash");
         }
     }
-    EXPECT_EQ(tt.Lookup(KeyAt(1, 0)), nullptr);
+    EXPECT_FALSE(tt.Lookup(KeyAt(1, 0)));
 }
 
 TEST(TranspositionTable, ProbeMissLeavesWindow) {

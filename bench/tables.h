@@ -1,0 +1,36 @@
+#pragma once
+
+// The boards the benchmarks run on: the default, the smaller common one, and
+// the exact-five rule (whose tables differ).
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <string>
+
+#include "board/boardai.h"
+#include "board/coord.h"
+#include "board/patterntables.h"
+#include "board/threatlist.h"
+
+struct BenchBoard {
+    uint32_t side;
+    uint32_t rule;
+};
+inline constexpr BenchBoard kBenchBoards[] = {{20, 0}, {15, 0}, {20, 1}};
+inline constexpr int kBoardCount = 3;
+
+// Rebuilds the geometry and every table for board `index` when they differ,
+// and names it in the benchmark's label.
+inline void UseBoard(benchmark::State& state, int64_t index) {
+    const BenchBoard b = kBenchBoards[index];
+    if (Coord::width != b.side || Coord::height != b.side || rule != b.rule) {
+        BoardAI::Free();
+        rule = b.rule;
+        Coord::SetSize(b.side, b.side);
+        BoardAI::Alloc();
+        InvalidateThreatLists();
+    }
+    state.SetLabel(std::to_string(b.side) + "x" + std::to_string(b.side) + " rule " +
+                   std::to_string(b.rule));
+}
