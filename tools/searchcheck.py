@@ -15,6 +15,9 @@ import os
 import subprocess
 import sys
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from selfplay import five  # noqa: E402  the same five test as the self-play tool
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RECORD = os.path.join(ROOT, "tools", "searchcheck.txt")
 
@@ -60,20 +63,6 @@ class Brain:
         self.p.wait(timeout=30)
 
 
-def five(stones, x, y):
-    me = stones[(x, y)]
-    for dx, dy in ((1, 0), (0, 1), (1, 1), (1, -1)):
-        n = 1
-        for s in (1, -1):
-            cx, cy = x + s * dx, y + s * dy
-            while stones.get((cx, cy)) == me:
-                n += 1
-                cx, cy = cx + s * dx, cy + s * dy
-        if n >= 5:
-            return True
-    return False
-
-
 def game(binary, size, rule, depth, moves):
     lines = ["game %dx%d rule %d depth %d" % (size, size, rule, depth)]
     brains = [Brain(binary), Brain(binary)]
@@ -89,7 +78,7 @@ def game(binary, size, rule, depth, moves):
         lines.append("%d %s | %s" % (n + 1, reply, " ".join(depths)))
         x, y = map(int, reply.split(","))
         stones[(x, y)] = n % 2
-        if five(stones, x, y) or n + 1 == moves:
+        if five(stones, size, x, y) or n + 1 == moves:
             break
         reply, depths = brains[(n + 1) % 2].ask("turn %d,%d" % (x, y))
     for b in brains:
