@@ -537,8 +537,7 @@ int AddCounterFours(Gen& g, bool noDefence) {
 int32_t DefendThreats(Gen& g) {
     BoardAI& b = g.b;
     const uint16_t* oppNext = b.Next(g.opp);
-    const uint32_t k =
-        g.oppCount[k2xStraightFour] + g.oppCount[kStraightFourFour] + g.oppCount[kStraightFour];
+    const uint32_t k = StraightCells(g.oppCount);
     const uint32_t f = g.OwnFourCells();
     CellIndex s[kMaxArea], t[kMaxArea];
     int ns = 0;
@@ -891,26 +890,6 @@ void PutFirst(BoardAI& b, CellIndex z, uint8_t kind) {
     b.genPriority[0] = priority;
 }
 
-int32_t Generate(Gen& g);
-
-}  // namespace
-
-int32_t GenerateMovesCore(BoardAI& board, int32_t mode) {
-    // 1. Fresh list; the mode must be one the generator knows.
-    board.ClearGenerated();
-    board.genDanger = 0;
-    board.genPending = 1;
-    if (mode == 3) throw std::runtime_error("mGoodPosition not supported");
-    if (mode != 0 && mode != 1 && mode != -1 && mode != 2 && mode != -2 && mode != 6)
-        throw std::runtime_error("Not implemented.");
-    Gen g(board, mode);
-    const int32_t v = Generate(g);
-    if (!IsDecisive(v) && g.claimed != kNoCell) PutFirst(board, g.claimed, kKindWin);
-    return v;
-}
-
-namespace {
-
 int32_t Generate(Gen& g) {
     BoardAI& board = g.b;
     const int32_t mode = g.mode;
@@ -956,7 +935,7 @@ int32_t Generate(Gen& g) {
     }
     // 6. Proof search defender: nothing of the opponent's to answer.
     if (mode == -2 && g.oppCount[kFourThree] == 0 && g.oppCount[k2xThree] == 0 &&
-        g.oppCount[1] + g.oppCount[2] + g.oppCount[3] == 0)
+        StraightCells(g.oppCount) == 0)
         return ScoreWin;
     // 7. A lone four whose lines are otherwise dead.
     for (uint16_t z = ownNext[kNoCell + kFour]; z < kNoCell; z = ownNext[z]) {
@@ -1025,6 +1004,20 @@ int32_t Generate(Gen& g) {
 }
 
 }  // namespace
+
+int32_t GenerateMovesCore(BoardAI& board, int32_t mode) {
+    // 1. Fresh list; the mode must be one the generator knows.
+    board.ClearGenerated();
+    board.genDanger = 0;
+    board.genPending = 1;
+    if (mode == 3) throw std::runtime_error("mGoodPosition not supported");
+    if (mode != 0 && mode != 1 && mode != -1 && mode != 2 && mode != -2 && mode != 6)
+        throw std::runtime_error("Not implemented.");
+    Gen g(board, mode);
+    const int32_t v = Generate(g);
+    if (!IsDecisive(v) && g.claimed != kNoCell) PutFirst(board, g.claimed, kKindWin);
+    return v;
+}
 
 int32_t GenerateMoves(BoardAI& board, int32_t mode) {
     int32_t v = GenerateMovesCore(board, mode);
