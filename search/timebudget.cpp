@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr int64_t kReserveMs = kTimeReserveMs;
 constexpr int32_t kNormalDivisor = 45;
 constexpr int32_t kLeastDivisor = 10;
 
@@ -21,8 +20,8 @@ int32_t MoveBudgetAt(const TimeControl& tc, bool first, int32_t divisor, uint32_
         if (used > turnLeft) return 0;
         turnLeft -= used;
     }
-    int64_t avail = std::max<int64_t>(std::min(turnLeft, leftLeft) - kReserveMs, 0);
-    int64_t share = leftLeft / divisor - kReserveMs;
+    int64_t avail = std::max<int64_t>(std::min(turnLeft, leftLeft) - kTimeReserveMs, 0);
+    int64_t share = leftLeft / divisor - kTimeReserveMs;
     return static_cast<int32_t>(std::max<int64_t>(0, std::min(avail, share)));
 }
 
@@ -52,7 +51,7 @@ bool TimeUpAt(const TimeControl& tc, uint32_t now) {
 }
 
 bool TurnOverAt(const TimeControl& tc, uint32_t now) {
-    return StampDiff(now, tc.turnDeadline - static_cast<uint32_t>(kReserveMs)) > 0;
+    return StampDiff(now, tc.turnDeadline - static_cast<uint32_t>(kTimeReserveMs)) > 0;
 }
 
 bool TurnOver(const TimeControl& tc) {
