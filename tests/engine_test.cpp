@@ -92,7 +92,7 @@ void SendDiagram(Session& engine, const Rows& rows) {
 
 // A fresh engine process on a 20 x 20 board with the given INFO lines.
 void StartEngine(Session& engine, const Lines& infos, int size = 20) {
-    ASSERT_EQ(engine.Command("start " + std::to_string(size)), "OK");
+    ASSERT_EQ(engine.Command("start " + std::to_string(size)), "OK") << engine.Errors();
     for (const std::string& info : infos) engine.WriteLine("info " + info);
 }
 

@@ -263,8 +263,9 @@ struct RunResult {
     bool timedOut = false;
 };
 
-// Runs the program to its end (or the timeout) and collects its output.
-inline RunResult RunProcess(const RunOptions& options) {
+namespace detail {
+
+inline RunResult RunProcessOnce(const RunOptions& options) {
     std::optional<TempDir> scratch;
     std::string directory = options.workingDirectory;
     if (directory.empty()) {
@@ -316,6 +317,23 @@ inline RunResult RunProcess(const RunOptions& options) {
     return result;
 }
 
+}  // namespace detail
+
+// Runs the program to its end (or the timeout) and collects its output. A start
+// through a launcher that fails before any output is made once more (see
+// Session::Relaunched).
+inline RunResult RunProcess(const RunOptions& options) {
+    RunResult result = detail::RunProcessOnce(options);
+    const bool launched = options.binary.empty() && TamloCommand().size() > 1;
+    if (launched && result.output.empty() && result.exitCode != 0 && !result.timedOut) {
+        const std::string first = result.errors;
+        result = detail::RunProcessOnce(options);
+        result.errors =
+            first + "[launcher exited before any output; started again]\n" + result.errors;
+    }
+    return result;
+}
+
 // The engine binary with the given standard input and arguments, in a fresh
 // temporary directory unless one is given.
 inline RunResult RunTamlo(const std::string& input, std::vector<std::string> arguments = {},
@@ -342,8 +360,10 @@ class Session {
             mScratch.emplace();
             directory = mScratch->Path();
         }
-        mChild = detail::Spawn(binary.empty() ? TamloCommand() : std::vector{binary}, arguments,
-                               directory);
+        mCommand = binary.empty() ? TamloCommand() : std::vector{binary};
+        mArguments = arguments;
+        mDirectory = directory;
+        mChild = detail::Spawn(mCommand, mArguments, mDirectory);
     }
     ~Session() {
         detail::CloseFd(mChild.in);
@@ -366,6 +386,7 @@ class Session {
     // Writes the text and a line feed; false when the process no longer reads.
     bool WriteLine(const std::string& text, double timeoutSeconds = kDefaultTimeoutSeconds) {
         std::string data = text + "\n";
+        if (!mSawOutput) mSent += data;
         auto deadline = detail::DeadlineIn(timeoutSeconds);
         size_t written = 0;
         while (written < data.size()) {
@@ -382,7 +403,7 @@ class Session {
                 continue;
             }
             detail::CloseFd(mChild.in);
-            return false;
+            return Relaunched();
         }
         return true;
     }
@@ -398,7 +419,10 @@ class Session {
                 mOut.erase(0, end + 1);
                 return line;
             }
-            if (mChild.out < 0) return std::nullopt;
+            if (mChild.out < 0) {
+                if (Relaunched()) continue;
+                return std::nullopt;
+            }
             int wait = detail::Remaining(deadline);
             if (wait == 0) return std::nullopt;
             PollOnce(wait, false);
@@ -476,6 +500,41 @@ class Session {
     }
 
   private:
+    // Wine now and then fails to start a program on a busy machine: the launcher
+    // exits with an error before the program has written anything. Such a start
+    // is made once more, with the lines sent so far; an engine that fails by
+    // itself fails the same way again. True when the new process runs.
+    bool Relaunched() {
+        if (mRelaunched || mSawOutput || mCommand.size() < 2 || mReaped) return false;
+        detail::CloseFd(mChild.in);
+        bool timedOut = false;
+        const int code = detail::Reap(mChild.pid, detail::DeadlineIn(5.0), timedOut);
+        mReaped = true;
+        mExitCode = code;
+        if (code == 0 || timedOut) return false;
+        detail::CloseFd(mChild.out);
+        detail::CloseFd(mChild.err);
+        mErr += "[launcher exited with " + std::to_string(code) +
+                " before any output; started again]\n";
+        mChild = detail::Spawn(mCommand, mArguments, mDirectory);
+        mReaped = false;
+        mExitCode = -1;
+        mRelaunched = true;
+        size_t written = 0;
+        auto deadline = detail::DeadlineIn(kDefaultTimeoutSeconds);
+        while (written < mSent.size() && mChild.in >= 0) {
+            ssize_t n = write(mChild.in, mSent.data() + written, mSent.size() - written);
+            if (n > 0) {
+                written += static_cast<size_t>(n);
+            } else if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+                if (!PollOnce(detail::Remaining(deadline), true)) break;
+            } else {
+                detail::CloseFd(mChild.in);
+            }
+        }
+        return written == mSent.size();
+    }
+
     // One poll on the output pipes (and the input pipe when wantInput is set).
     // Returns false when nothing can progress any more.
     bool PollOnce(int waitMs, bool wantInput) {
@@ -488,7 +547,11 @@ class Session {
         if (ready <= 0) return ready < 0 && errno == EINTR;
         for (const pollfd& p : fds) {
             if (!p.revents) continue;
-            if (p.fd == mChild.out) detail::ReadAvailable(mChild.out, mOut);
+            if (p.fd == mChild.out) {
+                const size_t before = mOut.size();
+                detail::ReadAvailable(mChild.out, mOut);
+                if (mOut.size() > before) mSawOutput = true;
+            }
             if (p.fd == mChild.err) detail::ReadAvailable(mChild.err, mErr);
             if (p.fd == mChild.in && (p.revents & (POLLERR | POLLHUP))) detail::CloseFd(mChild.in);
         }
@@ -496,6 +559,12 @@ class Session {
     }
 
     std::optional<TempDir> mScratch;
+    std::vector<std::string> mCommand, mArguments;
+    std::string mDirectory;
+    // Every line written until the first output arrives, for a second start.
+    std::string mSent;
+    bool mSawOutput = false;
+    bool mRelaunched = false;
     detail::Child mChild;
     std::string mOut, mErr;
     bool mReaped = false;
