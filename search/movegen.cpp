@@ -11,6 +11,7 @@
 #include "board/threatlist.h"
 #include "board/zobrist.h"
 #include "search/score.h"
+#include "search/stablesort.h"
 
 namespace {
 
@@ -221,8 +222,8 @@ struct Keyed {
 };
 
 void SortByKey(Keyed* items, int n) {
-    std::stable_sort(items, items + n,
-                     [](const Keyed& a, const Keyed& b) { return a.key > b.key; });
+    Keyed scratch[kMaxArea];
+    StableSort(items, n, scratch, [](const Keyed& a, const Keyed& b) { return a.key > b.key; });
 }
 
 void AddCategoryMoves(Gen& g, const uint8_t* categories, int count) {

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "search/searchcontext.h"
+#include "search/stablesort.h"
 
 void SetBestMove(MoveList& list, CellIndex cell) {
     if (cell > kNoCell) throw std::runtime_error("invalid bestMove in SetBestMove");
@@ -59,8 +60,9 @@ void SortMoveList(MoveList& list) {
         }
         return;
     }
-    std::stable_sort(list.entries, list.entries + list.count,
-                     [](const MoveEntry& a, const MoveEntry& b) { return a.score > b.score; });
+    MoveEntry scratch[kMoveListCapacity];
+    StableSort(list.entries, static_cast<int>(list.count), scratch,
+               [](const MoveEntry& a, const MoveEntry& b) { return a.score > b.score; });
 }
 
 void RecordNodeResult(SearchContext& context, uint64_t key, int32_t depth, int32_t score,
