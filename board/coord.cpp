@@ -10,8 +10,7 @@ uint32_t Coord::width = 0;
 uint32_t Coord::height = 0;
 uint32_t Coord::area = 0;
 uint32_t Coord::step[4] = {0, 0, 0, 0};
-uint32_t Coord::lineDir[kMaxArea * kMaxArea];
-int8_t Coord::lineDist[kMaxArea * kMaxArea];
+uint16_t Coord::lineLink[kMaxArea * kMaxArea];
 CellIndex Coord::neighbours[kMaxArea][9];
 CellIndex Coord::sixAway[kMaxArea * 4][2];
 uint8_t Coord::nearMask[kMaxArea * 4];
@@ -60,9 +59,9 @@ void Coord::SetSize(uint32_t newWidth, uint32_t newHeight) {
             } else {
                 dir = 4, dist = 127;
             }
-            lineDir[a * area + b] = lineDir[b * area + a] = dir;
-            lineDist[a * area + b] = static_cast<int8_t>(dist);
-            lineDist[b * area + a] = static_cast<int8_t>(dist == 127 ? 127 : -dist);
+            const int back = dist == 127 ? 127 : -dist;
+            lineLink[a * area + b] = static_cast<uint16_t>(dir | static_cast<uint8_t>(dist) << 8);
+            lineLink[b * area + a] = static_cast<uint16_t>(dir | static_cast<uint8_t>(back) << 8);
         }
     }
 

@@ -35,9 +35,13 @@ class Coord {
     static uint32_t area;
     static uint32_t step[4];  // cell step of directions 0..3: row, column, diagonal, anti-diagonal
 
-    // Pair relations, addressed [a * area + b].
-    static uint32_t lineDir[kMaxArea * kMaxArea];  // 0..3, 4 = not aligned, 5 = same cell
-    static int8_t lineDist[kMaxArea * kMaxArea];   // signed steps a -> b, 127 = not aligned
+    // Pair relation of cells a and b, addressed [a * area + b]; both halves in
+    // one entry, since whoever reads the direction mostly reads the distance too.
+    //
+    //   bit 15 ........... 8 | 7 ............ 0
+    //       signed steps a->b | direction 0..3,
+    //       (127 not aligned) | 4 not aligned, 5 same cell
+    static uint16_t lineLink[kMaxArea * kMaxArea];
 
     static CellIndex neighbours[kMaxArea][9];  // adjacent cells, ended by 400
     // The cells six steps back and ahead, [cell * 4 + d][0 back, 1 ahead];
@@ -69,8 +73,10 @@ class Coord {
     static CellIndex Shift(CellIndex cell, int delta, int d);
     static bool IsBorder(CellIndex cell);
 
-    static uint32_t Dir(uint32_t a, uint32_t b) { return lineDir[a * area + b]; }
-    static int Dist(uint32_t a, uint32_t b) { return lineDist[a * area + b]; }
+    static uint32_t Dir(uint32_t a, uint32_t b) { return lineLink[a * area + b] & 0xFF; }
+    static int Dist(uint32_t a, uint32_t b) {
+        return static_cast<int8_t>(lineLink[a * area + b] >> 8);
+    }
     static const UpdateEntry* UpdateRow(CellIndex cell) {
         return updateList + cell * kUpdateRowLength;
     }
