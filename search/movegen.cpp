@@ -100,6 +100,13 @@ bool NoStoneBetween(const BoardAI& b, CellIndex from, CellIndex to, int player) 
     uint32_t d = Coord::Dir(from, to);
     int dist = Coord::Dist(from, to);
     int stepSign = dist > 0 ? 1 : -1;
+    if (d <= 3) {
+        // The cells between two cells of a line are on the board: plain steps.
+        const int step = stepSign * static_cast<int>(Coord::step[d]);
+        for (int k = 1, z = from + step; k < std::abs(dist); ++k, z += step)
+            if (b.mCells[z] == player) return false;
+        return true;
+    }
     for (int k = 1; k < std::abs(dist); ++k) {
         CellIndex z = Coord::Shift(from, k * stepSign, static_cast<int>(d));
         if (z != kOffBoard && b.mCells[z] == player) return false;
