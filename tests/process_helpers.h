@@ -512,6 +512,9 @@ class Session {
         mReaped = true;
         mExitCode = code;
         if (code == 0 || timedOut) return false;
+        // What the failed start wrote so far (one read: a server it started
+        // may hold the pipe open).
+        if (mChild.err >= 0) detail::ReadAvailable(mChild.err, mErr);
         detail::CloseFd(mChild.out);
         detail::CloseFd(mChild.err);
         mErr += "[launcher exited with " + std::to_string(code) +
