@@ -1,7 +1,6 @@
 #include "protocol/engine.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -51,9 +50,7 @@ std::string Engine::ParseCommand(std::string command, std::string argument) {
             yxBoardMode = false;
             return SetUpPosition(yxBoardEntries);
         }
-        unsigned int v[3] = {0, 0, 0};
-        sscanf(command.c_str(), "%u,%u,%u", &v[0], &v[1], &v[2]);
-        yxBoardEntries.push_back({v[0], v[1], v[2]});
+        yxBoardEntries.push_back(ParseBoardEntry(command));
         return "";
     }
     if (command == "yxboard") {

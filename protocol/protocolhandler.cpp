@@ -75,6 +75,12 @@ int32_t ProtocolHandler::StringToInt(const std::string& text) {
     return v;
 }
 
+BoardEntry ParseBoardEntry(const std::string& line) {
+    unsigned int v[3] = {0, 0, 0};
+    sscanf(line.c_str(), "%u,%u,%u", &v[0], &v[1], &v[2]);
+    return {v[0], v[1], v[2]};
+}
+
 std::string ProtocolHandler::ParseCommand(std::string command, std::string argument) {
     if (command.empty()) return "";
 
@@ -83,9 +89,7 @@ std::string ProtocolHandler::ParseCommand(std::string command, std::string argum
             boardMode = false;
             return Board(boardEntries);
         }
-        unsigned int v[3] = {0, 0, 0};
-        sscanf(command.c_str(), "%u,%u,%u", &v[0], &v[1], &v[2]);
-        boardEntries.push_back({v[0], v[1], v[2]});
+        boardEntries.push_back(ParseBoardEntry(command));
         return "";
     }
 

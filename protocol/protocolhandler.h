@@ -15,6 +15,9 @@ struct BoardEntry {
     uint32_t owner;  // 1 = engine, 2 = opponent, 3 = continuous game (not supported)
 };
 
+// A list line "x,y,owner"; fields that do not read as numbers are 0.
+BoardEntry ParseBoardEntry(const std::string& line);
+
 // Interprets one command word and its argument and answers with the reply line.
 // Owns the manager's settings (memory, rule, time limits) and the diagnostics
 // buffer that the searches write into while a command runs. Everything that
