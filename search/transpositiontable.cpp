@@ -5,6 +5,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "platform/tablememory.h"
 #include "search/score.h"
 
 TranspositionTable::TranspositionTable(int32_t entries) : mSize(entries) {
@@ -22,14 +23,14 @@ void TranspositionTable::Allocate() {
     const size_t n = static_cast<size_t>(mSize);
     const size_t tags = (n + 63) & ~size_t{63};
     mBytes = tags + n * sizeof(HashRecord);
-    char* block = static_cast<char*>(std::calloc(1, mBytes));
+    char* block = static_cast<char*>(AllocateTableMemory(mBytes));
     if (!block) throw std::bad_alloc();
     mTags = reinterpret_cast<uint8_t*>(block);
     mRecords = reinterpret_cast<HashRecord*>(block + tags);
 }
 
 void TranspositionTable::Release() {
-    std::free(mTags);
+    FreeTableMemory(mTags, mBytes);
     mTags = nullptr;
     mRecords = nullptr;
 }
@@ -37,9 +38,7 @@ void TranspositionTable::Release() {
 void TranspositionTable::ClearTable() {
     // A table of moderate size is zeroed in place: quicker than fresh pages,
     // which the system must fault in and zero again. A larger table takes fresh
-    // pages, so that clearing never stalls a move for long. (Large pages would
-    // spare the probes' address translations, but the system compacts memory
-    // for them at their first touch, which costs more than they save.)
+    // pages, so that clearing never stalls a move for long.
     if (mBytes <= kClearInPlaceBytes) {
         std::memset(mTags, 0, mBytes);
         return;

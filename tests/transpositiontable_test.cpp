@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/tablememory.h"
 #include "search/score.h"
 
 namespace {
@@ -59,6 +60,32 @@ TEST(TranspositionTable, StartsAndClearsToEmptySlots) {
 
 // The home slot is the key's remainder for every key and table size, the
 // largest keys and the table's own multiples included.
+// Sizes around the 2 MiB pages the block is aligned to and trimmed at: each block
+// reads zero at both ends, takes writes there, and goes back whole; a wrong trim
+// faults at the last byte or unmaps a neighbour's pages.
+TEST(TableMemory, BlocksOfEverySizeAreZeroedWritableAndFreed) {
+    const size_t kPage = size_t{2} << 20;
+    const size_t sizes[] = {1, 4095, kPage - 1, kPage, kPage + 1, 3 * kPage + 12345};
+    std::vector<std::pair<unsigned char*, size_t>> blocks;
+    for (size_t bytes : sizes) {
+        auto* block = static_cast<unsigned char*>(AllocateTableMemory(bytes));
+        ASSERT_NE(block, nullptr) << bytes;
+        EXPECT_EQ(block[0], 0) << bytes;
+        EXPECT_EQ(block[bytes / 2], 0) << bytes;
+        EXPECT_EQ(block[bytes - 1], 0) << bytes;
+        block[0] = block[bytes - 1] = 0xAB;
+        blocks.emplace_back(block, bytes);
+    }
+    // Freed out of order, so that a block freeing too much would take another's pages.
+    for (size_t i = 0; i < blocks.size(); i += 2)
+        FreeTableMemory(blocks[i].first, blocks[i].second);
+    for (size_t i = 1; i < blocks.size(); i += 2) {
+        EXPECT_EQ(blocks[i].first[0], 0xAB);
+        EXPECT_EQ(blocks[i].first[blocks[i].second - 1], 0xAB);
+        FreeTableMemory(blocks[i].first, blocks[i].second);
+    }
+}
+
 TEST(TranspositionTable, HomeSlotIsTheRemainder) {
     std::mt19937_64 rng(5);
     for (int32_t size : {1, 2, 3, 25, 1000, 65521, 4194301, 50000017}) {
