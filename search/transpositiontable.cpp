@@ -1,6 +1,5 @@
 #include "search/transpositiontable.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <stdexcept>
