@@ -20,23 +20,23 @@ const int kContested[][3] = {{11, 5, 1},  {7, 6, 2},  {9, 6, 2},   {5, 7, 1},  {
 
 void BM_ProofNodeRate(benchmark::State& state) {
     Engine engine{ProgramArguments{}};
-    engine.board = std::make_unique<BoardAI>();
+    BoardAI board;
     for (const auto& s : kContested) {
-        if (engine.board->mToMove != static_cast<uint32_t>(s[2])) engine.board->Toggle(kPass);
-        engine.board->Toggle(Coord::xy2z(static_cast<uint32_t>(s[0]), static_cast<uint32_t>(s[1])));
+        if (board.mToMove != static_cast<uint32_t>(s[2])) board.Toggle(kPass);
+        board.Toggle(Coord::xy2z(static_cast<uint32_t>(s[0]), static_cast<uint32_t>(s[1])));
     }
-    if (engine.board->mToMove != 1) engine.board->Toggle(kPass);
-    InvalidateThreatLists();
+    if (board.mToMove != 1) board.Toggle(kPass);
+    engine.worker.SetPosition(board);
     const int32_t nodes = static_cast<int32_t>(state.range(0));
-    CreateProofPool(engine, nodes + kMaxArea + 100, 64);
-    engine.pnPruneSolved = state.range(1) != 0;
+    CreateProofPool(engine.worker, nodes + kMaxArea + 100, 64);
+    engine.worker.pnPruneSolved = state.range(1) != 0;
     uint64_t evaluations = 0;
     for (auto _ : state) {
-        const uint32_t before = pnEvaluationCounter;
-        benchmark::DoNotOptimize(ProveWinResult(engine, 100000));
-        evaluations += pnEvaluationCounter - before;
+        const uint32_t before = engine.worker.pnEvaluationCounter;
+        benchmark::DoNotOptimize(ProveWinResult(engine.worker, 100000));
+        evaluations += engine.worker.pnEvaluationCounter - before;
         state.PauseTiming();
-        ReleaseProofTrees(engine);
+        ReleaseProofTrees(engine.worker);
         engine.diagnostics.str("");
         state.ResumeTiming();
     }

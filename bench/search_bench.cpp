@@ -65,7 +65,7 @@ void BM_GenerateMoves(benchmark::State& state) {
     BorderListBoard board;
     SetUp(board, kPositions[state.range(0)]);
     for (auto _ : state) {
-        InvalidateThreatLists();  // every node of a search sees a fresh position
+        board.RestoreThreatListFlags(0);  // every node of a search sees a fresh position
         benchmark::DoNotOptimize(GenerateMoves(board, 0));
     }
     state.SetItemsProcessed(state.iterations());
@@ -80,13 +80,13 @@ void BM_IterativeDeepeningDepth8(benchmark::State& state) {
     uint64_t nodes = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        engine.transpositionTable->ClearTable();
+        engine.shared.transpositionTable->ClearTable();
         BorderListBoard board;
         SetUp(board, kPositions[state.range(0)]);
-        uint32_t before = nodeCounter;
+        uint32_t before = engine.worker.nodeCounter;
         state.ResumeTiming();
-        IterativeDeepening(engine, board, nullptr, 7);
-        nodes += nodeCounter - before;
+        IterativeDeepening(engine.worker, board, nullptr, 7);
+        nodes += engine.worker.nodeCounter - before;
     }
     state.counters["nodes"] = benchmark::Counter(static_cast<double>(nodes) / state.iterations());
     state.counters["nodes_per_s"] =

@@ -29,7 +29,6 @@ inline void UseBoard(benchmark::State& state, int64_t index) {
         rule = b.rule;
         Coord::SetSize(b.side, b.side);
         BoardAI::Alloc();
-        InvalidateThreatLists();
     }
     state.SetLabel(std::to_string(b.side) + "x" + std::to_string(b.side) + " rule " +
                    std::to_string(b.rule));

@@ -4,7 +4,6 @@
 
 #include "board/coord.h"
 #include "board/patterntables.h"
-#include "board/threatlist.h"
 #include "board/zobrist.h"
 
 BoardAI::BoardAI() {
@@ -39,7 +38,6 @@ void BoardAI::ResetSearchBlock() {
     mReserved2 = 0;
     mReserved3 = -1;
     genPending = 0;
-    InvalidateThreatLists();
 }
 
 void BoardAI::CopySearchBlock(const BoardAI& other) {

@@ -2,7 +2,6 @@
 
 #include <stdexcept>
 
-#include "board/threatlist.h"
 
 BorderListBoard::BorderListBoard() {
     mPlain = 0;
@@ -63,7 +62,6 @@ void BorderListBoard::ReleaseInside(uint16_t p) {
 
 bool BorderListBoard::MakeMove(CellIndex cell) {
     bool placed = ListBoard::Toggle(cell);
-    InvalidateThreatLists();
     if (cell == kPass) return false;
 
     if (placed) {

@@ -15,7 +15,7 @@ class BorderListBoard : public BoardAI {
 
     BorderListBoard();
 
-    // Toggle, invalidate the threat-list caches, then update the border list.
+    // Toggle, then update the border list.
     bool MakeMove(CellIndex cell);
     // Checks the border-list invariants; returns the number of border cells.
     uint32_t CheckBorderList() const;

@@ -97,6 +97,7 @@ void ListBoard::CopyFrom(const ListBoard& other) {
     memcpy(mNext2, other.mNext2, sizeof mNext2);
     memcpy(mCategoryCount1, other.mCategoryCount1, sizeof mCategoryCount1);
     memcpy(mCategoryCount2, other.mCategoryCount2, sizeof mCategoryCount2);
+    mThreatListValid[0] = mThreatListValid[1] = 0;
     AimLists();
 }
 
@@ -106,6 +107,7 @@ void ListBoard::Reset() {
             "Group table is not set, BoardAI::Alloc() must be called before any ListBoard class "
             "is initialized.");
     mLookSix = 1;
+    mThreatListValid[0] = mThreatListValid[1] = 0;
     const uint32_t area = Coord::area;
     memset(mLinePattern, 0, sizeof(uint32_t) * 4 * area);
     for (uint32_t c = 0; c < kCategoryCount; ++c) {
@@ -225,8 +227,9 @@ bool ListBoard::Toggle(CellIndex cell) {
     // last, i.e. not the side to move.
     const uint32_t stone = mCells[cell] ? mSide + 1u : 2u - mSide;
     const bool placed = SimpleBoard::Toggle(cell);
-    // 3. Hash.
+    // 3. Hash; the threat lists are out of date.
     mHash ^= ZobristKey(cell, stone, Coord::area);
+    mThreatListValid[0] = mThreatListValid[1] = 0;
     // 4. Lists of the new side to move.
     AimLists();
     // 5. The toggled cell leaves or re-enters its two lists; its words and

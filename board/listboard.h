@@ -12,7 +12,9 @@
 // The board that searches read: on top of the stones it keeps, incrementally and
 // per player, the pattern of every line through every empty cell, the category
 // each empty cell would give, and every empty cell in a circular list of its
-// category. Boards are copied by value; nothing is allocated while moving.
+// category. It also caches each player's threat list (threatlist.h), which
+// every stone placed or taken invalidates. Boards are copied by value (a copy
+// starts with no cached list); nothing is allocated while moving.
 class ListBoard : public SimpleBoard {
   public:
     uint64_t mHash = 0;
@@ -58,8 +60,18 @@ class ListBoard : public SimpleBoard {
     // Cells behind a named counter (see counters.h).
     virtual std::vector<CellIndex> CounterCells(const std::string& name, int side);
 
-    // Threat and defence views.
+    // Threat and defence views. The threat list is built on first use after a
+    // change and kept until the next stone.
     const uint16_t* ThreatList(int player);
+    bool ThreatListValid(int player) const { return mThreatListValid[player - 1] != 0; }
+    // A stone tried and taken back again leaves the position's threat cells as
+    // they were: the lists cached before may be kept (their order is the one
+    // the category lists had then). Toggle twice between these two.
+    uint16_t ThreatListFlags() const { return static_cast<uint16_t>(mThreatListValid[0] | mThreatListValid[1] << 8); }
+    void RestoreThreatListFlags(uint16_t flags) {
+        mThreatListValid[0] = static_cast<uint8_t>(flags & 1);
+        mThreatListValid[1] = static_cast<uint8_t>(flags >> 8);
+    }
     int DefenceMoves(CellIndex cell, CellIndex* out, uint16_t flags, bool add, int minGain);
     int LineDefenceMoves(CellIndex cell, int d, CellIndex* out, bool withStone, uint16_t flags,
                          bool add, int minGain);
@@ -87,6 +99,10 @@ class ListBoard : public SimpleBoard {
     void EmitGenerated(CellIndex cell, uint16_t flags, bool add, int priority);
 
   private:
+    // Threat lists per player, built by ThreatList (see threatlist.h).
+    uint16_t mThreatLists[2][kMaxArea + 1];
+    uint8_t mThreatListValid[2] = {0, 0};
+
     void CopyFrom(const ListBoard& other);
     void SetLines(uint32_t b, uint64_t mask, uint64_t lines, const uint8_t* combined);
     void UpdateSixCell(uint32_t key, const uint8_t* combined);

@@ -2,11 +2,30 @@
 
 #include <cstring>
 
-uint32_t nodeCounter = 0;
-
 SimpleBoard::SimpleBoard() {
     memset(mCells, 0, sizeof mCells);
     memset(mMoves, 0, sizeof mMoves);
+}
+
+SimpleBoard::SimpleBoard(const SimpleBoard& other) {
+    CopyStones(other);
+}
+
+SimpleBoard& SimpleBoard::operator=(const SimpleBoard& other) {
+    if (this != &other) CopyStones(other);
+    return *this;
+}
+
+void SimpleBoard::CopyStones(const SimpleBoard& other) {
+    memcpy(mCells, other.mCells, sizeof mCells);
+    mSide = other.mSide;
+    mBlack = other.mBlack;
+    mMoveCount = other.mMoveCount;
+    memcpy(mMoves, other.mMoves, sizeof mMoves);
+    mToMove = other.mToMove;
+    mOpponent = other.mOpponent;
+    mOwnStones = other.mOwnStones;
+    mStoneCounter = other.mStoneCounter == &other.mOwnStones ? &mOwnStones : other.mStoneCounter;
 }
 
 bool SimpleBoard::Toggle(CellIndex cell) {
@@ -16,12 +35,13 @@ bool SimpleBoard::Toggle(CellIndex cell) {
             --mMoveCount;
             mCells[cell] = 0;
         } else {
-            ++nodeCounter;
+            CountStone();
             mMoves[mMoveCount++] = cell;
             mCells[cell] = static_cast<uint8_t>(2 - mSide);
             placed = true;
         }
     }
     SwitchSide();
+    if (cell == kPass && mMoveCount == 0) mBlack = static_cast<uint8_t>(mToMove);
     return placed;
 }

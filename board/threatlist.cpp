@@ -10,11 +10,6 @@
 #include "board/patterntables.h"
 #include "board/segment.h"
 
-uint16_t threatListCache1[kMaxArea + 1];
-uint16_t threatListCache2[kMaxArea + 1];
-uint8_t threatListValid1 = 0;
-uint8_t threatListValid2 = 0;
-
 namespace {
 
 // Categories collected into a threat list, in this order.
@@ -27,23 +22,11 @@ inline const uint8_t* LineTable(int player) {
     return player == 1 ? lineCategory1 : lineCategory2;
 }
 
-// Working storage of a threat-list build, process-wide like the caches: the
-// entry of each collected cell (-1 for none; reset after every build), and per
-// entry its counter, the lines it can pair on and the partners' stones added to
-// its pattern words.
-constexpr std::array<int16_t, kMaxArea> kNoEntries = [] {
-    std::array<int16_t, kMaxArea> none{};
-    none.fill(-1);
-    return none;
-}();
-std::array<int16_t, kMaxArea> collected = kNoEntries;
 // Per direction, a bit per collected cell pairable on that line, at its place
 // in Coord::lineOrder moved up by kThreatBitsOffset so that three places back
-// stay in the array, padded for 8-byte reads; cleared after every build.
+// stay in the array, padded for 8-byte reads.
 constexpr uint32_t kThreatBitsOffset = 8;
-uint8_t threatBits[4][(kMaxArea + kThreatBitsOffset) / 8 + 16];
-int threatStrength[kMaxArea];
-uint32_t threatAdded[kMaxArea][4];
+constexpr uint32_t kThreatBitsBytes = (kMaxArea + kThreatBitsOffset) / 8 + 16;
 
 // Bit position in a pattern word of the cell k steps away, by 3 + k.
 constexpr uint32_t kSlotShift[7] = {2 * 2, 2 * 3, 2 * 4, 0, 2 * 5, 2 * 6, 2 * 7};
@@ -56,9 +39,18 @@ inline uint32_t WithLine(uint32_t word, int d, uint32_t value) {
 }  // namespace
 
 const uint16_t* ListBoard::ThreatList(int player) {
-    uint16_t* cache = player == 1 ? threatListCache1 : threatListCache2;
-    uint8_t& valid = player == 1 ? threatListValid1 : threatListValid2;
+    uint16_t* cache = mThreatLists[player - 1];
+    uint8_t& valid = mThreatListValid[player - 1];
     if (valid) return cache;
+
+    // Working storage of the build: the entry of each collected cell (read only
+    // for cells collected in this build), and per entry its counter and the
+    // partners' stones added to its pattern words.
+    int16_t collected[kMaxArea];
+    int threatStrength[kMaxArea];
+    uint32_t threatAdded[kMaxArea][4];
+    uint8_t threatBits[4][kThreatBitsBytes];
+    memset(threatBits, 0, sizeof threatBits);
 
     const uint8_t* table = LineTable(player);
     const uint16_t* next = Next(player);
@@ -123,8 +115,6 @@ const uint16_t* ListBoard::ThreatList(int player) {
     //    is no threat; a negative counter must not wrap into a strength. A
     //    dropped entry's place goes to the last entry, which is judged there in
     //    turn: the list's order.
-    for (int i = 0; i < n; ++i) collected[cache[i]] = -1;
-    memset(threatBits, 0, sizeof threatBits);
     int order[kMaxArea];
     for (int i = 0; i < n; ++i) order[i] = i;
     for (int i = 0; i < n;) {

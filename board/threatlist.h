@@ -21,15 +21,3 @@ inline uint32_t ThreatPotential(uint16_t entry) {
 inline uint32_t ThreatStrength(uint16_t entry) {
     return (entry >> 14) + 1;
 }
-
-// One cache per player, shared by the process: whoever changes the position or
-// switches to another board object must invalidate both.
-extern uint16_t threatListCache1[kMaxArea + 1];
-extern uint16_t threatListCache2[kMaxArea + 1];
-extern uint8_t threatListValid1;
-extern uint8_t threatListValid2;
-
-inline void InvalidateThreatLists() {
-    threatListValid1 = 0;
-    threatListValid2 = 0;
-}

@@ -5,30 +5,29 @@
 uint64_t* zobristKeys = nullptr;
 
 namespace {
-uint32_t randomState = 1;
+
+// 14 + 14 + 14 + 14 bits, then the low 8 bits of the fifth draw on top.
+uint64_t DrawKey(RandomGenerator& random) {
+    uint64_t r1 = random.Draw(), r2 = random.Draw(), r3 = random.Draw(), r4 = random.Draw(),
+             r5 = random.Draw();
+    return (r1 & 0x3FFF) | (r2 & 0x3FFF) << 14 | (r3 & 0x3FFF) << 28 | (r4 & 0x3FFF) << 42 |
+           r5 << 56;
 }
 
-void SeedRandom(uint32_t seed) {
-    randomState = seed;
-}
+}  // namespace
 
-int DrawRandom() {
-    randomState = randomState * 214013u + 2531011u;
-    return static_cast<int>((randomState >> 16) & 0x7FFF);
+RandomGenerator RandomGenerator::AfterZobristKeys() {
+    RandomGenerator random;
+    for (uint32_t i = 0; i < 2 * Coord::area; ++i) DrawKey(random);
+    return random;
 }
 
 void BuildZobristKeys() {
     FreeZobristKeys();
-    SeedRandom(1);
+    RandomGenerator random;
     uint32_t n = 2 * Coord::area;
     zobristKeys = new uint64_t[n];
-    for (uint32_t i = 0; i < n; ++i) {
-        uint64_t r1 = DrawRandom(), r2 = DrawRandom(), r3 = DrawRandom(), r4 = DrawRandom(),
-                 r5 = DrawRandom();
-        // 14 + 14 + 14 + 14 bits, then the low 8 bits of the fifth draw on top.
-        zobristKeys[i] = (r1 & 0x3FFF) | (r2 & 0x3FFF) << 14 | (r3 & 0x3FFF) << 28 |
-                         (r4 & 0x3FFF) << 42 | r5 << 56;
-    }
+    for (uint32_t i = 0; i < n; ++i) zobristKeys[i] = DrawKey(random);
 }
 
 void FreeZobristKeys() {

@@ -6,14 +6,11 @@
 
 #include "board/simpleboard.h"
 #include "board/threatcategory.h"
-#include "board/threatlist.h"
 #include "board/zobrist.h"
 #include "platform/clock.h"
 #include "pns/pnnodepool.h"
 #include "search/movegen.h"
-#include "search/searchcontext.h"
-
-uint32_t pnEvaluationCounter = 0;
+#include "search/searchworker.h"
 
 namespace {
 
@@ -40,10 +37,9 @@ uint32_t AddNumbers(uint32_t a, uint32_t b) {
 
 // Generates at the node with the mode of its side; win and loss are turned into
 // the prover's view.
-Verdict Generate(SearchContext& context, PnNode* node, BoardAI*& board) {
-    board = &GetNodeBoard(context, node);
-    InvalidateThreatLists();
-    int32_t v = GenerateMoves(*board, node->side ? context.pnAttackerMode : context.pnDefenderMode);
+Verdict Generate(SearchWorker& worker, PnNode* node, BoardAI*& board) {
+    board = &GetNodeBoard(worker, node);
+    int32_t v = GenerateMoves(*board, node->side ? worker.pnAttackerMode : worker.pnDefenderMode);
     if (v != ScoreWin && v != ScoreLoss) return kOpen;
     bool sideToMoveWins = v == ScoreWin;
     return sideToMoveWins == (node->side == 1) ? kProverWins : kProverLoses;
@@ -62,10 +58,10 @@ PnNode* ParentOnPath(const PnNode* node) {
 }
 
 // Slots C, B and A, in that order, none of them current while it goes.
-void ReleaseAllTrees(SearchContext& context) {
+void ReleaseAllTrees(SearchWorker& worker) {
     for (int slot = kProofSlotC; slot >= kProofSlotA; --slot) {
-        context.pnCurrentRoot = nullptr;
-        ReleaseTree(context, slot);
+        worker.pnCurrentRoot = nullptr;
+        ReleaseTree(worker, slot);
     }
 }
 
@@ -89,52 +85,52 @@ void PruneSolved(PnNodePool& pool, PnNode* node) {
 
 }  // namespace
 
-void CreateProofPool(SearchContext& context) {
-    CreateProofPool(context, 0, 0);
+void CreateProofPool(SearchWorker& worker) {
+    CreateProofPool(worker, 0, 0);
 }
 
-void CreateProofPool(SearchContext& context, int32_t capacity, int32_t cacheEntries) {
-    if (context.pnPool) {
-        ReleaseAllTrees(context);
-        context.pnPool.reset();
+void CreateProofPool(SearchWorker& worker, int32_t capacity, int32_t cacheEntries) {
+    if (worker.pnPool) {
+        ReleaseAllTrees(worker);
+        worker.pnPool.reset();
     }
-    context.pnPool = SearchContext::PnNodePoolPtr(
+    worker.pnPool = SearchWorker::PnNodePoolPtr(
         new PnNodePool(sizeof(BoardAI), cacheEntries, capacity), &DeletePnNodePool);
 }
 
-void ReleaseProofTrees(SearchContext& context) {
-    ReleaseAllTrees(context);
-    if (context.board) {
-        context.pnRootMoveCount = context.board->mMoveCount;
-        context.pnRootSide = context.board->mSide;
+void ReleaseProofTrees(SearchWorker& worker) {
+    ReleaseAllTrees(worker);
+    if (worker.board) {
+        worker.pnRootMoveCount = worker.board->mMoveCount;
+        worker.pnRootSide = worker.board->mSide;
     }
 }
 
-void DestroyProofPool(SearchContext& context) {
-    ReleaseAllTrees(context);
-    context.pnPool.reset();
+void DestroyProofPool(SearchWorker& worker) {
+    ReleaseAllTrees(worker);
+    worker.pnPool.reset();
 }
 
-int32_t ProveWin(SearchContext& context, int32_t budgetMs, CellIndex& move) {
+int32_t ProveWin(SearchWorker& worker, int32_t budgetMs, CellIndex& move) {
     uint32_t count = 0;
-    SearchResult result = ProofSearch(context, kProofSlotB, budgetMs, 2, -2, nullptr, count);
+    SearchResult result = ProofSearch(worker, kProofSlotB, budgetMs, 2, -2, nullptr, count);
     move = result.move;
     if (result.proof == 0) return ScoreWin;
     return result.disproof > 0 ? ScoreUnknown : ScoreLoss;
 }
 
-SearchResult ProveWinResult(SearchContext& context, int32_t budgetMs) {
+SearchResult ProveWinResult(SearchWorker& worker, int32_t budgetMs) {
     uint32_t count = 0;
-    return ProofSearch(context, kProofSlotB, budgetMs, 2, -2, nullptr, count);
+    return ProofSearch(worker, kProofSlotB, budgetMs, 2, -2, nullptr, count);
 }
 
-SearchResult FindDefences(SearchContext& context, int32_t budgetMs, CellIndex* moves,
+SearchResult FindDefences(SearchWorker& worker, int32_t budgetMs, CellIndex* moves,
                           uint32_t& count) {
-    return ProofSearch(context, kProofSlotC, budgetMs, -2, 2, moves, count);
+    return ProofSearch(worker, kProofSlotC, budgetMs, -2, 2, moves, count);
 }
 
-BoardAI& GetNodeBoard(SearchContext& context, PnNode* node) {
-    PnNodePool& pool = *context.pnPool;
+BoardAI& GetNodeBoard(SearchWorker& worker, PnNode* node) {
+    PnNodePool& pool = *worker.pnPool;
     // 1. Cached.
     if (node->cacheEntry) {
         pool.Touch(node->cacheEntry);
@@ -142,7 +138,7 @@ BoardAI& GetNodeBoard(SearchContext& context, PnNode* node) {
     }
     if (node->parentCount == 0) throw std::logic_error("Proof tree root without a board.");
     // 2. The parent's board, rebuilt the same way if need be.
-    BoardAI& parentBoard = GetNodeBoard(context, ParentOnPath(node));
+    BoardAI& parentBoard = GetNodeBoard(worker, ParentOnPath(node));
     // 3. The least recently used entry; without any, the spare board, unbound.
     BoardCacheEntry* entry = pool.AcquireEntry(node);
     BoardAI& board = entry ? *entry->board : pool.SpareBoard();
@@ -150,7 +146,6 @@ BoardAI& GetNodeBoard(SearchContext& context, PnNode* node) {
     //    parent's board is this buffer and is simply moved on.
     if (&board != &parentBoard) board = parentBoard;
     board.Toggle(node->move);
-    InvalidateThreatLists();
     return board;
 }
 
@@ -163,10 +158,10 @@ uint32_t ReplyEstimate(const BoardAI& board) {
     return board.Counts(static_cast<int>(board.mToMove))[kFour] + 5u;
 }
 
-void EvaluateNode(SearchContext& context, PnNode* node) {
+void EvaluateNode(SearchWorker& worker, PnNode* node) {
     // 1-3. Decided positions.
     BoardAI* board = nullptr;
-    Verdict verdict = Generate(context, node, board);
+    Verdict verdict = Generate(worker, node, board);
     if (verdict != kOpen) {
         SetSolved(node, verdict == kProverWins);
     } else {
@@ -183,30 +178,30 @@ void EvaluateNode(SearchContext& context, PnNode* node) {
     // 5.
     node->evaluated = 1;
     if (board->genCount > 0) node->bestMove = board->genMoves[0];
-    ++pnEvaluationCounter;
+    ++worker.pnEvaluationCounter;
 }
 
-bool ExpandNode(SearchContext& context, PnNode* node) {
+bool ExpandNode(SearchWorker& worker, PnNode* node) {
     if (node->expanded) return true;
     // 1. Regenerate. An open node keeps its numbers until UpdateNode derives new
     //    ones, so that UpdateAncestors sees whether the parent's view changed.
     BoardAI* board = nullptr;
-    Verdict verdict = Generate(context, node, board);
+    Verdict verdict = Generate(worker, node, board);
     if (verdict != kOpen) {
         SetSolved(node, verdict == kProverWins);
         return true;
     }
     // 2. A child per listed move, or none at all when the pool cannot supply them.
-    PnNodePool& pool = *context.pnPool;
+    PnNodePool& pool = *worker.pnPool;
     const uint32_t n = std::min<uint32_t>(board->genCount, kMaxArea);
     if (pool.freeCount < static_cast<int32_t>(n)) return false;
     const uint32_t stone = board->mToMove;
-    uint32_t depth = board->mMoveCount - context.pnRootMoveCount + 1;
+    uint32_t depth = board->mMoveCount - worker.pnRootMoveCount + 1;
     depth = std::min<uint32_t>(depth, kMaxArea + 1);
     for (uint32_t i = 0; i < n; ++i) {
         const CellIndex move = board->genMoves[i];
         if (move >= Coord::area || board->mCells[move]) continue;
-        ++context.depthHistogram[depth];
+        ++worker.depthHistogram[depth];
         PnNode* child = pool.TakeNode();
         if (!child) break;  // cannot happen: the free count covered n nodes
         child->move = move;
@@ -221,18 +216,18 @@ bool ExpandNode(SearchContext& context, PnNode* node) {
     return true;
 }
 
-bool ExpandAndEvaluate(SearchContext& context, PnNode* node) {
-    if (!ExpandNode(context, node)) return false;
+bool ExpandAndEvaluate(SearchWorker& worker, PnNode* node) {
+    if (!ExpandNode(worker, node)) return false;
     for (int i = 0; i < node->childCount; ++i) {
         PnNode* child = node->children[i];
         if (child->evaluated) continue;
-        EvaluateNode(context, child);
-        UpdateNode(context, child);
+        EvaluateNode(worker, child);
+        UpdateNode(worker, child);
     }
     return true;
 }
 
-void UpdateNode(SearchContext& context, PnNode* node) {
+void UpdateNode(SearchWorker& worker, PnNode* node) {
     if (node->Solved()) return;
     // 1. A leaf keeps its evaluation.
     if (!node->expanded) {
@@ -247,7 +242,7 @@ void UpdateNode(SearchContext& context, PnNode* node) {
         //    solves a node with nothing to play): nothing is left to search, and
         //    the root stays open.
         BoardAI* board = nullptr;
-        Generate(context, node, board);
+        Generate(worker, node, board);
         return;
     } else {
         // 3-4. OR nodes take the smallest proof number and sum the disproof
@@ -272,9 +267,9 @@ void UpdateNode(SearchContext& context, PnNode* node) {
     }
     // 5. A solved node below the root needs its board no more.
     if (node->Solved() && node->parentCount > 0) {
-        GetNodeBoard(context, node);
-        context.pnPool->ReleaseEntry(node);
-        if (context.pnPruneSolved) PruneSolved(*context.pnPool, node);
+        GetNodeBoard(worker, node);
+        worker.pnPool->ReleaseEntry(node);
+        if (worker.pnPruneSolved) PruneSolved(*worker.pnPool, node);
     }
 }
 
@@ -290,19 +285,19 @@ PnNode* SelectChild(PnNode* node) {
     return best;
 }
 
-PnNode* UpdateAncestors(SearchContext& context, PnNode* node, bool top) {
+PnNode* UpdateAncestors(SearchWorker& worker, PnNode* node, bool top) {
     for (;;) {
         // 1.
         const uint32_t pn = node->pn, dn = node->dn;
-        UpdateNode(context, node);
+        UpdateNode(worker, node);
         const bool changed = pn != node->pn || dn != node->dn;
         // 2, 5. Several parents: each line upward gets its own walk.
         if (node->parentCount > 1) {
             for (int i = 0; i < node->parentCount; ++i) {
                 PnNode* parent = node->Parent(i);
-                if (!parent->Marked()) UpdateAncestors(context, parent, false);
+                if (!parent->Marked()) UpdateAncestors(worker, parent, false);
             }
-            return top ? context.pnCurrentRoot : nullptr;
+            return top ? worker.pnCurrentRoot : nullptr;
         }
         // 3-4.
         if (node->parentCount == 0 || (!changed && !node->Solved())) return node;
@@ -310,52 +305,51 @@ PnNode* UpdateAncestors(SearchContext& context, PnNode* node, bool top) {
     }
 }
 
-void ReleaseTree(SearchContext& context, int rootSlot) {
-    PnNode*& root = context.pnRoots[rootSlot];
+void ReleaseTree(SearchWorker& worker, int rootSlot) {
+    PnNode*& root = worker.pnRoots[rootSlot];
     if (!root) return;
     // Roots come with a pool and die with it.
-    if (context.pnPool) {
-        context.pnPool->Mark(root);
-        context.pnPool->CollectGarbage();
+    if (worker.pnPool) {
+        worker.pnPool->Mark(root);
+        worker.pnPool->CollectGarbage();
     }
     root = nullptr;
 }
 
-SearchResult ProofSearch(SearchContext& context, int rootSlot, int32_t budgetMs,
+SearchResult ProofSearch(SearchWorker& worker, int rootSlot, int32_t budgetMs,
                          int32_t attackerMode, int32_t defenderMode, CellIndex* moves,
                          uint32_t& count) {
     // 1. The search structures.
-    if (!context.pnPool) context.AllocSearch();
-    if (!context.pnPool) CreateProofPool(context);
-    PnNodePool& pool = *context.pnPool;
+    if (!worker.pnPool && worker.allocateStructures) worker.allocateStructures();
+    if (!worker.pnPool) CreateProofPool(worker);
+    PnNodePool& pool = *worker.pnPool;
     // 2.
-    context.pnAttackerMode = attackerMode;
-    context.pnDefenderMode = defenderMode;
+    worker.pnAttackerMode = attackerMode;
+    worker.pnDefenderMode = defenderMode;
     const uint32_t start = NowMs();
     // 3. A new root holds its own copy of the engine's board.
-    if (!context.pnRoots[rootSlot]) {
-        BoardAI& board = *context.board;
-        InvalidateThreatLists();
+    if (!worker.pnRoots[rootSlot]) {
+        BoardAI& board = *worker.board;
         GenerateMoves(board, 0);
         PnNode* root = pool.CreateRoot(board);
         root->side = 1;
         BoardAI& own = *root->cacheEntry->board;
-        InvalidateThreatLists();
+        own.CountStonesIn(worker.nodeCounter);  // the tree's boards are copies of it
         GenerateMoves(own, 0);
         own.genLimit = Coord::area;
         root->hash = board.mHash;
-        context.pnRoots[rootSlot] = root;
-        context.pnRootMoveCount = board.mMoveCount;
-        context.pnRootSide = board.mSide;
+        worker.pnRoots[rootSlot] = root;
+        worker.pnRootMoveCount = board.mMoveCount;
+        worker.pnRootSide = board.mSide;
     }
     // 4.
-    PnNode* root = context.pnRoots[rootSlot];
-    context.pnCurrentRoot = root;
-    if (!root->evaluated) EvaluateNode(context, root);
-    if (!root->Solved()) UpdateNode(context, root);
+    PnNode* root = worker.pnRoots[rootSlot];
+    worker.pnCurrentRoot = root;
+    if (!root->evaluated) EvaluateNode(worker, root);
+    if (!root->Solved()) UpdateNode(worker, root);
     // 5.
-    const uint32_t evaluationsBefore = pnEvaluationCounter;
-    const uint32_t stonesBefore = nodeCounter;
+    const uint32_t evaluationsBefore = worker.pnEvaluationCounter;
+    const uint32_t stonesBefore = worker.nodeCounter;
     count = 0;
     const int32_t setupMs = StampDiff(NowMs(), start);
     // 6. Grow the tree from the most-proving leaf.
@@ -363,15 +357,15 @@ SearchResult ProofSearch(SearchContext& context, int rootSlot, int32_t budgetMs,
     for (;;) {
         // 6.1
         if (root->Solved() || StampDiff(NowMs(), start) >= budgetMs ||
-            pool.freeCount <= kFreeReserve)
+            pool.freeCount <= kFreeReserve || worker.StopRequested())
             break;
         // 6.2
         PnNode* node = current;
         while (node->expanded && node->childCount > 0) node = SelectChild(node);
         if (node->Solved() || node->expanded) break;  // nothing left to grow
         // 6.3
-        if (!ExpandAndEvaluate(context, node)) break;  // the pool ran dry
-        current = UpdateAncestors(context, node, true);
+        if (!ExpandAndEvaluate(worker, node)) break;  // the pool ran dry
+        current = UpdateAncestors(worker, node, true);
         pool.CollectGarbage();
         // 6.4
         if (root->pn != 0) continue;
@@ -386,23 +380,23 @@ SearchResult ProofSearch(SearchContext& context, int rootSlot, int32_t budgetMs,
             root->value = 0;
             root->pn = root->dn = 1;
             if (root->childCount == 0) break;
-            UpdateNode(context, root);
+            UpdateNode(worker, root);
         }
         if (root->childCount == 0) break;
         current = root;
     }
     // 7. Statistics.
-    const uint32_t evaluations = pnEvaluationCounter - evaluationsBefore;
-    const int32_t stones = static_cast<int32_t>(nodeCounter - stonesBefore);
-    context.diagnostics << "DEBUG PNS: searched=" << evaluations << " moves=" << stones;
+    const uint32_t evaluations = worker.pnEvaluationCounter - evaluationsBefore;
+    const int32_t stones = static_cast<int32_t>(worker.nodeCounter - stonesBefore);
+    worker.diagnostics << "DEBUG PNS: searched=" << evaluations << " moves=" << stones;
     if (stones > 1000) {
         int32_t ms = StampDiff(NowMs(), start) - setupMs;
         if (ms < 1) ms = 1;
-        context.pnLastSpeed = static_cast<float>(stones) / static_cast<float>(ms);
-        context.diagnostics << " speed= " << static_cast<int64_t>(context.pnLastSpeed * 1000.0f)
+        worker.pnLastSpeed = static_cast<float>(stones) / static_cast<float>(ms);
+        worker.diagnostics << " speed= " << static_cast<int64_t>(worker.pnLastSpeed * 1000.0f)
                             << "/s";
     }
-    context.diagnostics << '\n';
+    worker.diagnostics << '\n';
     // 8. The result.
     SearchResult result{0, 1, 1, kNoCell};
     if (count > 0)

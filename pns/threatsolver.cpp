@@ -5,11 +5,10 @@
 #include <string>
 
 #include "board/threatcategory.h"
-#include "board/threatlist.h"
 #include "platform/clock.h"
 #include "pns/proofsearch.h"
 #include "search/movegen.h"
-#include "search/searchcontext.h"
+#include "search/searchworker.h"
 
 ProofPoolSize ProofPoolSizeFor(int64_t bytes) {
     ProofPoolSize size;
@@ -59,13 +58,13 @@ void ProofMoves(const PnNode* root, std::vector<CellIndex>& moves) {
     }
 }
 
-SearchResult ProveOn(SearchContext& context, const BoardAI& position, int32_t budgetMs,
+SearchResult ProveOn(SearchWorker& worker, const BoardAI& position, int32_t budgetMs,
                      std::vector<CellIndex>* moves, int slot) {
-    if (!context.pnPool) context.AllocSearch();
+    if (!worker.pnPool && worker.allocateStructures) worker.allocateStructures();
     // The search works on the engine's board: lend it the position, and put
     // everything back however the search ends.
     struct Lend {
-        SearchContext& context;
+        SearchWorker& worker;
         std::unique_ptr<BoardAI> own;
         PnNode* current;
         uint32_t rootMoveCount;
@@ -75,33 +74,32 @@ SearchResult ProveOn(SearchContext& context, const BoardAI& position, int32_t bu
         bool keep;
         bool prune;
         ~Lend() {
-            context.pnPruneSolved = prune;
-            context.pnCurrentRoot = nullptr;
-            if (!keep) ReleaseTree(context, slot);
-            context.board = std::move(own);
-            context.pnCurrentRoot = current;
-            context.pnRootMoveCount = rootMoveCount;
-            context.pnRootSide = rootSide;
-            InvalidateThreatLists();
-            context.diagnostics.str(diagnostics);
-            context.diagnostics.seekp(0, std::ios_base::end);
+            worker.pnPruneSolved = prune;
+            worker.pnCurrentRoot = nullptr;
+            if (!keep) ReleaseTree(worker, slot);
+            worker.board = std::move(own);
+            worker.pnCurrentRoot = current;
+            worker.pnRootMoveCount = rootMoveCount;
+            worker.pnRootSide = rootSide;
+            worker.diagnostics.str(diagnostics);
+            worker.diagnostics.seekp(0, std::ios_base::end);
         }
-    } lend{context,
-           std::move(context.board),
-           context.pnCurrentRoot,
-           context.pnRootMoveCount,
-           context.pnRootSide,
-           context.diagnostics.str(),
+    } lend{worker,
+           std::move(worker.board),
+           worker.pnCurrentRoot,
+           worker.pnRootMoveCount,
+           worker.pnRootSide,
+           worker.diagnostics.str(),
            slot,
            false,
-           context.pnPruneSolved};
-    context.pnPruneSolved = true;
-    context.board = std::make_unique<BoardAI>(position);
-    context.pnCurrentRoot = nullptr;
-    ReleaseTree(context, slot);
+           worker.pnPruneSolved};
+    worker.pnPruneSolved = true;
+    worker.board = std::make_unique<BoardAI>(position);
+    worker.pnCurrentRoot = nullptr;
+    ReleaseTree(worker, slot);
     uint32_t count = 0;
-    SearchResult result = ProofSearch(context, slot, budgetMs, 2, -2, nullptr, count);
-    if (moves && result.proof == 0) ProofMoves(context.pnRoots[slot], *moves);
+    SearchResult result = ProofSearch(worker, slot, budgetMs, 2, -2, nullptr, count);
+    if (moves && result.proof == 0) ProofMoves(worker.pnRoots[slot], *moves);
     // A proof is kept when its moves are asked for, for ProofHolds.
     lend.keep = moves != nullptr && result.proof == 0;
     return result;
@@ -126,7 +124,6 @@ const PnNode* ProvenChild(const PnNode* node, CellIndex move) {
 }  // namespace
 
 bool ProofHolds(const PnNode* node, BoardAI& board, uint32_t& evaluations) {
-    InvalidateThreatLists();
     ++evaluations;
     const int32_t v = GenerateMoves(board, node->side ? 2 : -2);
     if (v == ScoreWin || v == ScoreLoss) return (v == ScoreWin) == (node->side == 1);
@@ -160,13 +157,12 @@ namespace {
 
 // After the side to move on board plays move: does the opponent still win? A
 // proof of the opponent's win with the move handed over is tried first.
-Defence TryDefence(SearchContext& context, const BoardAI& board, CellIndex move, int32_t budgetMs,
+Defence TryDefence(SearchWorker& worker, const BoardAI& board, CellIndex move, int32_t budgetMs,
                    const PnNode* handedProof, uint32_t& nodes) {
     const int own = static_cast<int>(board.mToMove);
     const int opp = static_cast<int>(board.mOpponent);
     BoardAI after = board;
     after.Toggle(move);
-    InvalidateThreatLists();
     bool tempo = false;
     if (after.Counts(own)[kWin] > 0) {
         // A four: the opponent must block (an open four or a five is won; the
@@ -175,7 +171,6 @@ Defence TryDefence(SearchContext& context, const BoardAI& board, CellIndex move,
         if (after.Counts(own)[kWin] > 1) return Defence::kStopping;
         after.Toggle(after.First(own, kWin));
         after.Toggle(kPass);
-        InvalidateThreatLists();
         tempo = true;
     }
     const bool newThree = !tempo && StraightFourCells(after, own) > StraightFourCells(board, own);
@@ -183,12 +178,11 @@ Defence TryDefence(SearchContext& context, const BoardAI& board, CellIndex move,
         BoardAI probe = after;
         probe.genLimit = Coord::area;
         const bool holds = ProofHolds(handedProof, probe, nodes);
-        InvalidateThreatLists();
         if (holds) return Defence::kLosing;
     }
-    const uint32_t before = pnEvaluationCounter;
-    SearchResult r = ProveOn(context, after, budgetMs, nullptr, kProofSlotC);
-    nodes += pnEvaluationCounter - before;
+    const uint32_t before = worker.pnEvaluationCounter;
+    SearchResult r = ProveOn(worker, after, budgetMs, nullptr, kProofSlotC);
+    nodes += worker.pnEvaluationCounter - before;
     if (r.proof == 0) {
         // After a four and a pass the opponent was given a move it does not get.
         return tempo ? Defence::kOpen : Defence::kLosing;
@@ -216,31 +210,29 @@ bool NearStone(const BoardAI& board, uint32_t x, uint32_t y) {
 
 }  // namespace
 
-DefenceReport AnalyseDefences(SearchContext& context, int32_t budgetMs,
+DefenceReport AnalyseDefences(SearchWorker& worker, int32_t budgetMs,
                               const std::vector<CellIndex>& first, bool wide) {
     const uint32_t start = NowMs();
     DefenceReport report;
-    const BoardAI board = *context.board;
+    const BoardAI board = *worker.board;
     // 1. The opponent to move: a win by threats?
     BoardAI handed = board;
     handed.Toggle(kPass);
-    InvalidateThreatLists();
     std::vector<CellIndex> proofMoves;
-    uint32_t before = pnEvaluationCounter;
-    SearchResult threat = ProveOn(context, handed, budgetMs / 2, &proofMoves, kProofSlotA);
-    report.nodes = pnEvaluationCounter - before;
+    uint32_t before = worker.pnEvaluationCounter;
+    SearchResult threat = ProveOn(worker, handed, budgetMs / 2, &proofMoves, kProofSlotA);
+    report.nodes = worker.pnEvaluationCounter - before;
     if (threat.proof != 0) return report;
     report.threat = true;
     // The proof stays for the candidates, and goes with this analysis.
     struct Release {
-        SearchContext& context;
+        SearchWorker& worker;
         ~Release() {
-            context.pnCurrentRoot = nullptr;
-            ReleaseTree(context, kProofSlotA);
-            InvalidateThreatLists();
+            worker.pnCurrentRoot = nullptr;
+            ReleaseTree(worker, kProofSlotA);
         }
-    } release{context};
-    const PnNode* handedProof = context.pnRoots[kProofSlotA];
+    } release{worker};
+    const PnNode* handedProof = worker.pnRoots[kProofSlotA];
     // 2. Candidates.
     std::vector<CellIndex> candidates;
     for (CellIndex c : first)
@@ -261,7 +253,7 @@ DefenceReport AnalyseDefences(SearchContext& context, int32_t budgetMs,
         }
         const int32_t share =
             std::max<int32_t>(1, left / static_cast<int32_t>(candidates.size() - i));
-        switch (TryDefence(context, board, candidates[i], share, handedProof, report.nodes)) {
+        switch (TryDefence(worker, board, candidates[i], share, handedProof, report.nodes)) {
             case Defence::kStopping:
                 report.stopping.push_back(candidates[i]);
                 break;

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "board/patterntables.h"
-#include "board/threatlist.h"
 #include "platform/clock.h"
 #include "pns/proofsearch.h"
 #include "pns/threatsolver.h"
@@ -54,7 +53,7 @@ bool NothingToProve(const BoardAI& board) {
 }  // namespace
 
 void Engine::EnsureSearch() {
-    if (!searchReady || !pnPool || !transpositionTable) {
+    if (!searchReady || !worker.pnPool || !shared.transpositionTable) {
         AllocSearch();
         searchReady = true;
     }
@@ -86,19 +85,19 @@ std::string Engine::Prove(const std::string& argument) {
     const int32_t budget = AnalysisBudget(argument);
     EnsureSearch();
     if (NothingToProve(*board)) return "NOWIN";
-    pnPool->ResetPeak();
-    const uint32_t evaluations = pnEvaluationCounter;
+    worker.pnPool->ResetPeak();
+    const uint32_t evaluations = worker.pnEvaluationCounter;
     const uint32_t start = NowMs();
-    pnPruneSolved = true;
-    SearchResult r = ProveWinResult(*this, budget);
-    pnPruneSolved = false;
+    worker.pnPruneSolved = true;
+    SearchResult r = ProveWinResult(worker, budget);
+    worker.pnPruneSolved = false;
     const int32_t ms = StampDiff(NowMs(), start);
-    const uint32_t nodes = pnEvaluationCounter - evaluations;
+    const uint32_t nodes = worker.pnEvaluationCounter - evaluations;
     const long long rate = ms > 0 ? 1000LL * nodes / ms : 0;
     diagnostics << "DEBUG PROVE: nodes=" << nodes << " ms=" << ms << " nps=" << rate
-                << " pool=" << pnPool->peakLive << "/" << pnPool->capacity << '\n';
+                << " pool=" << worker.pnPool->peakLive << "/" << worker.pnPool->capacity << '\n';
     if (r.proof == 0) {
-        const ProofShape shape = MeasureProof(pnRoots[kProofSlotB]);
+        const ProofShape shape = MeasureProof(worker.pnRoots[kProofSlotB]);
         diagnostics << "DEBUG PROVE: proof of " << shape.nodes << " nodes, " << shape.plies
                     << " plies\n";
         return r.move < Coord::area ? "WIN " + FormatCell(r.move) : "WIN";
@@ -111,12 +110,10 @@ std::string Engine::Defend(const std::string& argument) {
     EnsureSearch();
     if (NothingToProve(*board)) return "NONE";
     BoardAI copy = *board;
-    InvalidateThreatLists();
     GenerateMoves(copy, 0);
-    InvalidateThreatLists();
     const std::vector<CellIndex> first(copy.genMoves, copy.genMoves + copy.genCount);
     const uint32_t start = NowMs();
-    DefenceReport report = AnalyseDefences(*this, budget, first, true);
+    DefenceReport report = AnalyseDefences(worker, budget, first, true);
     diagnostics << "DEBUG DEFEND: nodes=" << report.nodes << " ms=" << StampDiff(NowMs(), start)
                 << " threat=" << (report.threat ? 1 : 0) << " stopping=" << report.stopping.size()
                 << " losing=" << report.losing.size() << " open=" << report.open.size() << '\n';
@@ -131,7 +128,7 @@ std::string Engine::Defend(const std::string& argument) {
 
 std::string Engine::DumpTree(const std::string& fileName) {
     // The tree of the last prove, or else the defences' tree.
-    PnNode* root = pnRoots[kProofSlotB] ? pnRoots[kProofSlotB] : pnRoots[kProofSlotC];
+    PnNode* root = worker.pnRoots[kProofSlotB] ? worker.pnRoots[kProofSlotB] : worker.pnRoots[kProofSlotC];
     if (!root) return Error("no proof tree to dump.");
     std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
     if (!out) return Error("cannot write " + fileName + ".");
@@ -142,16 +139,14 @@ std::string Engine::DumpTree(const std::string& fileName) {
 }
 
 bool Engine::SolveAtRoot(int32_t moveBudget, SearchResult& result) {
-    restrictedCount = 0;
+    worker.restrictedCount = 0;
     // Only where the normal search would search: the generator leaves the
     // position open with a choice of moves.
     BoardAI copy = *board;
     copy.mPlain = 1;
-    InvalidateThreatLists();
     const int32_t verdict = GenerateMoves(copy, 0);
-    InvalidateThreatLists();
     if (IsDecisive(verdict) || copy.genCount < 2 || copy.mMoveCount <= 1 ||
-        randomMoveProbability > 0)
+        shared.randomMoveProbability > 0)
         return false;
     const int32_t solverMs = std::min(pnsTime, moveBudget / 2);
     if (solverMs <= 0) return false;
@@ -159,27 +154,27 @@ bool Engine::SolveAtRoot(int32_t moveBudget, SearchResult& result) {
 
     // a. A win by threats for the engine is played at once.
     const std::string before = diagnostics.str();
-    pnPruneSolved = true;
-    SearchResult own = ProveWinResult(*this, solverMs / 3);
-    pnPruneSolved = false;
+    worker.pnPruneSolved = true;
+    SearchResult own = ProveWinResult(worker, solverMs / 3);
+    worker.pnPruneSolved = false;
     diagnostics.str(before);
     diagnostics.seekp(0, std::ios_base::end);
     if (own.proof == 0 && own.move < Coord::area && board->mCells[own.move] == 0) {
-        const ProofShape shape = MeasureProof(pnRoots[kProofSlotB]);
+        const ProofShape shape = MeasureProof(worker.pnRoots[kProofSlotB]);
         Message("threat win proven: " + std::to_string(shape.nodes) + " nodes, " +
                 std::to_string(shape.plies) + " plies");
         result = own;
         return true;
     }
-    pnCurrentRoot = nullptr;
-    ReleaseTree(*this, kProofSlotB);
+    worker.pnCurrentRoot = nullptr;
+    ReleaseTree(worker, kProofSlotB);
 
     // b. The opponent's threats: the search keeps only the moves not proven to
     //    lose to them, and gains those proven to stop them.
     const int32_t left = solverMs - StampDiff(NowMs(), start);
     if (left <= 0) return false;
     const std::vector<CellIndex> candidates(copy.genMoves, copy.genMoves + copy.genCount);
-    DefenceReport report = AnalyseDefences(*this, left, candidates, false);
+    DefenceReport report = AnalyseDefences(worker, left, candidates, false);
     if (!report.threat) return false;
     std::vector<CellIndex> kept;
     for (CellIndex c : candidates)
@@ -200,7 +195,7 @@ bool Engine::SolveAtRoot(int32_t moveBudget, SearchResult& result) {
         return true;
     }
     if (report.losing.empty() && kept.size() == candidates.size()) return false;
-    restrictedCount = static_cast<uint32_t>(std::min<size_t>(kept.size(), kMaxArea));
-    std::copy(kept.begin(), kept.begin() + restrictedCount, restrictedMoves);
+    worker.restrictedCount = static_cast<uint32_t>(std::min<size_t>(kept.size(), kMaxArea));
+    std::copy(kept.begin(), kept.begin() + worker.restrictedCount, worker.restrictedMoves);
     return false;
 }

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "board/simpleboard.h"
-#include "board/threatlist.h"
+#include "board/zobrist.h"
 #include "platform/clock.h"
 #include "platform/processmemory.h"
 #include "pns/proofsearch.h"
@@ -22,26 +22,31 @@ constexpr int64_t kProcessGrowthBytes = 524288;
 
 }  // namespace
 
-Engine::Engine(ProgramArguments args) : GameHandler(std::move(args)), SearchContext(diagnostics) {
+Engine::Engine(ProgramArguments args)
+    : GameHandler(std::move(args)), worker(shared, diagnostics) {
+    worker.allocateStructures = [this] { AllocSearch(); };
     board = std::make_unique<BoardAI>();
+    board->CountStonesIn(worker.nodeCounter);
+    worker.SetPosition(*board);
     rootSide = board->mSide;
     rootMoveCount = board->mMoveCount;
 }
 
 Engine::~Engine() {
-    DestroyProofPool(*this);
+    DestroyProofPool(worker);
 }
 
 std::string Engine::ParseCommand(std::string command, std::string argument) {
     // Checked before everything else, so they also work in board mode.
-    if (command == "searchdump") return "moves proceeed " + std::to_string(nodeCounter) + "\n";
+    if (command == "searchdump")
+        return "moves proceeed " + std::to_string(worker.nodeCounter) + "\n";
     if (command == "set_maxdepth") {
-        maxDepth = atoi(argument.c_str());
+        shared.maxDepth = atoi(argument.c_str());
         return "OK";
     }
     if (command == "set_hashtablesize") return "OK";  // the table follows max_memory
     if (command == "set_randommoveprobability") {
-        randomMoveProbability = atoi(argument.c_str());
+        shared.randomMoveProbability = atoi(argument.c_str());
         return "OK";
     }
     // Analysis words. A yxboard list swallows every line up to "done", as BOARD's does.
@@ -72,11 +77,20 @@ std::string Engine::ParseCommand(std::string command, std::string argument) {
 void Engine::SetMaxMemory(int32_t) {}
 
 std::string Engine::Benchmark(std::string argument, bool statistics) {
-    return ::Benchmark(*this, argument, statistics);
+    return ::Benchmark(worker, argument, statistics);
 }
 
 std::string Engine::SelfTest() {
-    return ::SelfTest(*this);
+    return ::SelfTest(worker);
+}
+
+std::string Engine::Start(uint32_t width, uint32_t height) {
+    const bool resized = width != Coord::width || height != Coord::height;
+    std::string reply = GameHandler::Start(width, height);
+    // Random moves on a board of a new size start where its keys leave the
+    // generator, as on the first board of the process.
+    if (resized && reply == "OK") worker.random = RandomGenerator::AfterZobristKeys();
+    return reply;
 }
 
 void Engine::SetRule(uint32_t value) {
@@ -84,6 +98,7 @@ void Engine::SetRule(uint32_t value) {
     // The board's categories were computed with the old tables: replay the game
     // on a board built with the new ones.
     std::unique_ptr<BoardAI> fresh = std::make_unique<BoardAI>();
+    fresh->CountStonesIn(worker.nodeCounter);
     uint8_t side = board->mSide;
     for (uint32_t i = 0; i < board->mMoveCount; ++i) {
         // Passes are not in the history: restore each stone's owner explicitly.
@@ -93,8 +108,8 @@ void Engine::SetRule(uint32_t value) {
     }
     if (fresh->mSide != side) fresh->Toggle(kPass);
     board = std::move(fresh);
-    InvalidateThreatLists();
-    ReleaseProofTrees(*this);
+    worker.random = RandomGenerator::AfterZobristKeys();
+    PositionChanged();
 }
 
 void Engine::OpponentMoved(CellIndex) {}
@@ -135,27 +150,29 @@ SearchResult Engine::Search() {
     struct Unrestrict {
         uint32_t& count;
         ~Unrestrict() { count = 0; }
-    } unrestrict{restrictedCount};
-    result = ChooseMove(*this, timeControl);
+    } unrestrict{worker.restrictedCount};
+    result = ChooseMove(worker, timeControl);
     StoreResult(result);
     return result;
 }
 
 void Engine::MakeMove(CellIndex cell) {
     board->Toggle(cell);
-    InvalidateThreatLists();
-    rootMoveCount = board->mMoveCount;
-    rootSide = board->mSide;
-    ReleaseProofTrees(*this);
+    PositionChanged();
 }
 
 void Engine::NewGame() {
     board = std::make_unique<BoardAI>();
-    InvalidateThreatLists();
+    board->CountStonesIn(worker.nodeCounter);
+    lastResult = ScoreUnknown;
+    PositionChanged();
+}
+
+void Engine::PositionChanged() {
+    worker.SetPosition(*board);
     rootMoveCount = board->mMoveCount;
     rootSide = board->mSide;
-    lastResult = ScoreUnknown;
-    ReleaseProofTrees(*this);
+    ReleaseProofTrees(worker);
 }
 
 void Engine::AllocSearch() {
@@ -177,10 +194,10 @@ void Engine::AllocSearch() {
     const int64_t left =
         static_cast<int64_t>(limit) - static_cast<int64_t>(used) - tableBytes - kProcessGrowthBytes;
     const ProofPoolSize pool = ProofPoolSizeFor(left);
-    DestroyProofPool(*this);
-    transpositionTable.reset();
-    CreateProofPool(*this, pool.capacity, pool.cacheEntries);
-    transpositionTable = std::make_unique<TranspositionTable>(entries);
+    DestroyProofPool(worker);
+    shared.transpositionTable.reset();
+    CreateProofPool(worker, pool.capacity, pool.cacheEntries);
+    shared.transpositionTable = std::make_unique<TranspositionTable>(entries);
     // Whoever allocates (a tool as well as a move request), the first move
     // request must not replace the structures again.
     searchReady = true;

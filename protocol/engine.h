@@ -6,21 +6,23 @@
 
 #include "board/boardai.h"
 #include "protocol/gamehandler.h"
-#include "search/searchcontext.h"
+#include "search/searchshared.h"
+#include "search/searchworker.h"
 #include "search/transpositiontable.h"
 
 // The concrete protocol handler: gives the game bookkeeping its meaning on the
 // engine's own board and searches, and answers a few command words of its own
-// before the protocol's.
-class Engine : public GameHandler, public SearchContext {
+// before the protocol's. Owns the game's board, what its searches share and
+// the one worker that runs them; the worker's lines go to the protocol's
+// diagnostics buffer.
+class Engine : public GameHandler {
   public:
     explicit Engine(ProgramArguments args);
     ~Engine() override;
 
-    // The protocol's and the searches' lines go to the same diagnostics buffer.
-    using GameHandler::Debug;
-    using GameHandler::diagnostics;
-    using GameHandler::Message;
+    SearchShared shared;
+    SearchWorker worker;
+    std::unique_ptr<BoardAI> board;  // the game's position; the worker searches a copy
 
     int32_t lastResult = ScoreUnknown;
     uint8_t rootSide = 1;
@@ -45,6 +47,7 @@ class Engine : public GameHandler, public SearchContext {
     void MakeMove(CellIndex cell) override;
     void NewGame() override;
     void AllocSearch() override;
+    std::string Start(uint32_t width, uint32_t height) override;
     bool IsOccupied(CellIndex cell) const override;
 
     // Analysis commands; each allocates the search structures when needed.
@@ -58,6 +61,9 @@ class Engine : public GameHandler, public SearchContext {
     bool SolveAtRoot(int32_t moveBudget, SearchResult& result);
 
   private:
+    // After every change of board: the worker's copy, the root fields, and the
+    // proof trees, which belong to the old position.
+    void PositionChanged();
     void EnsureSearch();
     int32_t AnalysisBudget(const std::string& argument) const;
 };

@@ -6,7 +6,7 @@
 #include "search/movegen.h"
 #include "search/rootmoves.h"
 #include "search/score.h"
-#include "search/searchcontext.h"
+#include "search/searchworker.h"
 #include "search/searchmove.h"
 #include "search/transpositiontable.h"
 #include "search/vcf.h"
@@ -25,11 +25,11 @@ int32_t StaticValue(BoardAI& board) {
 
 }  // namespace
 
-void AlphaBeta(SearchContext& context, MoveList& list, BoardAI& board, int32_t depth, int32_t alpha,
+void AlphaBeta(SearchWorker& worker, MoveList& list, BoardAI& board, int32_t depth, int32_t alpha,
                int32_t beta, SearchParams params) {
     // 1. Entry.
     list.best = kNoCell;
-    context.maxMoveCount = std::max(context.maxMoveCount, board.mMoveCount);
+    worker.maxMoveCount = std::max(worker.maxMoveCount, board.mMoveCount);
 
     // A full board is a drawn end, whoever filled it.
     if (board.mMoveCount >= Coord::area) {
@@ -41,7 +41,7 @@ void AlphaBeta(SearchContext& context, MoveList& list, BoardAI& board, int32_t d
     if (depth <= 0 && board.mSide == 1) {
         CellIndex four = kNoCell;
         board.mLookSix = 0;
-        int32_t v = VCF(context, board, 0, params, four, true, beta, nullptr);
+        int32_t v = VCF(worker, board, 0, params, four, true, beta, nullptr);
         board.mLookSix = 1;
         if (v != ScoreLoss && four < kNoCell) {
             AddMove(list, four, 0);
@@ -61,7 +61,7 @@ void AlphaBeta(SearchContext& context, MoveList& list, BoardAI& board, int32_t d
     CellIndex tableMove = kNoCell;
     uint8_t tableBound = 0;
     int32_t tableScore = 0;
-    bool hadEntry = context.transpositionTable->ProbeHash(board.mHash, depth, alpha, beta,
+    bool hadEntry = worker.shared.transpositionTable->ProbeHash(board.mHash, depth, alpha, beta,
                                                           tableMove, tableBound, tableScore);
     if (params.rootMoves)
         RestrictTableProbe(params, hadEntry, tableMove, alpha, beta, alphaIn, betaIn);
@@ -79,7 +79,7 @@ void AlphaBeta(SearchContext& context, MoveList& list, BoardAI& board, int32_t d
     if (depth >= 7 && list.best == kNoCell && static_cast<int64_t>(beta) - alpha > 1) {
         SearchParams shallow = params;
         shallow.iidSearch = true;
-        AlphaBeta(context, scratch, board, depth - 4, alpha, beta, shallow);
+        AlphaBeta(worker, scratch, board, depth - 4, alpha, beta, shallow);
         if (IsDecisive(scratch.score)) {
             SetBestMoveAndScore(list, scratch.best, scratch.score);
             return;
@@ -125,7 +125,7 @@ void AlphaBeta(SearchContext& context, MoveList& list, BoardAI& board, int32_t d
     // 8. Table scan of the children.
     uint8_t boundKind = kBoundUpper;
     if (!hadEntry && list.count >= 2 &&
-        EnhancedCutoffScan(context, board, list, depth, alpha, beta, boundKind, params))
+        EnhancedCutoffScan(worker, board, list, depth, alpha, beta, boundKind, params))
         return;
 
     // 9. Order by the internal deepening's scores.
@@ -145,12 +145,12 @@ void AlphaBeta(SearchContext& context, MoveList& list, BoardAI& board, int32_t d
         // The shallower search proved this move lost (its list is in another order).
         if (deepened && ScoreOf(scratch, entry.move) == ScoreLoss) continue;
 
-        const uint32_t start = nodeCounter;
+        const uint32_t start = board.StonesCounted();
         MakeSearchMove(board, entry.move);
         MoveList child;
-        AlphaBeta(context, child, board, childDepth, -beta, -alpha, ChildParams(params));
+        AlphaBeta(worker, child, board, childDepth, -beta, -alpha, ChildParams(params));
         const int32_t s = -child.score;
-        entry.nodes = nodeCounter - start;
+        entry.nodes = board.StonesCounted() - start;
         entry.score = s;
         if (s > bestScore) {
             SetBestMove(list, entry.move);
@@ -160,7 +160,7 @@ void AlphaBeta(SearchContext& context, MoveList& list, BoardAI& board, int32_t d
         if (s >= beta) {
             UndoSearchMove(board, entry.move);
             if (!SearchTimeUp(params))
-                RecordNodeResult(context, board.mHash, depth, beta, kBoundLower, list.best);
+                RecordNodeResult(worker, board.mHash, depth, beta, kBoundLower, list.best);
             list.score = beta;
             return;
         }
@@ -176,6 +176,6 @@ void AlphaBeta(SearchContext& context, MoveList& list, BoardAI& board, int32_t d
 
     // 12. Node end.
     if (depth > 2 && !SearchTimeUp(params))
-        RecordNodeResult(context, board.mHash, depth, alpha, boundKind, list.best);
+        RecordNodeResult(worker, board.mHash, depth, alpha, boundKind, list.best);
     list.score = alpha;
 }

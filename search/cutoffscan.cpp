@@ -2,14 +2,14 @@
 
 #include "board/zobrist.h"
 #include "search/score.h"
-#include "search/searchcontext.h"
+#include "search/searchworker.h"
 #include "search/transpositiontable.h"
 
-bool EnhancedCutoffScan(SearchContext& context, BoardAI& board, MoveList& list, int32_t depth,
+bool EnhancedCutoffScan(SearchWorker& worker, BoardAI& board, MoveList& list, int32_t depth,
                         int32_t& alpha, int32_t beta, uint8_t& boundKind,
                         const SearchParams& params) {
     if (list.count == 0) return false;
-    const TranspositionTable& table = *context.transpositionTable;
+    const TranspositionTable& table = *worker.shared.transpositionTable;
     uint32_t found = 0;
     int64_t sum = 0;  // several decisive scores overflow 32 bits
     bool known[kMoveListCapacity] = {};
@@ -59,7 +59,7 @@ bool EnhancedCutoffScan(SearchContext& context, BoardAI& board, MoveList& list, 
         }
         if (cutoff) {
             if (!SearchTimeUp(params))
-                RecordNodeResult(context, board.mHash, depth, beta, kBoundLower, move);
+                RecordNodeResult(worker, board.mHash, depth, beta, kBoundLower, move);
             SetBestMove(list, move);
             list.score = beta;
             return true;

@@ -4,13 +4,12 @@
 
 #include "board/simpleboard.h"
 #include "board/threatcategory.h"
-#include "board/threatlist.h"
 #include "board/zobrist.h"
 #include "platform/clock.h"
 #include "search/alphabeta.h"
 #include "search/movegen.h"
 #include "search/movelist.h"
-#include "search/searchcontext.h"
+#include "search/searchworker.h"
 #include "search/timebudget.h"
 #include "search/trace.h"
 #include "search/transpositiontable.h"
@@ -18,20 +17,21 @@
 
 namespace {
 
-int64_t Remaining(const TimeControl* tc) {
+// A stop request counts as time run out.
+int64_t Remaining(const SearchWorker& worker, const TimeControl* tc) {
+    if (worker.StopRequested()) return -1;
     return tc ? TimeRemaining(*tc) : kUnlimitedMs;
 }
 
 }  // namespace
 
-SearchResult ChooseMove(SearchContext& context, TimeControl& tc) {
+SearchResult ChooseMove(SearchWorker& worker, TimeControl& tc) {
     // 1. Search structures, and a copy of the board to search on.
-    if (!context.transpositionTable) context.AllocSearch();
-    if (!context.transpositionTable) throw std::runtime_error("search structures not allocated");
-    BoardAI copy = *context.board;
+    if (!worker.shared.transpositionTable && worker.allocateStructures) worker.allocateStructures();
+    if (!worker.shared.transpositionTable) throw std::runtime_error("search structures not allocated");
+    BoardAI copy = *worker.board;
     // A BoardAI copy has no candidate-cell list, whatever the original was.
     copy.mPlain = 1;
-    InvalidateThreatLists();
 
     // 2. The generator may settle the move alone.
     const int32_t verdict = GenerateMoves(copy, 0);
@@ -41,11 +41,11 @@ SearchResult ChooseMove(SearchContext& context, TimeControl& tc) {
     if (verdict == ScoreWin) {
         // 3. Won: a five to complete now, or a forced win.
         if (copy.Counts(copy.mToMove)[kWin] > 0)
-            WriteVictoryPicture(context);
+            WriteVictoryPicture(worker);
         else
-            context.Message(":-))");
+            worker.Message(":-))");
     } else if (verdict == ScoreLoss) {
-        context.Message(":-((");
+        worker.Message(":-((");
     } else if (n == 1) {
         // 4. A single candidate: the table only chooses the message.
         int32_t alpha = ScoreLoss;
@@ -53,15 +53,15 @@ SearchResult ChooseMove(SearchContext& context, TimeControl& tc) {
         CellIndex move;
         uint8_t bound;
         int32_t score;
-        context.transpositionTable->ProbeHash(copy.mHash, 1, alpha, beta, move, bound, score);
+        worker.shared.transpositionTable->ProbeHash(copy.mHash, 1, alpha, beta, move, bound, score);
         if (alpha == ScoreWin)
-            context.Message(";-)");
+            worker.Message(";-)");
         else if (beta == ScoreLoss)
-            context.Message(";-(");
-    } else if (context.randomMoveProbability > 0 &&
-               DrawRandom() % 100 < context.randomMoveProbability) {
-        // 5. A random candidate, drawn from the process-wide generator.
-        if (n > 0) index = static_cast<uint32_t>(DrawRandom()) % n;
+            worker.Message(";-(");
+    } else if (worker.shared.randomMoveProbability > 0 &&
+               worker.random.Draw() % 100 < worker.shared.randomMoveProbability) {
+        // 5. A random candidate, drawn from the worker's generator.
+        if (n > 0) index = static_cast<uint32_t>(worker.random.Draw()) % n;
     } else {
         // 6. No search on an empty or one-stone board, or with the turn already over.
         search = copy.mMoveCount > 1 && StampDiff(tc.turnDeadline, NowMs()) > 0;
@@ -70,15 +70,15 @@ SearchResult ChooseMove(SearchContext& context, TimeControl& tc) {
     if (search) {
         // 7. Search.
         const uint32_t msBefore = NowMs();
-        const uint32_t nodesBefore = nodeCounter;
-        SearchResult result = IterativeDeepening(context, copy, &tc, context.maxDepth);
-        WriteSearchStatistics(context, nodesBefore, nodeCounter, msBefore, NowMs());
+        const uint32_t nodesBefore = worker.nodeCounter;
+        SearchResult result = IterativeDeepening(worker, copy, &tc, worker.shared.maxDepth);
+        WriteSearchStatistics(worker, nodesBefore, worker.nodeCounter, msBefore, NowMs());
         if (result.proof == 0) {
-            context.Message(":-)");
+            worker.Message(":-)");
         } else if (result.disproof == 0) {
-            context.Message(":-(");
+            worker.Message(":-(");
             // The next move's searches start without the lost analysis.
-            context.transpositionTable->ClearTable();
+            worker.shared.transpositionTable->ClearTable();
         }
         return result;
     }
@@ -91,27 +91,28 @@ SearchResult ChooseMove(SearchContext& context, TimeControl& tc) {
     return result;
 }
 
-SearchResult IterativeDeepening(SearchContext& context, BoardAI& board, TimeControl* tc,
+SearchResult IterativeDeepening(SearchWorker& worker, BoardAI& board, TimeControl* tc,
                                 int32_t maxDepth) {
     // 1. The generator's first candidate is the fallback.
+    board.CountStonesIn(worker.nodeCounter);
     SearchResult result{0, 1, 1, kNoCell};
     GenerateMoves(board, 0);
     CellIndex keep = board.genCount > 0 ? board.genMoves[0] : kNoCell;
-    if (context.restrictedCount > 0) keep = context.restrictedMoves[0];  // root moves given
+    if (worker.restrictedCount > 0) keep = worker.restrictedMoves[0];  // root moves given
     result.move = keep;
-    int64_t previousLeft = Remaining(tc);
-    context.maxMoveCount = board.mMoveCount;
+    int64_t previousLeft = Remaining(worker, tc);
+    worker.maxMoveCount = board.mMoveCount;
 
     // 2. Deepen.
     int32_t depth = 2;
     for (;; ++depth) {
-        const SearchResult iteration = SearchIteration(context, board, depth, tc);
+        const SearchResult iteration = SearchIteration(worker, board, depth, tc);
         if (iteration.move == kNoCell) break;
         // An iteration that time cut short gives its verdict but not its move;
         // a proven win is the exception: its move is the winning one (a forcing
         // line that was searched to its end), and the previous move may not win.
         SetVerdict(result, iteration.value);
-        const int64_t left = Remaining(tc);
+        const int64_t left = Remaining(worker, tc);
         if (left > 0 || result.proof == 0) result = iteration;
         const int64_t spent = previousLeft - left;
         previousLeft = left;
@@ -129,35 +130,37 @@ SearchResult IterativeDeepening(SearchContext& context, BoardAI& board, TimeCont
     result.move = keep;
 
     // 3. Depth line.
-    WriteDepthLine(context, depth, static_cast<int64_t>(context.maxMoveCount) - board.mMoveCount,
+    WriteDepthLine(worker, depth, static_cast<int64_t>(worker.maxMoveCount) - board.mMoveCount,
                    result.value);
     return result;
 }
 
-SearchResult SearchIteration(SearchContext& context, BoardAI& board, int32_t depth,
+SearchResult SearchIteration(SearchWorker& worker, BoardAI& board, int32_t depth,
                              const TimeControl* tc) {
     board.genLimit = Coord::area;
+    board.CountStonesIn(worker.nodeCounter);
     SearchParams params;
     params.timeControl = tc;
+    params.stop = &worker.shared.stop;
     params.genMode = 0;
     params.vcfNoStandPat = true;
     params.iidSearch = false;
     params.vcfFloor = -9;
-    if (context.restrictedCount > 0) {  // root moves given by the threat solver
-        params.rootMoves = context.restrictedMoves;
-        params.rootMoveCount = context.restrictedCount;
+    if (worker.restrictedCount > 0) {  // root moves given by the threat solver
+        params.rootMoves = worker.restrictedMoves;
+        params.rootMoveCount = worker.restrictedCount;
     }
 
     // 1. A forced win by fours ends the iteration.
     CellIndex move = kNoCell;
-    int32_t value = VCF(context, board, depth, params, move, true, ScoreWin, nullptr);
+    int32_t value = VCF(worker, board, depth, params, move, true, ScoreWin, nullptr);
     if (value == ScoreWin) {
         if (move > kNoCell) throw std::runtime_error("invalid bestMove in VCF");
     } else {
         // 2. Otherwise the fours' value is the lower bound of the full search.
         MoveList list;
         params.vcfNoStandPat = false;
-        AlphaBeta(context, list, board, depth, value, ScoreWin, params);
+        AlphaBeta(worker, list, board, depth, value, ScoreWin, params);
         if (list.best > kNoCell) throw std::runtime_error("invalid bestMove in AlphaBeta");
         move = list.best;
         value = list.score;

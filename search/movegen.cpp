@@ -135,9 +135,11 @@ uint32_t StraightCells(const uint16_t* count) {
 // Whether the opponent still has a move to an open four after the side to move
 // plays `cell`; the board is left as it was.
 bool OpenFourAfter(Gen& g, CellIndex cell) {
+    const uint16_t lists = g.b.ThreatListFlags();
     g.b.Toggle(cell);
     const bool kept = StraightCells(g.oppCount) > 0;
     g.b.Toggle(cell);
+    g.b.RestoreThreatListFlags(lists);
     return kept;
 }
 

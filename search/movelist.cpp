@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "search/searchcontext.h"
+#include "search/searchworker.h"
 #include "search/stablesort.h"
 
 void SetBestMove(MoveList& list, CellIndex cell) {
@@ -65,8 +65,8 @@ void SortMoveList(MoveList& list) {
                [](const MoveEntry& a, const MoveEntry& b) { return a.score > b.score; });
 }
 
-void RecordNodeResult(SearchContext& context, uint64_t key, int32_t depth, int32_t score,
+void RecordNodeResult(SearchWorker& worker, uint64_t key, int32_t depth, int32_t score,
                       uint8_t bound, CellIndex move) {
-    context.transpositionTable->RecordHash(key, depth, score, bound, move,
-                                           static_cast<int16_t>(context.board->mMoveCount));
+    worker.shared.transpositionTable->RecordHash(key, depth, score, bound, move,
+                                           static_cast<int16_t>(worker.board->mMoveCount));
 }

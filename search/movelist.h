@@ -1,12 +1,13 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "board/coord.h"
 #include "search/timebudget.h"
 #include "search/timecontrol.h"
 
-class SearchContext;
+class SearchWorker;
 
 // One move of a search node.
 struct MoveEntry {
@@ -45,6 +46,7 @@ void SortMoveList(MoveList& list);
 // Copied down the recursion; each child gets its own.
 struct SearchParams {
     const TimeControl* timeControl = nullptr;  // none: the search never stops for time
+    const std::atomic<bool>* stop = nullptr;   // the shared stop flag, read with the clock
     int32_t genMode = 0;
     bool vcfNoStandPat = false;
     bool iidSearch = false;  // inside an internal deepening: list more moves
@@ -56,9 +58,10 @@ struct SearchParams {
 
 // Stores a node's result in the engine's table, aged by the move count of the
 // engine's own board (not the searched one).
-void RecordNodeResult(SearchContext& context, uint64_t key, int32_t depth, int32_t score,
+void RecordNodeResult(SearchWorker& worker, uint64_t key, int32_t depth, int32_t score,
                       uint8_t bound, CellIndex move);
 
 inline bool SearchTimeUp(const SearchParams& params) {
-    return params.timeControl != nullptr && TimeUp(*params.timeControl);
+    return (params.stop != nullptr && params.stop->load(std::memory_order_relaxed)) ||
+           (params.timeControl != nullptr && TimeUp(*params.timeControl));
 }

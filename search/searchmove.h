@@ -2,18 +2,15 @@
 
 #include "board/boardai.h"
 #include "board/borderlistboard.h"
-#include "board/threatlist.h"
 
 // Makes a move on a search board, or takes it back when the cell is occupied. A
 // BorderListBoard must keep its candidate cells in step, so it goes through its
-// own MakeMove; either way the process-wide threat-list caches become invalid.
+// own MakeMove.
 inline void ToggleSearchMove(BoardAI& board, CellIndex cell) {
-    if (board.mPlain == 0) {
+    if (board.mPlain == 0)
         static_cast<BorderListBoard&>(board).MakeMove(cell);
-    } else {
+    else
         board.Toggle(cell);
-        InvalidateThreatLists();
-    }
 }
 
 inline void MakeSearchMove(BoardAI& board, CellIndex cell) {

@@ -4,7 +4,7 @@
 
 #include "platform/clock.h"
 #include "search/score.h"
-#include "search/searchcontext.h"
+#include "search/searchworker.h"
 
 namespace {
 
@@ -39,17 +39,17 @@ std::string DepthText(int32_t depth, int64_t selective, int32_t value) {
     return text;
 }
 
-void WriteSearchStatistics(SearchContext& context, uint32_t nodesBefore, uint32_t nodesAfter,
+void WriteSearchStatistics(SearchWorker& worker, uint32_t nodesBefore, uint32_t nodesAfter,
                            uint32_t msBefore, uint32_t msAfter) {
     const int32_t elapsed = StampDiff(msAfter, msBefore);
     if (elapsed > kQuietSearchMs)
-        context.Debug(SearchStatisticsText(nodesAfter - nodesBefore, elapsed));
+        worker.Debug(SearchStatisticsText(nodesAfter - nodesBefore, elapsed));
 }
 
-void WriteDepthLine(SearchContext& context, int32_t depth, int64_t selective, int32_t value) {
-    if (selective >= 1) context.Debug(DepthText(depth, selective, value));
+void WriteDepthLine(SearchWorker& worker, int32_t depth, int64_t selective, int32_t value) {
+    if (selective >= 1) worker.Debug(DepthText(depth, selective, value));
 }
 
-void WriteVictoryPicture(SearchContext& context) {
-    for (const char* line : kVictoryPicture) context.Message(line);
+void WriteVictoryPicture(SearchWorker& worker) {
+    for (const char* line : kVictoryPicture) worker.Message(line);
 }

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-class SearchContext;
+class SearchWorker;
 
 // Texts of the search's diagnostic lines, without the "DEBUG " that Debug adds.
 // "AB: <nodes>, speed:<nodes per second>/s"; elapsedMs must be positive.
@@ -14,12 +14,12 @@ std::string DepthText(int32_t depth, int64_t selective, int32_t value);
 // The statistics line from two readings each of nodeCounter and the millisecond
 // clock; both differences are taken modulo 2^32. Written only when more than
 // 50 ms passed.
-void WriteSearchStatistics(SearchContext& context, uint32_t nodesBefore, uint32_t nodesAfter,
+void WriteSearchStatistics(SearchWorker& worker, uint32_t nodesBefore, uint32_t nodesAfter,
                            uint32_t msBefore, uint32_t msAfter);
 // The depth line; written only when the search went at least one move deep.
-void WriteDepthLine(SearchContext& context, int32_t depth, int64_t selective, int32_t value);
+void WriteDepthLine(SearchWorker& worker, int32_t depth, int64_t selective, int32_t value);
 
 constexpr int kVictoryPictureLines = 11;
 extern const char* const kVictoryPicture[kVictoryPictureLines];
 // One "MESSAGE " line per picture line.
-void WriteVictoryPicture(SearchContext& context);
+void WriteVictoryPicture(SearchWorker& worker);

@@ -5,7 +5,7 @@
 #include "platform/clock.h"
 #include "search/movegen.h"
 #include "search/score.h"
-#include "search/searchcontext.h"
+#include "search/searchworker.h"
 #include "search/searchmove.h"
 #include "search/timebudget.h"
 #include "search/transpositiontable.h"
@@ -20,23 +20,21 @@ bool AmongFirst(const CellIndex* cells, uint32_t count, CellIndex cell) {
     return std::find(cells, cells + count, cell) != cells + count;
 }
 
-// Levels entered since the current top-level probe began.
-uint32_t vcfLevels = 0;
-
 bool PastTurnDeadline(const SearchParams& params) {
-    return params.timeControl && TurnOver(*params.timeControl);
+    return (params.stop && params.stop->load(std::memory_order_relaxed)) ||
+           (params.timeControl && TurnOver(*params.timeControl));
 }
 
-void NoteDepth(SearchContext& context, const BoardAI& board) {
-    context.maxMoveCount = std::max(context.maxMoveCount, board.mMoveCount);
+void NoteDepth(SearchWorker& worker, const BoardAI& board) {
+    worker.maxMoveCount = std::max(worker.maxMoveCount, board.mMoveCount);
 }
 
 }  // namespace
 
-int32_t VCF(SearchContext& context, BoardAI& board, int32_t depth, const SearchParams& params,
+int32_t VCF(SearchWorker& worker, BoardAI& board, int32_t depth, const SearchParams& params,
             CellIndex& move, bool top, int32_t upper, const CellIndex* tried) {
     move = kNoCell;
-    NoteDepth(context, board);
+    NoteDepth(worker, board);
 
     // 1. Floor: judge the position without attacking further.
     if (depth <= params.vcfFloor) {
@@ -49,11 +47,11 @@ int32_t VCF(SearchContext& context, BoardAI& board, int32_t depth, const SearchP
     // a probe that grows past a thousand levels checks the turn's hard limit (less
     // the reply reserve), and once it has passed answers "no four sequence found", a safe lower
     // bound that is not stored.
-    if (top) vcfLevels = 0;
-    if ((++vcfLevels & 1023) == 0 && PastTurnDeadline(params)) return ScoreLoss;
+    if (top) worker.vcfLevels = 0;
+    if ((++worker.vcfLevels & 1023) == 0 && PastTurnDeadline(params)) return ScoreLoss;
 
     // 2. Table.
-    if (const HashEntry* entry = context.transpositionTable->Lookup(board.mHash)) {
+    if (const HashEntry* entry = worker.shared.transpositionTable->Lookup(board.mHash)) {
         int32_t lo = ScoreLoss;
         int32_t hi = upper;
         TranspositionTable::NarrowWindow(*entry, depth, lo, hi);
@@ -111,7 +109,7 @@ int32_t VCF(SearchContext& context, BoardAI& board, int32_t depth, const SearchP
         if (skip > 0 && AmongFirst(own, static_cast<uint32_t>(skip), four)) continue;
         const CellIndex* handed = length > 0 && (tried == nullptr || i < inherited) ? own : nullptr;
         MakeSearchMove(board, four);
-        int32_t s = -VcfDefence(context, board, depth - 1, params, -upper, handed);
+        int32_t s = -VcfDefence(worker, board, depth - 1, params, -upper, handed);
         UndoSearchMove(board, four);
         if (s > best) {
             best = s;
@@ -130,13 +128,13 @@ int32_t VCF(SearchContext& context, BoardAI& board, int32_t depth, const SearchP
         best = std::max(best, still);
     }
 
-    if (best > ScoreLoss) RecordNodeResult(context, board.mHash, depth, best, kBoundLower, move);
+    if (best > ScoreLoss) RecordNodeResult(worker, board.mHash, depth, best, kBoundLower, move);
     return best;
 }
 
-int32_t VcfDefence(SearchContext& context, BoardAI& board, int32_t depth,
+int32_t VcfDefence(SearchWorker& worker, BoardAI& board, int32_t depth,
                    const SearchParams& params, int32_t upper, const CellIndex* tried) {
-    NoteDepth(context, board);
+    NoteDepth(worker, board);
     int32_t verdict = GenerateMovesCore(board, -1);
     if (IsDecisive(verdict)) return verdict;
     // The generator lists the block whenever it leaves the verdict open.
@@ -144,7 +142,7 @@ int32_t VcfDefence(SearchContext& context, BoardAI& board, int32_t depth,
     const CellIndex block = board.genMoves[0];
     MakeSearchMove(board, block);
     CellIndex ignored;
-    int32_t s = VCF(context, board, depth - 1, params, ignored, false, -upper, tried);
+    int32_t s = VCF(worker, board, depth - 1, params, ignored, false, -upper, tried);
     UndoSearchMove(board, block);
     return -s;
 }

@@ -106,7 +106,6 @@ class AnalysisTest : public ::testing::Test {
         engine.maxMemory = static_cast<int32_t>(ResidentMemoryBytes() + 100000000);
     }
     void TearDown() override {
-        InvalidateThreatLists();
         boardref::EnsureTables(20, 20, 0);
     }
 
@@ -230,14 +229,14 @@ TEST_F(AnalysisTest, ASecondProveContinuesTheTreeAndAMoveReleasesIt) {
     SetUpPosition(kThreesFor);
     const std::string first = Run("prove 5000");
     ASSERT_EQ(first.substr(0, 3), "WIN");
-    PnNode* root = engine.pnRoots[kProofSlotB];
+    PnNode* root = engine.worker.pnRoots[kProofSlotB];
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(Run("prove 5000"), first);
-    EXPECT_EQ(engine.pnRoots[kProofSlotB], root);
+    EXPECT_EQ(engine.worker.pnRoots[kProofSlotB], root);
     EXPECT_NE(lastDiagnostics.find("nodes=0 "), std::string::npos) << lastDiagnostics;
     Run("play 0,0");
-    EXPECT_EQ(engine.pnRoots[kProofSlotB], nullptr);
-    EXPECT_EQ(engine.pnPool->freeCount, engine.pnPool->capacity);
+    EXPECT_EQ(engine.worker.pnRoots[kProofSlotB], nullptr);
+    EXPECT_EQ(engine.worker.pnPool->freeCount, engine.worker.pnPool->capacity);
 }
 
 // ---------------------------------------------------------------------------
@@ -303,7 +302,7 @@ TEST_F(AnalysisTest, DumpTreeWritesTheTreeAsGml) {
         }
         if (key == "edge") edges.emplace_back(fields["source"], fields["target"]);
     }
-    const std::vector<PnNode*> nodes = TreeNodes(engine.pnRoots[kProofSlotB]);
+    const std::vector<PnNode*> nodes = TreeNodes(engine.worker.pnRoots[kProofSlotB]);
     EXPECT_EQ(ids.size(), nodes.size());
     EXPECT_EQ(edges.size(), nodes.size() - 1);
     for (const auto& [source, target] : edges) {
@@ -320,18 +319,18 @@ TEST_F(AnalysisTest, APoolThatRunsDryEndsTheProofCleanly) {
     SetUpPosition(kContested);
     engine.AllocSearch();
     engine.searchReady = true;
-    CreateProofPool(engine, 2000, 4);
+    CreateProofPool(engine.worker, 2000, 4);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Run("prove 100000"), "UNKNOWN");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
     EXPECT_NE(lastDiagnostics.find("/2000"), std::string::npos) << lastDiagnostics;
-    EXPECT_LE(engine.pnPool->peakLive, 2000);
-    EXPECT_GT(engine.pnPool->peakLive, 2000 - kMaxArea - 50);
+    EXPECT_LE(engine.worker.pnPool->peakLive, 2000);
+    EXPECT_GT(engine.worker.pnPool->peakLive, 2000 - kMaxArea - 50);
     // Nothing more fits: the tree stays as it is.
     EXPECT_EQ(Run("prove 100000"), "UNKNOWN");
     // A new position starts from an empty pool and is proven in it.
     SetUpPosition(kFoursFor, 5);
-    EXPECT_EQ(engine.pnPool->freeCount, 2000);
+    EXPECT_EQ(engine.worker.pnPool->freeCount, 2000);
     EXPECT_EQ(Run("prove 5000").substr(0, 3), "WIN");
 }
 
@@ -339,19 +338,19 @@ TEST_F(AnalysisTest, ThePoolHasWhatTheTableLeavesOfTheLimit) {
     // Below what the process already uses: no nodes.
     engine.maxMemory = 1000000;
     engine.AllocSearch();
-    EXPECT_EQ(engine.pnPool->capacity, 0);
+    EXPECT_EQ(engine.worker.pnPool->capacity, 0);
     // What the process uses, the table and the pool fit in the limit, and the
     // pool takes nearly all the table leaves.
     const long long used = static_cast<long long>(ResidentMemoryBytes());
     const int32_t limit = static_cast<int32_t>(used + 40000000);
     engine.maxMemory = limit;
     engine.AllocSearch();
-    const long long table = 24LL * engine.transpositionTable->Size();
-    const long long pool = kProofNodeBytes * engine.pnPool->capacity +
-                           kProofBoardBytes * (kProofFixedBoards + engine.pnPool->CacheEntries());
+    const long long table = 24LL * engine.shared.transpositionTable->Size();
+    const long long pool = kProofNodeBytes * engine.worker.pnPool->capacity +
+                           kProofBoardBytes * (kProofFixedBoards + engine.worker.pnPool->CacheEntries());
     EXPECT_LE(used + table + pool, limit);
     EXPECT_GT(used + table + pool, limit - 1500000);
-    EXPECT_GT(engine.pnPool->CacheEntries(), 0);
+    EXPECT_GT(engine.worker.pnPool->CacheEntries(), 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -393,10 +392,9 @@ TEST_F(AnalysisTest, TheSearchOnlyGetsMovesThatSurviveTheOpponentsThreats) {
     engine.AllocSearch();
     engine.searchReady = true;
     BoardAI copy = *engine.board;
-    InvalidateThreatLists();
     GenerateMoves(copy, 0);
     const std::vector<CellIndex> listed(copy.genMoves, copy.genMoves + copy.genCount);
-    DefenceReport report = AnalyseDefences(engine, kSanitized ? 20000 : 3000, listed, false);
+    DefenceReport report = AnalyseDefences(engine.worker, kSanitized ? 20000 : 3000, listed, false);
     ASSERT_TRUE(report.threat);
     ASSERT_FALSE(report.losing.empty());
     // Each move called losing is lost indeed: the opponent, to move after it,
@@ -404,7 +402,7 @@ TEST_F(AnalysisTest, TheSearchOnlyGetsMovesThatSurviveTheOpponentsThreats) {
     for (CellIndex c : report.losing) {
         BoardAI after = *engine.board;
         after.Toggle(c);
-        EXPECT_EQ(ProveOn(engine, after, 20000, nullptr, kProofSlotC).proof, 0u) << CellText(c);
+        EXPECT_EQ(ProveOn(engine.worker, after, 20000, nullptr, kProofSlotC).proof, 0u) << CellText(c);
     }
     // A move request with the solver on plays none of them, and says which it left out.
     engine.pnsTime = 6000;
@@ -416,7 +414,7 @@ TEST_F(AnalysisTest, TheSearchOnlyGetsMovesThatSurviveTheOpponentsThreats) {
     const std::string said = engine.diagnostics.str();
     EXPECT_TRUE(std::regex_search(said, std::regex("DEBUG PNS: threatened; .*; lost: \\d+,\\d+")))
         << said;
-    EXPECT_EQ(engine.restrictedCount, 0u);  // for that search only
+    EXPECT_EQ(engine.worker.restrictedCount, 0u);  // for that search only
 }
 
 TEST_F(AnalysisTest, ARestrictedRootSearchesOnlyTheGivenMoves) {
@@ -424,23 +422,22 @@ TEST_F(AnalysisTest, ARestrictedRootSearchesOnlyTheGivenMoves) {
     engine.AllocSearch();
     engine.searchReady = true;
     BoardAI copy = *engine.board;
-    InvalidateThreatLists();
     GenerateMoves(copy, 0);
     ASSERT_GE(copy.genCount, 4u);
     // The table first learns the unrestricted root, with its own best move.
-    const SearchResult free = IterativeDeepening(engine, copy, nullptr, 4);
+    const SearchResult free = IterativeDeepening(engine.worker, copy, nullptr, 4);
     // Two listed moves other than that one, and a cell nobody lists.
     std::vector<CellIndex> given;
     for (uint32_t i = copy.genCount; i-- > 0 && given.size() < 2;)
         if (copy.genMoves[i] != free.move) given.push_back(copy.genMoves[i]);
     given.push_back(Coord::xy2z(19, 0));
     for (const std::vector<CellIndex>& set : {given, std::vector<CellIndex>{Coord::xy2z(19, 0)}}) {
-        std::copy(set.begin(), set.end(), engine.restrictedMoves);
-        engine.restrictedCount = static_cast<uint32_t>(set.size());
-        const SearchResult r = IterativeDeepening(engine, copy, nullptr, 4);
+        std::copy(set.begin(), set.end(), engine.worker.restrictedMoves);
+        engine.worker.restrictedCount = static_cast<uint32_t>(set.size());
+        const SearchResult r = IterativeDeepening(engine.worker, copy, nullptr, 4);
         EXPECT_TRUE(std::count(set.begin(), set.end(), r.move)) << CellText(r.move);
     }
-    engine.restrictedCount = 0;
+    engine.worker.restrictedCount = 0;
 }
 
 TEST(RootSolver, AProvenWinIsPlayedAtOnceWithItsSize) {

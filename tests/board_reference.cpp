@@ -425,7 +425,6 @@ void EnsureTables(uint32_t width, uint32_t height, uint32_t gameRule) {
     rule = gameRule;
     Coord::SetSize(width, height);
     BoardAI::Alloc();
-    InvalidateThreatLists();
 }
 
 void Play(BorderListBoard& board, CellIndex cell) {
@@ -434,7 +433,6 @@ void Play(BorderListBoard& board, CellIndex cell) {
 
 void Play(ListBoard& board, CellIndex cell) {
     board.Toggle(cell);
-    InvalidateThreatLists();
 }
 
 std::vector<DiagramStone> ParseDiagram(const std::vector<std::string>& rows, int left, int top) {

@@ -257,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(Boards, RandomGameTest,
 TEST_F(BoardTest, FirstPlacementAndItsRemoval) {
     const BoardAI fresh;
     BoardAI board;
-    const uint32_t nodes = nodeCounter;
+    const uint32_t nodes = board.StonesCounted();
     const uint32_t c1 = board.Category(1, 210), c2 = board.Category(2, 210);
 
     EXPECT_TRUE(board.Toggle(210));
@@ -270,13 +270,13 @@ TEST_F(BoardTest, FirstPlacementAndItsRemoval) {
     EXPECT_EQ(board.mHash, zobristKeys[210]);
     EXPECT_EQ(board.mOwnLists, board.mNext2);
     EXPECT_EQ(board.mOppLists, board.mNext1);
-    EXPECT_EQ(nodeCounter, nodes + 1);
+    EXPECT_EQ(board.StonesCounted(), nodes + 1);
     EXPECT_TRUE(BoardConsistent(board));
 
     EXPECT_FALSE(board.Toggle(210));
     EXPECT_EQ(board.mHash, 0u);
     EXPECT_EQ(board.mMoves[0], 210) << "the history entry is not cleared";
-    EXPECT_EQ(nodeCounter, nodes + 1) << "a removal does not count";
+    EXPECT_EQ(board.StonesCounted(), nodes + 1) << "a removal does not count";
     EXPECT_EQ(board.mOwnLists, board.mNext1);
     ExpectSameListBoard(board, fresh);
     // The cell went back to the end of its lists: it now follows cell 399,
@@ -294,17 +294,69 @@ TEST_F(BoardTest, FirstPlacementAndItsRemoval) {
     EXPECT_TRUE(BoardConsistent(board));
 }
 
+// Where placements are counted: a search worker's counter when the board is
+// pointed at one (copies count there too), else the board's own count.
+TEST_F(BoardTest, StonesCountInTheCounterTheBoardWasGiven) {
+    uint32_t worker = 100;
+    BoardAI board;
+    board.Toggle(At(1, 1));
+    EXPECT_EQ(board.StonesCounted(), 1u);
+    board.CountStonesIn(worker);
+    board.Toggle(At(2, 2));
+    board.Toggle(kPass);
+    board.Toggle(At(2, 2));
+    EXPECT_EQ(worker, 101u) << "a pass and a removal do not count";
+    BoardAI copy = board;
+    copy.Toggle(At(3, 3));
+    BoardAI assigned;
+    assigned = board;
+    assigned.Toggle(At(4, 4));
+    EXPECT_EQ(worker, 103u);
+    EXPECT_EQ(board.StonesCounted(), 103u);
+
+    BoardAI own;
+    own.Toggle(At(1, 1));
+    BoardAI ownCopy = own;
+    ownCopy.Toggle(At(2, 2));
+    EXPECT_EQ(own.StonesCounted(), 1u) << "a copy of a self-counting board counts for itself";
+    EXPECT_EQ(ownCopy.StonesCounted(), 2u);
+    EXPECT_EQ(worker, 103u);
+}
+
+// Black is the player who moves first on the board: player 1 unless the board
+// began with a pass.
+TEST_F(BoardTest, BlackIsTheFirstMoverWhateverTheTurn) {
+    BoardAI board;
+    EXPECT_EQ(board.mBlack, 1);
+    board.Toggle(At(5, 5));
+    board.Toggle(kPass);
+    EXPECT_EQ(board.mBlack, 1) << "a pass later does not change it";
+    EXPECT_EQ(board.mToMove, 1u);
+
+    BoardAI handed;
+    handed.Toggle(kPass);
+    EXPECT_EQ(handed.mBlack, 2);
+    handed.Toggle(At(5, 5));
+    EXPECT_EQ(handed.mCells[At(5, 5)], 2);
+    EXPECT_EQ(handed.mBlack, 2);
+    BoardAI copy = handed;
+    EXPECT_EQ(copy.mBlack, 2);
+    handed.Toggle(At(5, 5));
+    handed.Toggle(kPass);
+    EXPECT_EQ(handed.mBlack, 1) << "on an empty board it follows the side to move";
+}
+
 TEST_F(BoardTest, PassOnlyHandsTheTurnOver) {
     BoardAI board;
     board.Toggle(At(10, 10));
     const uint64_t hash = board.mHash;
-    const uint32_t nodes = nodeCounter;
+    const uint32_t nodes = board.StonesCounted();
     const uint16_t* own = board.mOwnLists;
 
     EXPECT_FALSE(board.Toggle(kPass));
     EXPECT_EQ(board.mHash, hash);
     EXPECT_EQ(board.mMoveCount, 1u);
-    EXPECT_EQ(nodeCounter, nodes);
+    EXPECT_EQ(board.StonesCounted(), nodes);
     EXPECT_EQ(board.mSide, 1);
     EXPECT_EQ(board.mToMove, 1u);
     EXPECT_EQ(board.mOpponent, 2u);
@@ -395,7 +447,7 @@ TEST_F(BoardTest, ZobristKeysComeFromTheSeededGenerator) {
         ASSERT_EQ(zobristKeys[i], keys.back()) << "key " << i;
     }
     // The generator's state after building the keys is fixed.
-    EXPECT_EQ(static_cast<uint64_t>(DrawRandom()), draw());
+    EXPECT_EQ(static_cast<uint64_t>(RandomGenerator::AfterZobristKeys().Draw()), draw());
 
     // Keys are drawn in index order from seed 1 on every build: a smaller
     // board gets a prefix of the same sequence.

@@ -132,10 +132,19 @@ TEST_F(BoardTest, InfluenceCountersMatchTheThreatList) {
             EXPECT_EQ(board.CounterCells("inflCounter" + std::to_string(k), side), byPotential[k])
                 << "side " << side << " potential " << k;
     }
-    // The cached list is what gets counted.
-    threatListCache1[0] = kNoCell;
+    // The counters read the board's cached lists, which every stone taken back
+    // invalidates: they count what a fresh copy of the board counts.
+    while (board.mMoveCount > 0) {
+        // The diagram was set up with passes: the stone's owner takes it back.
+        const CellIndex last = board.mMoves[board.mMoveCount - 1];
+        if (board.mCells[last] != board.mOpponent) board.MakeMove(kPass);
+        board.MakeMove(last);
+        BoardAI copy = board;
+        for (int side = 0; side <= 1; ++side)
+            EXPECT_EQ(InfluenceHistogram(board, side), InfluenceHistogram(copy, side))
+                << board.mMoveCount << " stones, side " << side;
+    }
     EXPECT_EQ(InfluenceHistogram(board, 0), (std::array<uint32_t, kCategoryCount>{}));
-    InvalidateThreatLists();
 }
 
 }  // namespace

@@ -307,7 +307,7 @@ TEST(EngineMemory, TheTableFollowsTheLimitAndNeverShrinksBelowItsLeast) {
     // worth.
     engine.maxMemory = 1000000;
     engine.AllocSearch();
-    EXPECT_EQ(engine.transpositionTable->Size(), 4082);
+    EXPECT_EQ(engine.shared.transpositionTable->Size(), 4082);
     // 40000000 bytes beyond what this process uses: about 98 percent of them,
     // less a reserve of 2097240, in 24-byte entries. The process may grow a
     // little between the two readings.
@@ -315,7 +315,7 @@ TEST(EngineMemory, TheTableFollowsTheLimitAndNeverShrinksBelowItsLeast) {
     ASSERT_GT(used, 0);
     engine.maxMemory = static_cast<int32_t>(used + 40000000);
     engine.AllocSearch();
-    const long long bytes = 24LL * engine.transpositionTable->Size();
+    const long long bytes = 24LL * engine.shared.transpositionTable->Size();
     EXPECT_LE(bytes, 40000000 - 2097240);
     EXPECT_GT(bytes, 40000000 - 2097240 - 8000000);
 
@@ -325,11 +325,11 @@ TEST(EngineMemory, TheTableFollowsTheLimitAndNeverShrinksBelowItsLeast) {
     if (kSanitized) return;
     engine.maxMemory = Engine::kDefaultMaxMemory;
     engine.AllocSearch();
-    const int32_t unlimited = engine.transpositionTable->Size();
+    const int32_t unlimited = engine.shared.transpositionTable->Size();
     engine.maxMemory = 0;
     engine.AllocSearch();
-    EXPECT_GT(engine.transpositionTable->Size(), 4082);
-    EXPECT_NEAR(engine.transpositionTable->Size(), unlimited, unlimited / 50);
+    EXPECT_GT(engine.shared.transpositionTable->Size(), 4082);
+    EXPECT_NEAR(engine.shared.transpositionTable->Size(), unlimited, unlimited / 50);
 }
 
 // ---------------------------------------------------------------------------

@@ -19,7 +19,6 @@ class MoveGenTest : public ::testing::Test {
   protected:
     void TearDown() override {
         boardref::EnsureTables(20, 20, 0);
-        InvalidateThreatLists();
     }
     static std::vector<CellIndex> Listed(const BoardAI& b) {
         return std::vector<CellIndex>(b.genMoves, b.genMoves + b.genCount);
@@ -35,7 +34,6 @@ TEST_F(MoveGenTest, OpeningMovesOn15x15) {
 
     // dx = dy = 0 takes the horizontal branch towards lower x.
     b.MakeMove(Coord::xy2z(7, 7));
-    InvalidateThreatLists();
     EXPECT_EQ(GenerateMovesCore(b, 0), ScoreUnknown);
     ASSERT_EQ(b.genCount, 1u);
     EXPECT_EQ(b.genMoves[0], Coord::xy2z(6, 7));
@@ -192,7 +190,6 @@ TEST_F(MoveGenTest, ListingIsRepeatable) {
         return std::vector<CellIndex>(b.genMoves, b.genMoves + b.genCount);
     };
     std::vector<CellIndex> first = run();
-    InvalidateThreatLists();
     EXPECT_EQ(run(), first);
     EXPECT_FALSE(first.empty());
 }
@@ -204,7 +201,6 @@ TEST_F(MoveGenTest, ListedMovesAreEmptyDistinctCells) {
     for (auto [x, y] : game) {
         b.MakeMove(Coord::xy2z(x, y));
         for (int mode : {0, 1, -1, 2, -2, 6}) {
-            InvalidateThreatLists();
             GenerateMoves(b, mode);
             std::vector<CellIndex> moves(b.genMoves, b.genMoves + b.genCount);
             for (CellIndex m : moves) {
@@ -234,7 +230,6 @@ TEST_F(MoveGenTest, EvaluateIsAntisymmetricOnAMirroredPosition) {
     PlaceDiagram(b, {"....................", "....OO.............."}, 2);
     GenerateMovesCore(a, 6);
     int32_t va = Evaluate(a);
-    InvalidateThreatLists();
     GenerateMovesCore(b, 6);
     int32_t vb = Evaluate(b);
     EXPECT_EQ(va, vb);  // the same position seen by the same side
@@ -261,7 +256,6 @@ TEST_P(GeneratorVerdicts, ClaimOnlyWhatIsDecided) {
     boardref::EnsureTables(side, side, 0);
     BorderListBoard b;
     PlaceDiagram(b, c.rows, 1);
-    InvalidateThreatLists();
     EXPECT_EQ(GenerateMoves(b, 0), c.verdict);
     ASSERT_GE(b.genCount, 1u);
     EXPECT_EQ(b.genMoves[0], Coord::xy2z(c.first.first, c.first.second));

@@ -152,14 +152,12 @@ class ProofSearchTest : public ::testing::Test {
   protected:
     Engine engine{ProgramArguments{}};
 
-    void TearDown() override { InvalidateThreatLists(); }
 
     // Sets up the engine's board as a board change would, and forgets any output.
     void Position(const std::vector<std::string>& rows, int toMove) {
-        engine.board = std::make_unique<BoardAI>();
-        PlaceDiagram(*engine.board, rows, toMove);
-        InvalidateThreatLists();
-        ReleaseProofTrees(engine);
+        engine.worker.board = std::make_unique<BoardAI>();
+        PlaceDiagram(*engine.worker.board, rows, toMove);
+        ReleaseProofTrees(engine.worker);
         engine.diagnostics.str("");
     }
     std::string TakeDiagnostics() {
@@ -168,13 +166,11 @@ class ProofSearchTest : public ::testing::Test {
         return text;
     }
     std::vector<CellIndex> Generated(int32_t mode) {
-        BoardAI copy = *engine.board;
-        InvalidateThreatLists();
+        BoardAI copy = *engine.worker.board;
         GenerateMoves(copy, mode);
-        InvalidateThreatLists();
         return std::vector<CellIndex>(copy.genMoves, copy.genMoves + copy.genCount);
     }
-    PnNode* Root(int slot) { return engine.pnRoots[slot]; }
+    PnNode* Root(int slot) { return engine.worker.pnRoots[slot]; }
 };
 
 // ---------------------------------------------------------------------------
@@ -357,7 +353,7 @@ TEST_F(ProofNumbersTest, OrNodeTakesTheSmallestProofAndSumsTheDisproofs) {
     kids[0].value = 5;
     kids[1].value = -9;
     kids[2].value = 1;
-    UpdateNode(engine, &parent);
+    UpdateNode(engine.worker, &parent);
     EXPECT_EQ(parent.pn, 3u);
     EXPECT_EQ(parent.dn, 11u);
     EXPECT_EQ(parent.value, 9);  // the best of the negated child values
@@ -367,7 +363,7 @@ TEST_F(ProofNumbersTest, OrNodeTakesTheSmallestProofAndSumsTheDisproofs) {
 
 TEST_F(ProofNumbersTest, AndNodeSumsTheProofsAndTakesTheSmallestDisproof) {
     Link(0, {{7, 4}, {3, 2}, {5, 2}});
-    UpdateNode(engine, &parent);
+    UpdateNode(engine.worker, &parent);
     EXPECT_EQ(parent.pn, 15u);
     EXPECT_EQ(parent.dn, 2u);
     EXPECT_EQ(SelectChild(&parent), &kids[1]);
@@ -376,7 +372,7 @@ TEST_F(ProofNumbersTest, AndNodeSumsTheProofsAndTakesTheSmallestDisproof) {
 TEST_F(ProofNumbersTest, InfinityAbsorbsSumsAndLargeSumsStayFinite) {
     Link(0, {{kInfinity - 10, 4}, {20, 6}, {kInfinity, 0}});
     kids[2].value = ScoreLoss;  // disproven: the prover lost there
-    UpdateNode(engine, &parent);
+    UpdateNode(engine.worker, &parent);
     EXPECT_EQ(parent.pn, kInfinity);
     EXPECT_EQ(parent.dn, 0u);
     EXPECT_EQ(parent.value, ScoreWin);  // the opponent, to move here, wins
@@ -391,7 +387,7 @@ TEST_F(ProofNumbersTest, InfinityAbsorbsSumsAndLargeSumsStayFinite) {
         kid.AddParent(&big);
         big.AppendChild(&kid);
     }
-    UpdateNode(engine, &big);
+    UpdateNode(engine.worker, &big);
     EXPECT_EQ(big.pn, kInfinity - 1);  // open, not mistaken for infinity
     EXPECT_FALSE(big.Solved());
 }
@@ -400,18 +396,18 @@ TEST_F(ProofNumbersTest, SolvedAndUnexpandedNodesKeepTheirNumbers) {
     Link(1, {{3, 4}});
     parent.pn = 0;
     parent.dn = kInfinity;
-    UpdateNode(engine, &parent);
+    UpdateNode(engine.worker, &parent);
     EXPECT_EQ(parent.pn, 0u);
 
     PnNode leaf;
     leaf.pn = 7;
     leaf.dn = 9;
     leaf.evaluated = 1;
-    UpdateNode(engine, &leaf);
+    UpdateNode(engine.worker, &leaf);
     EXPECT_EQ(leaf.pn, 7u);
     EXPECT_EQ(leaf.dn, 9u);
     leaf.evaluated = 0;
-    UpdateNode(engine, &leaf);
+    UpdateNode(engine.worker, &leaf);
     EXPECT_EQ(leaf.pn, 1u);
     EXPECT_EQ(leaf.dn, 1u);
 }
@@ -435,19 +431,19 @@ TEST_F(ProofNumbersTest, UpdateAncestorsStopsAtTheFirstNodeThatDidNotChange) {
     leaf.dn = 3;
     c.pn = 4;
     c.dn = 2;
-    for (PnNode* n : {&b, &a, &root}) UpdateNode(engine, n);
+    for (PnNode* n : {&b, &a, &root}) UpdateNode(engine.worker, n);
     ASSERT_EQ(a.pn, 6u);
     ASSERT_EQ(a.dn, 2u);
 
     // b's disproof number grows, but c still holds a's smallest one.
     leaf.dn = 8;
-    EXPECT_EQ(UpdateAncestors(engine, &b, true), &a);
+    EXPECT_EQ(UpdateAncestors(engine.worker, &b, true), &a);
     EXPECT_EQ(b.dn, 8u);
     EXPECT_EQ(a.dn, 2u);
 
     // A larger proof number changes every sum up to the root.
     leaf.pn = 5;
-    EXPECT_EQ(UpdateAncestors(engine, &b, true), &root);
+    EXPECT_EQ(UpdateAncestors(engine.worker, &b, true), &root);
     EXPECT_EQ(a.pn, 9u);
     EXPECT_EQ(root.pn, 9u);
     EXPECT_EQ(root.dn, 2u);
@@ -491,11 +487,11 @@ TEST(ReplyEstimateTest, FollowsTheThreatsOfThePlayerWhoIsNotToMove) {
 
 TEST_F(ProofSearchTest, CapacityZeroPoolEvaluatesTheRootOnly) {
     Position(kVcf, 1);
-    CreateProofPool(engine);
-    const uint32_t evaluations = pnEvaluationCounter;
-    SearchResult r = ProveWinResult(engine, 100000);
+    CreateProofPool(engine.worker);
+    const uint32_t evaluations = engine.worker.pnEvaluationCounter;
+    SearchResult r = ProveWinResult(engine.worker, 100000);
     EXPECT_EQ(TakeDiagnostics(), "DEBUG PNS: searched=0 moves=0\n");
-    EXPECT_EQ(pnEvaluationCounter - evaluations, 1u);
+    EXPECT_EQ(engine.worker.pnEvaluationCounter - evaluations, 1u);
     PnNode* root = Root(kProofSlotB);
     ASSERT_NE(root, nullptr);
     EXPECT_FALSE(root->expanded);
@@ -506,7 +502,7 @@ TEST_F(ProofSearchTest, CapacityZeroPoolEvaluatesTheRootOnly) {
     EXPECT_EQ(r.value, 0);
     EXPECT_EQ(r.move, Generated(2).at(0));
     EXPECT_EQ(root->bestMove, r.move);
-    EXPECT_EQ(root->hash, engine.board->mHash);
+    EXPECT_EQ(root->hash, engine.worker.board->mHash);
 }
 
 TEST_F(ProofSearchTest, RootJudgedWonIsProvenAtOnce) {
@@ -514,9 +510,9 @@ TEST_F(ProofSearchTest, RootJudgedWonIsProvenAtOnce) {
     Position({"....................", "....XXX.............", "....................",
               "........O.O.O......."},
              1);
-    CreateProofPool(engine);
+    CreateProofPool(engine.worker);
     CellIndex move = kNoCell;
-    EXPECT_EQ(ProveWin(engine, 100000, move), ScoreWin);
+    EXPECT_EQ(ProveWin(engine.worker, 100000, move), ScoreWin);
     EXPECT_EQ(TakeDiagnostics(), "DEBUG PNS: searched=0 moves=0\n");
     EXPECT_TRUE(move == Z(3, 1) || move == Z(7, 1)) << move;
     EXPECT_EQ(move, Root(kProofSlotB)->bestMove);
@@ -527,7 +523,7 @@ TEST_F(ProofSearchTest, RootJudgedWonIsProvenAtOnce) {
              1);
     CellIndex moves[kMaxArea];
     uint32_t count = 99;
-    SearchResult r = FindDefences(engine, 100000, moves, count);
+    SearchResult r = FindDefences(engine.worker, 100000, moves, count);
     EXPECT_EQ(TakeDiagnostics(), "DEBUG PNS: searched=0 moves=0\n");
     EXPECT_EQ(r.proof, 0u);
     EXPECT_EQ(r.disproof, kInfinity);
@@ -540,15 +536,15 @@ TEST_F(ProofSearchTest, ProvesAWinByThreeFoursForEitherPlayer) {
     for (int toMove : {1, 2}) {
         SCOPED_TRACE(toMove == 1 ? "X to move" : "O to move");
         Position(toMove == 1 ? kVcf : Swapped(kVcf), toMove);
-        BoardAI check = *engine.board;
+        BoardAI check = *engine.worker.board;
         ASSERT_FALSE(WinsByFours(check, 2));
         ASSERT_TRUE(WinsByFours(check, 3));
 
-        CreateProofPool(engine, 100000, 64);
+        CreateProofPool(engine.worker, 100000, 64);
         CellIndex move = kNoCell;
-        ASSERT_EQ(ProveWin(engine, 100000, move), ScoreWin);
+        ASSERT_EQ(ProveWin(engine.worker, 100000, move), ScoreWin);
         ASSERT_LT(move, Coord::area);
-        EXPECT_EQ(engine.board->mCells[move], 0);
+        EXPECT_EQ(engine.worker.board->mCells[move], 0);
 
         // The first move is a four whose forced block leaves a win by two more.
         const int attacker = static_cast<int>(check.mToMove);
@@ -558,12 +554,11 @@ TEST_F(ProofSearchTest, ProvesAWinByThreeFoursForEitherPlayer) {
         check.Toggle(check.First(attacker, kWin));
         EXPECT_TRUE(WinsByFours(check, 2));
 
-        SearchResult r = ProveWinResult(engine, 100000);
+        SearchResult r = ProveWinResult(engine.worker, 100000);
         EXPECT_EQ(r.move, move);
         EXPECT_EQ(r.proof, 0u);
         EXPECT_EQ(r.disproof, kInfinity);
         EXPECT_EQ(r.value, ScoreWin);
-        InvalidateThreatLists();
     }
 }
 
@@ -572,17 +567,17 @@ TEST_F(ProofSearchTest, PositionsWithoutAWinAreNotProven) {
     Position({"....................", ".....OOOO...........", "....................",
               ".........X.X.X.X...."},
              1);
-    CreateProofPool(engine, 100000, 64);
+    CreateProofPool(engine.worker, 100000, 64);
     CellIndex move = kNoCell;
-    EXPECT_EQ(ProveWin(engine, 100000, move), ScoreLoss);
+    EXPECT_EQ(ProveWin(engine.worker, 100000, move), ScoreLoss);
     EXPECT_EQ(TakeDiagnostics(), "DEBUG PNS: searched=0 moves=0\n");
 
     // Two stones each: the attacker soon runs out of threats.
     Position({"....................", "........X...........", ".........O..........",
               "........XO.........."},
              1);
-    CreateProofPool(engine, 100000, 64);
-    SearchResult r = ProveWinResult(engine, 100000);
+    CreateProofPool(engine.worker, 100000, 64);
+    SearchResult r = ProveWinResult(engine.worker, 100000);
     EXPECT_NE(r.proof, 0u);
     EXPECT_EQ(r.disproof, 0u);
     EXPECT_EQ(r.value, ScoreLoss);
@@ -590,11 +585,11 @@ TEST_F(ProofSearchTest, PositionsWithoutAWinAreNotProven) {
 
 TEST_F(ProofSearchTest, OpenRootAnswersItsMostProvingMove) {
     Position(kContested, 1);
-    CreateProofPool(engine, 3000, 64);
-    SearchResult r = ProveWinResult(engine, 100000);
+    CreateProofPool(engine.worker, 3000, 64);
+    SearchResult r = ProveWinResult(engine.worker, 100000);
     PnNode* root = Root(kProofSlotB);
     // The loop ends with 50 nodes or fewer left, the root still open.
-    EXPECT_LE(engine.pnPool->freeCount, 50);
+    EXPECT_LE(engine.worker.pnPool->freeCount, 50);
     ASSERT_FALSE(root->Solved());
     EXPECT_EQ(r.proof, root->pn);
     EXPECT_EQ(r.disproof, root->dn);
@@ -606,18 +601,18 @@ TEST_F(ProofSearchTest, OpenRootAnswersItsMostProvingMove) {
 
     // Thousands of stones were placed: the line ends with the speed.
     Statistics s = ParseStatistics(TakeDiagnostics());
-    EXPECT_EQ(s.searched, static_cast<uint32_t>(engine.pnPool->taken));
+    EXPECT_EQ(s.searched, static_cast<uint32_t>(engine.worker.pnPool->taken));
     ASSERT_GT(s.moves, 1000);
     ASSERT_TRUE(s.hasSpeed);
-    EXPECT_GT(engine.pnLastSpeed, 0.0f);
-    EXPECT_EQ(s.speed, static_cast<int64_t>(engine.pnLastSpeed * 1000.0f));
+    EXPECT_GT(engine.worker.pnLastSpeed, 0.0f);
+    EXPECT_EQ(s.speed, static_cast<int64_t>(engine.worker.pnLastSpeed * 1000.0f));
 }
 
 TEST_F(ProofSearchTest, SmallRunsReportNoSpeed) {
     Position(kVcf, 1);
-    CreateProofPool(engine, 100000, 64);
+    CreateProofPool(engine.worker, 100000, 64);
     CellIndex move = kNoCell;
-    ProveWin(engine, 100000, move);
+    ProveWin(engine.worker, 100000, move);
     Statistics s = ParseStatistics(TakeDiagnostics());
     EXPECT_GT(s.searched, 0u);
     EXPECT_LE(s.moves, 1000);
@@ -630,9 +625,9 @@ TEST_F(ProofSearchTest, CacheSizeChangesNeitherTheTreeNorTheBoards) {
     for (int entries : {64, 2, 1, 0}) {
         SCOPED_TRACE(entries);
         Position(kContested, 1);
-        CreateProofPool(engine, 3000, entries);
-        std::fill(std::begin(engine.depthHistogram), std::end(engine.depthHistogram), 0u);
-        SearchResult r = ProveWinResult(engine, 100000);
+        CreateProofPool(engine.worker, 3000, entries);
+        std::fill(std::begin(engine.worker.depthHistogram), std::end(engine.worker.depthHistogram), 0u);
+        SearchResult r = ProveWinResult(engine.worker, 100000);
         Statistics s = ParseStatistics(TakeDiagnostics());
         if (entries == 64) {
             reference = r;
@@ -656,14 +651,14 @@ TEST_F(ProofSearchTest, CacheSizeChangesNeitherTheTreeNorTheBoards) {
                 depth[at] = depth[i] + 1;
                 ++histogram[depth[i] + 1];
             }
-            BoardAI& board = GetNodeBoard(engine, node);
+            BoardAI& board = GetNodeBoard(engine.worker, node);
             ASSERT_EQ(board.mHash, node->hash);
-            ASSERT_EQ(board.mMoveCount, engine.board->mMoveCount + depth[i]);
+            ASSERT_EQ(board.mMoveCount, engine.worker.board->mMoveCount + depth[i]);
             if (node != root) {
                 ASSERT_NE(board.mCells[node->move], 0);
             }
         }
-        EXPECT_TRUE(std::equal(histogram, histogram + kMaxArea + 2, engine.depthHistogram));
+        EXPECT_TRUE(std::equal(histogram, histogram + kMaxArea + 2, engine.worker.depthHistogram));
     }
 }
 
@@ -673,16 +668,16 @@ TEST_F(ProofSearchTest, FindDefencesRecordsEachProvenDefenceInOrder) {
     ASSERT_GE(rootMoves.size(), 4u);
 
     // Without a moves array the first proof ends the run.
-    CreateProofPool(engine, 100000, 64);
+    CreateProofPool(engine.worker, 100000, 64);
     uint32_t count = 7;
-    SearchResult first = ProofSearch(engine, kProofSlotC, 100000, -2, 2, nullptr, count);
+    SearchResult first = ProofSearch(engine.worker, kProofSlotC, 100000, -2, 2, nullptr, count);
     ASSERT_EQ(first.proof, 0u);
     EXPECT_EQ(count, 0u);
     TakeDiagnostics();
 
-    ReleaseProofTrees(engine);
+    ReleaseProofTrees(engine.worker);
     CellIndex moves[kMaxArea];
-    SearchResult r = FindDefences(engine, 100000, moves, count);
+    SearchResult r = FindDefences(engine.worker, 100000, moves, count);
     EXPECT_EQ(r.value, ScoreWin);
     EXPECT_EQ(r.proof, 0u);
     EXPECT_EQ(r.disproof, kInfinity);
@@ -695,7 +690,7 @@ TEST_F(ProofSearchTest, FindDefencesRecordsEachProvenDefenceInOrder) {
     EXPECT_EQ(recorded.size(), count);
     EXPECT_EQ(recorded, std::set<CellIndex>(rootMoves.begin(), rootMoves.end()));
     for (uint32_t i = 0; i < count; ++i) {
-        BoardAI after = *engine.board;
+        BoardAI after = *engine.worker.board;
         after.Toggle(moves[i]);
         const uint16_t* o = after.Counts(2);
         EXPECT_TRUE(after.Counts(1)[kWin] == 1 || o[kStraightFour] + o[kStraightFourFour] == 0)
@@ -707,7 +702,7 @@ TEST_F(ProofSearchTest, FindDefencesRecordsEachProvenDefenceInOrder) {
     TakeDiagnostics();
 
     // Nothing is left to prove: the root stays open and nothing is searched.
-    r = FindDefences(engine, 100000, moves, count);
+    r = FindDefences(engine.worker, 100000, moves, count);
     EXPECT_EQ(count, 0u);
     EXPECT_EQ(r.proof, 1u);
     EXPECT_EQ(r.disproof, 1u);
@@ -716,10 +711,10 @@ TEST_F(ProofSearchTest, FindDefencesRecordsEachProvenDefenceInOrder) {
 
 TEST_F(ProofSearchTest, OpenRootWithMovesListsEveryChildByProofNumber) {
     Position(kContested, 1);
-    CreateProofPool(engine, 3000, 64);
+    CreateProofPool(engine.worker, 3000, 64);
     CellIndex moves[kMaxArea];
     uint32_t count = 0;
-    SearchResult r = ProofSearch(engine, kProofSlotB, 100000, 2, -2, moves, count);
+    SearchResult r = ProofSearch(engine.worker, kProofSlotB, 100000, 2, -2, moves, count);
     PnNode* root = Root(kProofSlotB);
     ASSERT_FALSE(root->Solved());
     EXPECT_EQ(r.proof, root->pn);
@@ -739,80 +734,80 @@ TEST_F(ProofSearchTest, OpenRootWithMovesListsEveryChildByProofNumber) {
 
 TEST_F(ProofSearchTest, SecondCallContinuesTheTree) {
     Position(kVcf, 1);
-    CreateProofPool(engine, 100000, 64);
+    CreateProofPool(engine.worker, 100000, 64);
     CellIndex move = kNoCell;
     // No time at all: the root is evaluated and nothing more.
-    EXPECT_EQ(ProveWin(engine, 0, move), ScoreUnknown);
+    EXPECT_EQ(ProveWin(engine.worker, 0, move), ScoreUnknown);
     EXPECT_EQ(TakeDiagnostics(), "DEBUG PNS: searched=0 moves=0\n");
     PnNode* root = Root(kProofSlotB);
     ASSERT_NE(root, nullptr);
     EXPECT_TRUE(root->evaluated);
     EXPECT_FALSE(root->expanded);
 
-    EXPECT_EQ(ProveWin(engine, 100000, move), ScoreWin);
+    EXPECT_EQ(ProveWin(engine.worker, 100000, move), ScoreWin);
     EXPECT_EQ(Root(kProofSlotB), root);
     EXPECT_GT(ParseStatistics(TakeDiagnostics()).searched, 0u);
-    const int32_t freeCount = engine.pnPool->freeCount;
+    const int32_t freeCount = engine.worker.pnPool->freeCount;
 
     CellIndex again = kNoCell;
-    EXPECT_EQ(ProveWin(engine, 100000, again), ScoreWin);
+    EXPECT_EQ(ProveWin(engine.worker, 100000, again), ScoreWin);
     EXPECT_EQ(again, move);
     EXPECT_EQ(TakeDiagnostics(), "DEBUG PNS: searched=0 moves=0\n");
-    EXPECT_EQ(engine.pnPool->freeCount, freeCount);
+    EXPECT_EQ(engine.worker.pnPool->freeCount, freeCount);
 
     // The other slot has a tree of its own.
     uint32_t count = 0;
     CellIndex moves[kMaxArea];
-    FindDefences(engine, 0, moves, count);
+    FindDefences(engine.worker, 0, moves, count);
     EXPECT_NE(Root(kProofSlotC), nullptr);
     EXPECT_EQ(Root(kProofSlotB), root);
 }
 
 TEST_F(ProofSearchTest, ReleaseProofTreesEmptiesEverySlot) {
-    ReleaseProofTrees(engine);  // no pool yet
-    EXPECT_EQ(engine.pnPool, nullptr);
+    ReleaseProofTrees(engine.worker);  // no pool yet
+    EXPECT_EQ(engine.worker.pnPool, nullptr);
 
     Position(kVcf, 1);
-    CreateProofPool(engine, 100000, 64);
+    CreateProofPool(engine.worker, 100000, 64);
     CellIndex move = kNoCell, moves[kMaxArea];
     uint32_t count = 0;
-    ProveWin(engine, 100000, move);
-    FindDefences(engine, 100000, moves, count);
+    ProveWin(engine.worker, 100000, move);
+    FindDefences(engine.worker, 100000, moves, count);
     ASSERT_NE(Root(kProofSlotB), nullptr);
     ASSERT_NE(Root(kProofSlotC), nullptr);
-    ASSERT_LT(engine.pnPool->freeCount, 100000);
+    ASSERT_LT(engine.worker.pnPool->freeCount, 100000);
 
-    engine.board->Toggle(move);
-    ReleaseProofTrees(engine);
+    engine.worker.board->Toggle(move);
+    ReleaseProofTrees(engine.worker);
     EXPECT_EQ(Root(kProofSlotA), nullptr);
     EXPECT_EQ(Root(kProofSlotB), nullptr);
     EXPECT_EQ(Root(kProofSlotC), nullptr);
-    EXPECT_EQ(engine.pnCurrentRoot, nullptr);
-    EXPECT_EQ(engine.pnPool->freeCount, 100000);
-    EXPECT_EQ(engine.pnRootMoveCount, engine.board->mMoveCount);
-    EXPECT_EQ(engine.pnRootSide, engine.board->mSide);
+    EXPECT_EQ(engine.worker.pnCurrentRoot, nullptr);
+    EXPECT_EQ(engine.worker.pnPool->freeCount, 100000);
+    EXPECT_EQ(engine.worker.pnRootMoveCount, engine.worker.board->mMoveCount);
+    EXPECT_EQ(engine.worker.pnRootSide, engine.worker.board->mSide);
 
     // The next call starts a new tree on the new position.
     TakeDiagnostics();
-    ProveWin(engine, 100000, move);
+    ProveWin(engine.worker, 100000, move);
     ASSERT_NE(Root(kProofSlotB), nullptr);
-    EXPECT_EQ(Root(kProofSlotB)->hash, engine.board->mHash);
+    EXPECT_EQ(Root(kProofSlotB)->hash, engine.worker.board->mHash);
 }
 
 TEST_F(ProofSearchTest, ReleasedNodesAreReused) {
     Position(kContested, 1);
-    CreateProofPool(engine, 3000, 64);
-    ProveWinResult(engine, 100000);
-    const int32_t taken = engine.pnPool->taken;
+    CreateProofPool(engine.worker, 3000, 64);
+    ProveWinResult(engine.worker, 100000);
+    const int32_t taken = engine.worker.pnPool->taken;
     ASSERT_GT(taken, 1000);
-    ReleaseTree(engine, kProofSlotB);
+    ReleaseTree(engine.worker, kProofSlotB);
     EXPECT_EQ(Root(kProofSlotB), nullptr);
-    EXPECT_EQ(engine.pnPool->freeCount, 3000);
+    EXPECT_EQ(engine.worker.pnPool->freeCount, 3000);
 
     // The same search again runs entirely on recycled nodes.
-    SearchResult r = ProveWinResult(engine, 100000);
-    EXPECT_EQ(engine.pnPool->taken, taken);
-    EXPECT_LE(engine.pnPool->freeCount, 50);
+    SearchResult r = ProveWinResult(engine.worker, 100000);
+    EXPECT_EQ(engine.worker.pnPool->taken, taken);
+    EXPECT_LE(engine.worker.pnPool->freeCount, 50);
     EXPECT_FALSE(r.proof == 0 || r.disproof == 0);
 }
 
@@ -820,28 +815,28 @@ TEST_F(ProofSearchTest, PoolTooSmallForAnExpansionLeavesTheNodeUnexpanded) {
     Position(kManyMoves, 1);
     const size_t listed = Generated(2).size();
     ASSERT_GT(listed, 60u);
-    CreateProofPool(engine, 60, 4);
-    SearchResult r = ProveWinResult(engine, 100000);
+    CreateProofPool(engine.worker, 60, 4);
+    SearchResult r = ProveWinResult(engine.worker, 100000);
     PnNode* root = Root(kProofSlotB);
     EXPECT_FALSE(root->expanded);
     EXPECT_EQ(root->childCount, 0);
-    EXPECT_EQ(engine.pnPool->freeCount, 60);
+    EXPECT_EQ(engine.worker.pnPool->freeCount, 60);
     EXPECT_EQ(r.proof, root->pn);
     EXPECT_EQ(r.move, root->bestMove);
-    EXPECT_FALSE(ExpandAndEvaluate(engine, root));
-    EXPECT_EQ(engine.pnPool->freeCount, 60);
+    EXPECT_FALSE(ExpandAndEvaluate(engine.worker, root));
+    EXPECT_EQ(engine.worker.pnPool->freeCount, 60);
 
     // With room for the children the same root expands.
-    CreateProofPool(engine, static_cast<int32_t>(listed), 4);
-    ProveWinResult(engine, 0);
+    CreateProofPool(engine.worker, static_cast<int32_t>(listed), 4);
+    ProveWinResult(engine.worker, 0);
     root = Root(kProofSlotB);
-    ASSERT_TRUE(ExpandAndEvaluate(engine, root));
+    ASSERT_TRUE(ExpandAndEvaluate(engine.worker, root));
     EXPECT_TRUE(root->expanded);
     EXPECT_EQ(static_cast<size_t>(root->childCount), listed);
-    EXPECT_EQ(engine.pnPool->freeCount, 0);
+    EXPECT_EQ(engine.worker.pnPool->freeCount, 0);
     for (int i = 0; i < root->childCount; ++i) EXPECT_TRUE(root->children[i]->evaluated);
-    ReleaseProofTrees(engine);
-    EXPECT_EQ(engine.pnPool->freeCount, static_cast<int32_t>(listed));
+    ReleaseProofTrees(engine.worker);
+    EXPECT_EQ(engine.worker.pnPool->freeCount, static_cast<int32_t>(listed));
 }
 
 }  // namespace

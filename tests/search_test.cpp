@@ -90,7 +90,6 @@ CellIndex Z(uint32_t x, uint32_t y) {
 BoardAI Position(const Rows& rows, int toMove = 1) {
     BoardAI board;
     PlaceDiagram(board, rows, toMove);
-    InvalidateThreatLists();
     return board;
 }
 
@@ -112,7 +111,6 @@ std::vector<CellIndex> Candidates(const BoardAI& board, uint32_t genLimit = Coor
 uint64_t ChildKey(const BoardAI& board, CellIndex move) {
     BoardAI copy = board;
     copy.Toggle(move);
-    InvalidateThreatLists();
     return copy.mHash;
 }
 
@@ -142,12 +140,10 @@ MoveEntry Entry(CellIndex move, int32_t score, uint32_t nodes) {
 class SearchTest : public ::testing::Test {
   protected:
     SearchTest() : engine(ProgramArguments{}) {
-        engine.transpositionTable = std::make_unique<TranspositionTable>(1 << 16);
-        InvalidateThreatLists();
+        engine.shared.transpositionTable = std::make_unique<TranspositionTable>(1 << 16);
     }
-    ~SearchTest() override { InvalidateThreatLists(); }
 
-    TranspositionTable& Table() { return *engine.transpositionTable; }
+    TranspositionTable& Table() { return *engine.shared.transpositionTable; }
     int16_t Age() const { return static_cast<int16_t>(engine.board->mMoveCount); }
 
     // Diagnostic lines that begin with the prefix.
@@ -162,7 +158,7 @@ class SearchTest : public ::testing::Test {
     void SetEngineBoard(const Rows& rows, int toMove = 1) {
         engine.board = std::make_unique<BoardAI>();
         PlaceDiagram(*engine.board, rows, toMove);
-        InvalidateThreatLists();
+        engine.worker.SetPosition(*engine.board);
     }
 
     Engine engine;
@@ -348,26 +344,26 @@ TEST(SearchTrace, DepthTextShowsTheValueUnlessDecisive) {
 }
 
 TEST_F(SearchTest, StatisticsLineOnlyAfterMoreThan50Ms) {
-    WriteSearchStatistics(engine, 100, 1100, 5000, 5050);
+    WriteSearchStatistics(engine.worker, 100, 1100, 5000, 5050);
     EXPECT_EQ(engine.diagnostics.str(), "");
-    WriteSearchStatistics(engine, 100, 1100, 5000, 5051);
+    WriteSearchStatistics(engine.worker, 100, 1100, 5000, 5051);
     EXPECT_EQ(engine.diagnostics.str(), "DEBUG AB: 1000, speed:19607/s\n");
 
     // Both readings wrap: 496 nodes in 51 ms.
     engine.diagnostics.str("");
-    WriteSearchStatistics(engine, 0xFFFFFF00u, 0xF0u, 0xFFFFFFF0u, 0x23u);
+    WriteSearchStatistics(engine.worker, 0xFFFFFF00u, 0xF0u, 0xFFFFFFF0u, 0x23u);
     EXPECT_EQ(engine.diagnostics.str(), "DEBUG AB: 496, speed:9725/s\n");
 }
 
 TEST_F(SearchTest, DepthLineNeedsOneMoveOfSelectiveDepth) {
-    WriteDepthLine(engine, 4, 0, 12);
+    WriteDepthLine(engine.worker, 4, 0, 12);
     EXPECT_EQ(engine.diagnostics.str(), "");
-    WriteDepthLine(engine, 4, 1, 3);
+    WriteDepthLine(engine.worker, 4, 1, 3);
     EXPECT_EQ(engine.diagnostics.str(), "DEBUG dep=1-1 val=3\n");
 }
 
 TEST_F(SearchTest, VictoryPictureIsElevenMessageLines) {
-    WriteVictoryPicture(engine);
+    WriteVictoryPicture(engine.worker);
     std::vector<std::string> lines = Lines("");
     ASSERT_EQ(lines.size(), 11u);
     for (int i = 0; i < 11; ++i) {
@@ -384,10 +380,10 @@ TEST_F(SearchTest, VcfTakesAnOpenFourOrAFiveAtOnce) {
     params.vcfNoStandPat = true;
     for (const Rows* rows : {&kOpenThree, &kOpenFour}) {
         BoardAI board = Position(*rows);
-        uint32_t before = nodeCounter;
+        uint32_t before = board.StonesCounted();
         CellIndex move = 0;
-        EXPECT_EQ(VCF(engine, board, 4, params, move, true, ScoreWin, nullptr), ScoreWin);
-        EXPECT_EQ(nodeCounter, before);
+        EXPECT_EQ(VCF(engine.worker, board, 4, params, move, true, ScoreWin, nullptr), ScoreWin);
+        EXPECT_EQ(board.StonesCounted(), before);
         ASSERT_LT(move, kNoCell);
         EXPECT_EQ(board.Category(1, move), rows == &kOpenThree ? kStraightFour : kWin);
     }
@@ -398,7 +394,7 @@ TEST_F(SearchTest, VcfWithoutFoursLosesOrStandsPat) {
     SearchParams params;
     params.vcfNoStandPat = true;
     CellIndex move = 0;
-    EXPECT_EQ(VCF(engine, board, 0, params, move, true, ScoreWin, nullptr), ScoreLoss);
+    EXPECT_EQ(VCF(engine.worker, board, 0, params, move, true, ScoreWin, nullptr), ScoreLoss);
     EXPECT_EQ(move, kNoCell);
     EXPECT_EQ(Table().Lookup(board.mHash), nullptr);
 
@@ -408,7 +404,7 @@ TEST_F(SearchTest, VcfWithoutFoursLosesOrStandsPat) {
     ASSERT_FALSE(IsDecisive(standPat));
     params.vcfNoStandPat = false;
     move = 0;
-    EXPECT_EQ(VCF(engine, board, 0, params, move, true, ScoreWin, nullptr), standPat);
+    EXPECT_EQ(VCF(engine.worker, board, 0, params, move, true, ScoreWin, nullptr), standPat);
     EXPECT_EQ(move, kNoCell);
 }
 
@@ -418,13 +414,13 @@ TEST_F(SearchTest, VcfFindsAWinBehindAForcedBlock) {
     ASSERT_EQ(GenerateMoves(board, 0), ScoreUnknown);
     SearchParams params;
     params.vcfNoStandPat = true;
-    engine.maxMoveCount = board.mMoveCount;
-    uint32_t before = nodeCounter;
+    engine.worker.maxMoveCount = board.mMoveCount;
+    uint32_t before = board.StonesCounted();
     CellIndex move = kNoCell;
-    EXPECT_EQ(VCF(engine, board, 4, params, move, true, ScoreWin, nullptr), ScoreWin);
-    EXPECT_GT(nodeCounter, before);
+    EXPECT_EQ(VCF(engine.worker, board, 4, params, move, true, ScoreWin, nullptr), ScoreWin);
+    EXPECT_GT(board.StonesCounted(), before);
     EXPECT_EQ(move, Z(12, 10));
-    EXPECT_GE(engine.maxMoveCount, board.mMoveCount + 2);
+    EXPECT_GE(engine.worker.maxMoveCount, board.mMoveCount + 2);
     EXPECT_TRUE(SamePosition(board, original));
 
     // Stored as an exact win: the next probe ends at once.
@@ -435,10 +431,10 @@ TEST_F(SearchTest, VcfFindsAWinBehindAForcedBlock) {
     EXPECT_EQ(entry->move, Z(12, 10));
     EXPECT_EQ(entry->depth, 4);
     EXPECT_EQ(entry->age, Age());
-    before = nodeCounter;
+    before = board.StonesCounted();
     move = kNoCell;
-    EXPECT_EQ(VCF(engine, board, 4, params, move, true, ScoreWin, nullptr), ScoreWin);
-    EXPECT_EQ(nodeCounter, before);
+    EXPECT_EQ(VCF(engine.worker, board, 4, params, move, true, ScoreWin, nullptr), ScoreWin);
+    EXPECT_EQ(board.StonesCounted(), before);
     EXPECT_EQ(move, Z(12, 10));
 }
 
@@ -467,7 +463,7 @@ TEST_F(SearchTest, VcfGoesOnToLaterFoursWhenTheFirstFails) {
     SearchParams params;
     params.vcfNoStandPat = true;
     CellIndex move = kNoCell;
-    EXPECT_EQ(VCF(engine, board, 4, params, move, true, ScoreWin, nullptr), ScoreWin);
+    EXPECT_EQ(VCF(engine.worker, board, 4, params, move, true, ScoreWin, nullptr), ScoreWin);
     EXPECT_EQ(move, Z(6, 8));
 }
 
@@ -475,18 +471,18 @@ TEST_F(SearchTest, VcfExpandsAtDepthMinusEightButNotMinusNine) {
     BoardAI board = Position(kWinByFours);
     SearchParams params;
     CellIndex move = 0;
-    uint32_t before = nodeCounter;
-    VCF(engine, board, -8, params, move, true, ScoreWin, nullptr);
-    EXPECT_GT(nodeCounter, before);
+    uint32_t before = board.StonesCounted();
+    VCF(engine.worker, board, -8, params, move, true, ScoreWin, nullptr);
+    EXPECT_GT(board.StonesCounted(), before);
 
     Table().ClearTable();
     BoardAI copy = board;
     const int32_t verdict = GenerateMovesCore(copy, 0);
     const int32_t expected = IsDecisive(verdict) ? verdict : Evaluate(copy);
-    before = nodeCounter;
+    before = board.StonesCounted();
     move = 0;
-    EXPECT_EQ(VCF(engine, board, -9, params, move, true, ScoreWin, nullptr), expected);
-    EXPECT_EQ(nodeCounter, before);
+    EXPECT_EQ(VCF(engine.worker, board, -9, params, move, true, ScoreWin, nullptr), expected);
+    EXPECT_EQ(board.StonesCounted(), before);
     EXPECT_EQ(move, copy.genMoves[0]);
 }
 
@@ -497,11 +493,11 @@ TEST_F(SearchTest, VcfNarrowsItsWindowWithTheTable) {
     // A deep lower bound at the upper limit fixes the value at the limit.
     Table().RecordHash(board.mHash, 10, 80, kBoundLower, Z(3, 3), Age());
     CellIndex move = 0;
-    EXPECT_EQ(VCF(engine, board, 0, params, move, true, 50, nullptr), 50);
+    EXPECT_EQ(VCF(engine.worker, board, 0, params, move, true, 50, nullptr), 50);
     EXPECT_EQ(move, Z(3, 3));
     // Too shallow and not decisive: ignored, and this position has no four.
     move = 0;
-    EXPECT_EQ(VCF(engine, board, 11, params, move, true, 50, nullptr), ScoreLoss);
+    EXPECT_EQ(VCF(engine.worker, board, 11, params, move, true, 50, nullptr), ScoreLoss);
     EXPECT_EQ(move, kNoCell);
 }
 
@@ -521,9 +517,9 @@ TEST_F(SearchTest, VcfDefenceAnswersAStraightFourBlockAsAWin) {
     ASSERT_EQ(board.Category(2, Z(6, 5)), kStraightFour);
     MakeSearchMove(board, Z(5, 5));
     SearchParams params;
-    uint32_t before = nodeCounter;
-    EXPECT_EQ(VcfDefence(engine, board, 3, params, ScoreWin, nullptr), ScoreWin);
-    EXPECT_EQ(nodeCounter, before);
+    uint32_t before = board.StonesCounted();
+    EXPECT_EQ(VcfDefence(engine.worker, board, 3, params, ScoreWin, nullptr), ScoreWin);
+    EXPECT_EQ(board.StonesCounted(), before);
 
     // Without that three the block is played and the attack goes on.
     BoardAI plain = Position({
@@ -536,9 +532,9 @@ TEST_F(SearchTest, VcfDefenceAnswersAStraightFourBlockAsAWin) {
     });
     MakeSearchMove(plain, Z(5, 5));
     const BoardAI original = plain;
-    before = nodeCounter;
-    VcfDefence(engine, plain, 3, params, ScoreWin, nullptr);
-    EXPECT_GT(nodeCounter, before);
+    before = plain.StonesCounted();
+    VcfDefence(engine.worker, plain, 3, params, ScoreWin, nullptr);
+    EXPECT_GT(plain.StonesCounted(), before);
     EXPECT_TRUE(SamePosition(plain, original));
 }
 
@@ -553,9 +549,9 @@ TEST_F(SearchTest, HorizonIsALeafOnlyWithPlayerOneToMove) {
     const int32_t expected = Evaluate(copy);
     SearchParams params;
     MoveList leaf;
-    uint32_t before = nodeCounter;
-    AlphaBeta(engine, leaf, board, 0, ScoreLoss, ScoreWin, params);
-    EXPECT_EQ(nodeCounter, before);
+    uint32_t before = board.StonesCounted();
+    AlphaBeta(engine.worker, leaf, board, 0, ScoreLoss, ScoreWin, params);
+    EXPECT_EQ(board.StonesCounted(), before);
     EXPECT_EQ(leaf.score, expected);
     EXPECT_EQ(leaf.count, 0u);
     EXPECT_EQ(board.mLookSix, 1);
@@ -563,9 +559,9 @@ TEST_F(SearchTest, HorizonIsALeafOnlyWithPlayerOneToMove) {
     BoardAI other = Position(kQuiet, 2);
     const BoardAI original = other;
     MoveList interior;
-    before = nodeCounter;
-    AlphaBeta(engine, interior, other, 0, ScoreLoss, ScoreWin, params);
-    EXPECT_GT(nodeCounter, before);
+    before = other.StonesCounted();
+    AlphaBeta(engine.worker, interior, other, 0, ScoreLoss, ScoreWin, params);
+    EXPECT_GT(other.StonesCounted(), before);
     EXPECT_GT(interior.count, 1u);
     EXPECT_LT(interior.best, kNoCell);
     EXPECT_TRUE(SamePosition(other, original));
@@ -584,9 +580,9 @@ TEST_F(SearchTest, DecisiveVerdictReturnsTheFirstGeneratedMove) {
         const std::vector<CellIndex> expected = Candidates(board, 6);
         ASSERT_FALSE(expected.empty());
         MoveList list;
-        uint32_t before = nodeCounter;
-        AlphaBeta(engine, list, board, 1, ScoreLoss, ScoreWin, params);
-        EXPECT_EQ(nodeCounter, before);
+        uint32_t before = board.StonesCounted();
+        AlphaBeta(engine.worker, list, board, 1, ScoreLoss, ScoreWin, params);
+        EXPECT_EQ(board.StonesCounted(), before);
         EXPECT_EQ(list.score, c.verdict);
         EXPECT_EQ(list.best, expected[0]);
         ASSERT_EQ(list.count, 1u);
@@ -600,18 +596,18 @@ TEST_F(SearchTest, ExactTableEntryEndsTheNodeWithItsMove) {
     SearchParams params;
     Table().RecordHash(board.mHash, 5, 123, kBoundExact, Z(10, 8), Age());
     MoveList list;
-    uint32_t before = nodeCounter;
-    AlphaBeta(engine, list, board, 3, ScoreLoss, ScoreWin, params);
-    EXPECT_EQ(nodeCounter, before);
+    uint32_t before = board.StonesCounted();
+    AlphaBeta(engine.worker, list, board, 3, ScoreLoss, ScoreWin, params);
+    EXPECT_EQ(board.StonesCounted(), before);
     EXPECT_EQ(list.score, 123);
     EXPECT_EQ(list.best, Z(10, 8));
     EXPECT_TRUE(list.bestKnown);
 
     // Not deep enough: the node is searched, with the stored move first.
     MoveList deeper;
-    before = nodeCounter;
-    AlphaBeta(engine, deeper, board, 6, ScoreLoss, ScoreWin, params);
-    EXPECT_GT(nodeCounter, before);
+    before = board.StonesCounted();
+    AlphaBeta(engine.worker, deeper, board, 6, ScoreLoss, ScoreWin, params);
+    EXPECT_GT(board.StonesCounted(), before);
 }
 
 TEST_F(SearchTest, TableMoveIsSearchedFirstAndListedOnce) {
@@ -622,7 +618,7 @@ TEST_F(SearchTest, TableMoveIsSearchedFirstAndListedOnce) {
     Table().RecordHash(board.mHash, 1, 0, kBoundUpper, stored, Age());
     SearchParams params;
     MoveList list;
-    AlphaBeta(engine, list, board, 3, ScoreLoss, ScoreWin, params);
+    AlphaBeta(engine.worker, list, board, 3, ScoreLoss, ScoreWin, params);
     ASSERT_EQ(list.count, generated.size());
     EXPECT_EQ(list.entries[0].move, stored);
     for (uint32_t i = 1; i < list.count; ++i) EXPECT_NE(list.entries[i].move, stored);
@@ -643,9 +639,9 @@ TEST_F(SearchTest, TimeUpAtTheFirstInteriorNodeAnswersAtOnce) {
     SearchParams params;
     params.timeControl = &tc;
     MoveList list;
-    uint32_t before = nodeCounter;
-    AlphaBeta(engine, list, board, 3, ScoreLoss, ScoreWin, params);
-    EXPECT_EQ(nodeCounter, before);
+    uint32_t before = board.StonesCounted();
+    AlphaBeta(engine.worker, list, board, 3, ScoreLoss, ScoreWin, params);
+    EXPECT_EQ(board.StonesCounted(), before);
     EXPECT_EQ(list.best, first);
     ASSERT_EQ(list.count, 1u);
     EXPECT_EQ(list.entries[0].move, first);
@@ -659,7 +655,7 @@ TEST_F(SearchTest, SingleReplyIsSearchedAtTheSameDepth) {
     ASSERT_EQ(Candidates(board, 3 + 5), std::vector<CellIndex>{Z(9, 5)});
     SearchParams params;
     MoveList list;
-    AlphaBeta(engine, list, board, 3, ScoreLoss, ScoreWin, params);
+    AlphaBeta(engine.worker, list, board, 3, ScoreLoss, ScoreWin, params);
     EXPECT_EQ(list.best, Z(9, 5));
     // The reply's node stored its result with the parent's depth.
     const HashEntry* child = Table().Lookup(ChildKey(board, Z(9, 5)));
@@ -672,7 +668,7 @@ TEST_F(SearchTest, SeveralMovesEachCostOneDepth) {
     const BoardAI original = board;
     SearchParams params;
     MoveList list;
-    AlphaBeta(engine, list, board, 4, ScoreLoss, ScoreWin, params);
+    AlphaBeta(engine.worker, list, board, 4, ScoreLoss, ScoreWin, params);
     EXPECT_TRUE(SamePosition(board, original));
     ASSERT_GT(list.count, 1u);
     int searched = 0;
@@ -695,7 +691,7 @@ TEST_F(SearchTest, WhenEveryMoveLosesTheBestIsTheHardestRefutation) {
     BoardAI board = Position(kLost);
     SearchParams params;
     MoveList list;
-    AlphaBeta(engine, list, board, 2, ScoreLoss, ScoreWin, params);
+    AlphaBeta(engine.worker, list, board, 2, ScoreLoss, ScoreWin, params);
     EXPECT_EQ(list.score, ScoreLoss);
     ASSERT_GE(list.count, 2u);
     uint32_t most = 0;
@@ -731,7 +727,7 @@ TEST_F(CutoffScanTest, ChildBoundAtOrBelowMinusBetaCutsOff) {
     StoreChild(1, 2, -200, kBoundUpper);
     int32_t alpha = -100;
     uint8_t bound = kBoundUpper;
-    EXPECT_TRUE(EnhancedCutoffScan(engine, board, list, 3, alpha, 100, bound, params));
+    EXPECT_TRUE(EnhancedCutoffScan(engine.worker, board, list, 3, alpha, 100, bound, params));
     EXPECT_EQ(list.best, list.entries[1].move);
     EXPECT_EQ(list.score, 100);
     EXPECT_EQ(list.entries[0].score, 0);
@@ -750,7 +746,7 @@ TEST_F(CutoffScanTest, CutoffIsNotStoredOnceTimeIsUp) {
     params.timeControl = &tc;
     int32_t alpha = -100;
     uint8_t bound = kBoundUpper;
-    EXPECT_TRUE(EnhancedCutoffScan(engine, board, list, 3, alpha, 100, bound, params));
+    EXPECT_TRUE(EnhancedCutoffScan(engine.worker, board, list, 3, alpha, 100, bound, params));
     EXPECT_EQ(list.best, list.entries[0].move);
     EXPECT_EQ(Table().Lookup(board.mHash), nullptr);
 }
@@ -761,7 +757,7 @@ TEST_F(CutoffScanTest, ShallowEntriesOnlyGiveHintsAndTheirAverage) {
     StoreChild(2, 1, -7, kBoundExact);
     int32_t alpha = -100;
     uint8_t bound = kBoundUpper;
-    EXPECT_FALSE(EnhancedCutoffScan(engine, board, list, 3, alpha, 100, bound, params));
+    EXPECT_FALSE(EnhancedCutoffScan(engine.worker, board, list, 3, alpha, 100, bound, params));
     EXPECT_EQ(alpha, -100);
     EXPECT_EQ(bound, kBoundUpper);
     EXPECT_EQ(list.entries[0].score, -500);
@@ -776,7 +772,7 @@ TEST_F(CutoffScanTest, DecisiveScoresAverageWithoutOverflow) {
     StoreChild(1, 2, ScoreWin, kBoundExact);
     int32_t alpha = -100;
     uint8_t bound = kBoundUpper;
-    EXPECT_FALSE(EnhancedCutoffScan(engine, board, list, 3, alpha, 100, bound, params));
+    EXPECT_FALSE(EnhancedCutoffScan(engine.worker, board, list, 3, alpha, 100, bound, params));
     EXPECT_EQ(list.entries[2].score, ScoreWin);
 }
 
@@ -784,11 +780,11 @@ TEST_F(CutoffScanTest, WithoutEntriesEveryScoreIsReset) {
     for (uint32_t i = 0; i < list.count; ++i) list.entries[i].score = 77;
     int32_t alpha = -100;
     uint8_t bound = kBoundUpper;
-    EXPECT_FALSE(EnhancedCutoffScan(engine, board, list, 3, alpha, 100, bound, params));
+    EXPECT_FALSE(EnhancedCutoffScan(engine.worker, board, list, 3, alpha, 100, bound, params));
     for (uint32_t i = 0; i < list.count; ++i) EXPECT_EQ(list.entries[i].score, 0);
 
     MoveList empty;
-    EXPECT_FALSE(EnhancedCutoffScan(engine, board, empty, 3, alpha, 100, bound, params));
+    EXPECT_FALSE(EnhancedCutoffScan(engine.worker, board, empty, 3, alpha, 100, bound, params));
 }
 
 // ---------------------------------------------------------------------------
@@ -797,7 +793,7 @@ TEST_F(CutoffScanTest, WithoutEntriesEveryScoreIsReset) {
 TEST_F(SearchTest, SearchIterationTakesAFoursWinOrTheAlphaBetaResult) {
     BoardAI board = Position(kWinByFours);
     board.genLimit = 3;
-    SearchResult won = SearchIteration(engine, board, 2, nullptr);
+    SearchResult won = SearchIteration(engine.worker, board, 2, nullptr);
     EXPECT_EQ(won.value, ScoreWin);
     EXPECT_EQ(won.proof, 0u);
     EXPECT_EQ(won.move, Z(12, 10));
@@ -806,7 +802,7 @@ TEST_F(SearchTest, SearchIterationTakesAFoursWinOrTheAlphaBetaResult) {
     BoardAI quiet = Position(kQuiet);
     const BoardAI original = quiet;
     quiet.genLimit = 3;
-    SearchResult result = SearchIteration(engine, quiet, 3, nullptr);
+    SearchResult result = SearchIteration(engine.worker, quiet, 3, nullptr);
     EXPECT_LT(result.move, kNoCell);
     EXPECT_EQ(quiet.mCells[result.move], 0);
     EXPECT_FALSE(IsDecisive(result.value));
@@ -821,8 +817,8 @@ TEST_F(SearchTest, DeepeningWithoutTimeLimitStopsAfterMaxDepthPlusOne) {
         engine.diagnostics.str("");
         Table().ClearTable();
         BoardAI board = Position(kQuiet);
-        SearchResult result = IterativeDeepening(engine, board, nullptr, maxDepth);
-        const int64_t sel = static_cast<int64_t>(engine.maxMoveCount) - board.mMoveCount;
+        SearchResult result = IterativeDeepening(engine.worker, board, nullptr, maxDepth);
+        const int64_t sel = static_cast<int64_t>(engine.worker.maxMoveCount) - board.mMoveCount;
         const int64_t last = maxDepth + 1;
         ASSERT_GE(sel, 1);
         EXPECT_EQ(
@@ -836,11 +832,11 @@ TEST_F(SearchTest, DeepeningWithoutTimeLimitStopsAfterMaxDepthPlusOne) {
 
 TEST_F(SearchTest, DeepeningEndsWhenWonAndWritesNoValue) {
     BoardAI board = Position(kWinByFours);
-    SearchResult result = IterativeDeepening(engine, board, nullptr, 20);
+    SearchResult result = IterativeDeepening(engine.worker, board, nullptr, 20);
     EXPECT_EQ(result.value, ScoreWin);
     EXPECT_EQ(result.proof, 0u);
     EXPECT_EQ(result.move, Z(12, 10));
-    const int64_t sel = static_cast<int64_t>(engine.maxMoveCount) - board.mMoveCount;
+    const int64_t sel = static_cast<int64_t>(engine.worker.maxMoveCount) - board.mMoveCount;
     EXPECT_EQ(Lines("DEBUG "), std::vector<std::string>{"DEBUG dep=2-" + std::to_string(sel)});
 }
 
@@ -848,7 +844,7 @@ TEST_F(SearchTest, LossProvenAtDepthTwoPlaysTheFirstCandidate) {
     BoardAI board = Position(kLost);
     const std::vector<CellIndex> candidates = Candidates(board);
     ASSERT_FALSE(candidates.empty());
-    SearchResult result = IterativeDeepening(engine, board, nullptr, 20);
+    SearchResult result = IterativeDeepening(engine.worker, board, nullptr, 20);
     EXPECT_EQ(result.value, ScoreLoss);
     EXPECT_EQ(result.disproof, 0u);
     EXPECT_EQ(result.move, candidates[0]);
@@ -863,7 +859,7 @@ TEST_F(SearchTest, WinFoundInAnIterationCutShortByTimeKeepsItsMove) {
     ASSERT_NE(candidates[0], Z(12, 10));
     TimeControl tc = Expired();
     ASSERT_LE(TimeRemaining(tc), 0);
-    SearchResult result = IterativeDeepening(engine, board, &tc, 20);
+    SearchResult result = IterativeDeepening(engine.worker, board, &tc, 20);
     EXPECT_EQ(result.value, ScoreWin);
     EXPECT_EQ(result.proof, 0u);
     EXPECT_EQ(result.move, Z(12, 10));
@@ -872,7 +868,7 @@ TEST_F(SearchTest, WinFoundInAnIterationCutShortByTimeKeepsItsMove) {
 TEST_F(SearchTest, ChooseMoveSendsTheVictoryPictureForAFive) {
     SetEngineBoard(kOpenFour);
     const std::vector<CellIndex> candidates = Candidates(*engine.board);
-    SearchResult result = ChooseMove(engine, engine.timeControl);
+    SearchResult result = ChooseMove(engine.worker, engine.timeControl);
     EXPECT_EQ(result.move, candidates[0]);
     EXPECT_EQ(engine.board->Category(1, result.move), kWin);
     EXPECT_EQ(result.value, 0);
@@ -897,9 +893,9 @@ TEST_F(SearchTest, ChooseMoveAnswersGeneratorVerdictsWithoutSearch) {
         engine.diagnostics.str("");
         SetEngineBoard(*c.rows, c.toMove);
         const std::vector<CellIndex> candidates = Candidates(*engine.board);
-        uint32_t before = nodeCounter;
-        SearchResult result = ChooseMove(engine, engine.timeControl);
-        EXPECT_EQ(nodeCounter, before);
+        uint32_t before = engine.worker.nodeCounter;
+        SearchResult result = ChooseMove(engine.worker, engine.timeControl);
+        EXPECT_EQ(engine.worker.nodeCounter, before);
         EXPECT_EQ(result.move, candidates[0]);
         EXPECT_EQ(result.value, 0);
         EXPECT_EQ(result.proof, c.proof);
@@ -920,9 +916,9 @@ TEST_F(SearchTest, ChooseMoveWithOneCandidateOnlyAsksTheTableForTheMessage) {
         engine.diagnostics.str("");
         Table().ClearTable();
         if (c.stored != 0) Table().RecordHash(key, 1, c.stored, kBoundExact, Z(9, 5), Age());
-        uint32_t before = nodeCounter;
-        SearchResult result = ChooseMove(engine, engine.timeControl);
-        EXPECT_EQ(nodeCounter, before);
+        uint32_t before = engine.worker.nodeCounter;
+        SearchResult result = ChooseMove(engine.worker, engine.timeControl);
+        EXPECT_EQ(engine.worker.nodeCounter, before);
         EXPECT_EQ(result.move, Z(9, 5));
         EXPECT_EQ(result.value, 0);
         EXPECT_EQ(result.proof, 1u);
@@ -931,21 +927,20 @@ TEST_F(SearchTest, ChooseMoveWithOneCandidateOnlyAsksTheTableForTheMessage) {
 }
 
 TEST_F(SearchTest, ChooseMoveOpensWithoutSearch) {
-    engine.transpositionTable.reset();
+    engine.shared.transpositionTable.reset();
     engine.maxMemory = 1;  // the smallest table
-    uint32_t before = nodeCounter;
-    SearchResult result = ChooseMove(engine, engine.timeControl);
-    EXPECT_NE(engine.transpositionTable, nullptr);
+    uint32_t before = engine.worker.nodeCounter;
+    SearchResult result = ChooseMove(engine.worker, engine.timeControl);
+    EXPECT_NE(engine.shared.transpositionTable, nullptr);
     EXPECT_EQ(result.move, Z(10, 10));
-    EXPECT_EQ(nodeCounter, before);
+    EXPECT_EQ(engine.worker.nodeCounter, before);
 
-    engine.board->Toggle(Z(10, 10));
-    InvalidateThreatLists();
-    before = nodeCounter;
-    result = ChooseMove(engine, engine.timeControl);
+    engine.MakeMove(Z(10, 10));
+    before = engine.worker.nodeCounter;
+    result = ChooseMove(engine.worker, engine.timeControl);
     EXPECT_LT(result.move, kNoCell);
     EXPECT_EQ(engine.board->mCells[result.move], 0);
-    EXPECT_EQ(nodeCounter, before);
+    EXPECT_EQ(engine.worker.nodeCounter, before);
     EXPECT_EQ(engine.diagnostics.str(), "");
 }
 
@@ -953,9 +948,9 @@ TEST_F(SearchTest, ChooseMoveWithTheTurnOverPlaysTheFirstCandidate) {
     SetEngineBoard(kQuiet);
     const std::vector<CellIndex> candidates = Candidates(*engine.board);
     TimeControl tc = Expired();
-    uint32_t before = nodeCounter;
-    SearchResult result = ChooseMove(engine, tc);
-    EXPECT_EQ(nodeCounter, before);
+    uint32_t before = engine.worker.nodeCounter;
+    SearchResult result = ChooseMove(engine.worker, tc);
+    EXPECT_EQ(engine.worker.nodeCounter, before);
     EXPECT_EQ(result.move, candidates[0]);
     EXPECT_EQ(engine.diagnostics.str(), "");
 }
@@ -964,22 +959,22 @@ TEST_F(SearchTest, RandomMovesRepeatFromTheSameSeed) {
     SetEngineBoard(kQuiet);
     const std::vector<CellIndex> candidates = Candidates(*engine.board);
     ASSERT_GE(candidates.size(), 2u);
-    engine.randomMoveProbability = 100;
+    engine.shared.randomMoveProbability = 100;
     TimeControl tc = Generous();
     std::set<CellIndex> chosen;
     for (uint32_t seed = 1; seed <= 30; ++seed) {
-        SeedRandom(seed);
-        DrawRandom();
+        RandomGenerator random{seed};
+        random.Draw();
         const CellIndex expected =
-            candidates[static_cast<uint32_t>(DrawRandom()) % candidates.size()];
-        SeedRandom(seed);
-        uint32_t before = nodeCounter;
-        SearchResult first = ChooseMove(engine, tc);
-        SeedRandom(seed);
-        SearchResult again = ChooseMove(engine, tc);
+            candidates[static_cast<uint32_t>(random.Draw()) % candidates.size()];
+        engine.worker.random = RandomGenerator{seed};
+        uint32_t before = engine.worker.nodeCounter;
+        SearchResult first = ChooseMove(engine.worker, tc);
+        engine.worker.random = RandomGenerator{seed};
+        SearchResult again = ChooseMove(engine.worker, tc);
         EXPECT_EQ(first.move, expected) << "seed " << seed;
         EXPECT_EQ(again.move, first.move) << "seed " << seed;
-        EXPECT_EQ(nodeCounter, before);
+        EXPECT_EQ(engine.worker.nodeCounter, before);
         chosen.insert(first.move);
     }
     EXPECT_GT(chosen.size(), 1u);
@@ -987,26 +982,22 @@ TEST_F(SearchTest, RandomMovesRepeatFromTheSameSeed) {
 
     // The draw r (0..99) gives a random move only when it is below the probability.
     TimeControl over = Expired();
-    SeedRandom(7);
-    const int32_t r = DrawRandom() % 100;
-    const CellIndex randomMove =
-        candidates[static_cast<uint32_t>(DrawRandom()) % candidates.size()];
+    RandomGenerator random{7};
+    const int32_t r = random.Draw() % 100;
+    const CellIndex randomMove = candidates[static_cast<uint32_t>(random.Draw()) % candidates.size()];
     ASSERT_NE(randomMove, candidates[0]) << "pick another seed";
-    engine.randomMoveProbability = r;
-    SeedRandom(7);
-    EXPECT_EQ(ChooseMove(engine, over).move, candidates[0]);
-    engine.randomMoveProbability = r + 1;
-    SeedRandom(7);
-    EXPECT_EQ(ChooseMove(engine, over).move, randomMove);
+    engine.shared.randomMoveProbability = r;
+    engine.worker.random = RandomGenerator{7};
+    EXPECT_EQ(ChooseMove(engine.worker, over).move, candidates[0]);
+    engine.shared.randomMoveProbability = r + 1;
+    engine.worker.random = RandomGenerator{7};
+    EXPECT_EQ(ChooseMove(engine.worker, over).move, randomMove);
 
     // Without random moves nothing is drawn.
-    engine.randomMoveProbability = 0;
-    SeedRandom(5);
-    const int next = DrawRandom();
-    SeedRandom(5);
-    ChooseMove(engine, over);
-    EXPECT_EQ(DrawRandom(), next);
-    SeedRandom(1);
+    engine.shared.randomMoveProbability = 0;
+    engine.worker.random = RandomGenerator{5};
+    ChooseMove(engine.worker, over);
+    EXPECT_EQ(engine.worker.random.state, 5u);
 }
 
 TEST_F(SearchTest, ChooseMoveSearchesOnACopyAndSmilesWhenWon) {
@@ -1016,7 +1007,7 @@ TEST_F(SearchTest, ChooseMoveSearchesOnACopyAndSmilesWhenWon) {
     ASSERT_EQ(GenerateMoves(copy, 0), ScoreUnknown);
     ASSERT_GE(copy.genCount, 2u);
     TimeControl tc = Generous();
-    SearchResult result = ChooseMove(engine, tc);
+    SearchResult result = ChooseMove(engine.worker, tc);
     EXPECT_EQ(result.move, Z(12, 10));
     EXPECT_EQ(result.proof, 0u);
     EXPECT_EQ(result.value, ScoreWin);
@@ -1032,7 +1023,7 @@ TEST_F(SearchTest, ProvenLossClearsTheTable) {
     const uint64_t unrelated = 987654321;
     Table().RecordHash(unrelated, 5, 10, kBoundExact, kNoCell, Age());
     TimeControl tc = Generous();
-    SearchResult result = ChooseMove(engine, tc);
+    SearchResult result = ChooseMove(engine.worker, tc);
     EXPECT_EQ(result.disproof, 0u);
     EXPECT_EQ(result.move, candidates[0]);
     EXPECT_EQ(Lines("MESSAGE "), std::vector<std::string>{"MESSAGE :-("});
@@ -1052,10 +1043,9 @@ TEST_F(SearchTest, FillingTheBoardIsADrawNotAWin) {
     BoardAI board;
     const Rows rows = {"XOXO", "OXOX", "XOXO", "OXO."};
     PlaceDiagram(board, rows, 1);
-    InvalidateThreatLists();
     for (int depth : {1, 2, 3}) {
         MoveList list;
-        AlphaBeta(engine, list, board, depth, ScoreLoss, ScoreWin, SearchParams{});
+        AlphaBeta(engine.worker, list, board, depth, ScoreLoss, ScoreWin, SearchParams{});
         EXPECT_EQ(list.score, ScoreDraw) << "depth " << depth;
         EXPECT_EQ(list.best, Coord::xy2z(3, 3)) << "depth " << depth;
     }

@@ -139,7 +139,7 @@ TEST(SelfTestTest, AnotherBuildCountsLikeTheEngineInProcess) {
         GTEST_SKIP() << "the program under test is this build's own";
     if (kSanitized) GTEST_SKIP() << "forty depth-10 searches take minutes under the sanitizers";
     Engine engine{ProgramArguments{}};
-    const std::string expected = SelfTest(engine);
+    const std::string expected = SelfTest(engine.worker);
     // Forty deep searches, on a shared machine.
     tamlo_test::RunResult r = tamlo_test::RunTamlo("", {"--command", "test;end"}, "", 300);
     EXPECT_EQ(r.exitCode, 0) << tamlo_test::Describe(r);
@@ -154,7 +154,7 @@ TEST(SelfTestTest, FortySearchesFromTheEmptyBoardEachToItsFullDepth) {
     if (kSanitized) GTEST_SKIP() << "forty depth-10 searches take minutes under the sanitizers";
     Engine engine{ProgramArguments{}};
     std::vector<uint32_t> stones;
-    std::string reply = SelfTest(engine, [&](const BoardAI& b) { stones.push_back(b.mMoveCount); });
+    std::string reply = SelfTest(engine.worker, [&](const BoardAI& b) { stones.push_back(b.mMoveCount); });
     ASSERT_EQ(stones.size(), 40u);
     EXPECT_EQ(stones[0], 0u);
     for (size_t i = 1; i < stones.size(); ++i) EXPECT_EQ(stones[i], i) << i;

@@ -164,26 +164,50 @@ INSTANTIATE_TEST_SUITE_P(Rules, ThreatListRandomTest, ::testing::Values(0u, 1u))
 
 // --- Threat list ---------------------------------------------------------------
 
-TEST_F(BoardTest, EmptyBoardThreatListsAreCached) {
+TEST_F(BoardTest, ThreatListsAreCachedPerBoardUntilAStoneChangesIt) {
     BorderListBoard board;
     const uint16_t* list1 = board.ThreatList(1);
-    const uint16_t* list2 = board.ThreatList(2);
     EXPECT_EQ(list1[0], kNoCell);
-    EXPECT_EQ(list2[0], kNoCell);
-    EXPECT_EQ(threatListValid1, 1);
-    EXPECT_EQ(threatListValid2, 1);
+    EXPECT_TRUE(board.ThreatListValid(1));
+    EXPECT_FALSE(board.ThreatListValid(2)) << "each player's list is built when asked for";
+    EXPECT_EQ(board.ThreatList(1), list1) << "served from the cache";
 
-    // Served from the cache: a mark written into it survives the next call.
-    threatListCache1[0] = 12345;
-    EXPECT_EQ(board.ThreatList(1), list1);
-    EXPECT_EQ(threatListCache1[0], 12345);
+    // Another board's stones leave this board's lists alone, and a copy starts
+    // without any.
+    BoardAI other;
+    other.Toggle(At(10, 10));
+    EXPECT_TRUE(board.ThreatListValid(1));
+    const BorderListBoard copy = board;
+    EXPECT_FALSE(copy.ThreatListValid(1));
 
-    // A move invalidates both; the next call rebuilds.
-    board.MakeMove(At(10, 10));
-    EXPECT_EQ(threatListValid1, 0);
-    EXPECT_EQ(threatListValid2, 0);
-    EXPECT_EQ(board.ThreatList(1), list1);
-    EXPECT_EQ(threatListCache1[0], kNoCell);
+    // X's cluster X.X.X over X.X.X, O's stones far apart: every stone placed or
+    // taken back invalidates both lists, a pass neither.
+    const CellIndex game[] = {At(5, 5),   At(15, 15), At(7, 5), At(15, 18), At(9, 5), At(18, 15),
+                              At(5, 6),   At(2, 17),  At(7, 6), At(17, 2),  At(9, 6), At(1, 1)};
+    for (CellIndex z : game) {
+        board.ThreatList(1);
+        board.ThreatList(2);
+        board.MakeMove(z);
+        EXPECT_FALSE(board.ThreatListValid(1));
+        EXPECT_FALSE(board.ThreatListValid(2));
+    }
+    board.ThreatList(1);
+    board.MakeMove(kPass);
+    EXPECT_TRUE(board.ThreatListValid(1));
+    board.MakeMove(kPass);
+    // The rebuilt list is the one a fresh board with these stones gives.
+    BorderListBoard fresh;
+    for (CellIndex z : game) fresh.MakeMove(z);
+    std::vector<uint16_t> rebuilt, expected;
+    for (const uint16_t* e = board.ThreatList(1); ThreatCell(*e) != kNoCell; ++e) rebuilt.push_back(*e);
+    for (const uint16_t* e = fresh.ThreatList(1); ThreatCell(*e) != kNoCell; ++e) expected.push_back(*e);
+    EXPECT_GT(expected.size(), 10u) << "X's cluster holds many threats";
+    EXPECT_EQ(rebuilt, expected);
+    board.MakeMove(At(1, 1));
+    board.MakeMove(At(9, 6));
+    rebuilt.clear();
+    for (const uint16_t* e = board.ThreatList(1); ThreatCell(*e) != kNoCell; ++e) rebuilt.push_back(*e);
+    EXPECT_NE(rebuilt, expected) << "a take-back is seen at once";
 }
 
 TEST_F(BoardTest, LoneThreatCellIsNotListed) {

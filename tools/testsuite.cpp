@@ -9,7 +9,7 @@
 #include "platform/clock.h"
 #include "search/driver.h"
 #include "search/movegen.h"
-#include "search/searchcontext.h"
+#include "search/searchworker.h"
 #include "tools/directorylist.h"
 #include "tools/movefile.h"
 
@@ -17,13 +17,13 @@ namespace {
 
 constexpr int32_t kSelfTestTableEntries = 1 << 21;
 
-void EnsureSearchStructures(SearchContext& context) {
-    if (!context.transpositionTable) context.AllocSearch();
+void EnsureSearchStructures(SearchWorker& worker) {
+    if (!worker.shared.transpositionTable && worker.allocateStructures) worker.allocateStructures();
 }
 
 }  // namespace
 
-TestResult TestAB(SearchContext& context, const std::string& folder) {
+TestResult TestAB(SearchWorker& worker, const std::string& folder) {
     // 1-2. The folder's files.
     TestResult result;
     std::vector<std::string> paths;
@@ -36,14 +36,15 @@ TestResult TestAB(SearchContext& context, const std::string& folder) {
         std::cout << path << std::endl;
         try {
             BorderListBoard board;
+            board.CountStonesIn(worker.nodeCounter);
             std::vector<CellIndex> moves;
             ReadMoveFile(path, moves);
             for (CellIndex cell : moves) board.MakeMove(cell);
             while (board.mMoveCount > 10) board.MakeMove(board.mMoves[board.mMoveCount - 1]);
             // Each position starts from an empty table, so figures do not depend
             // on the order of the files.
-            context.transpositionTable->ClearTable();
-            SearchIteration(context, board, 10, nullptr);
+            worker.shared.transpositionTable->ClearTable();
+            SearchIteration(worker, board, 10, nullptr);
             ++result.positions;
         } catch (...) {
             result.message += "TestAB failed in file " + path + "\r\n";
@@ -52,14 +53,14 @@ TestResult TestAB(SearchContext& context, const std::string& folder) {
     return result;
 }
 
-std::string Benchmark(SearchContext& context, const std::string& folder, bool printStatistics) {
-    EnsureSearchStructures(context);
+std::string Benchmark(SearchWorker& worker, const std::string& folder, bool printStatistics) {
+    EnsureSearchStructures(worker);
     // 1-3. Everything TestAB places counts, loading included.
-    const uint32_t startNodes = nodeCounter;
+    const uint32_t startNodes = worker.nodeCounter;
     const uint32_t startTime = NowMs();
-    TestResult result = TestAB(context, folder);
+    TestResult result = TestAB(worker, folder);
     int32_t elapsed = StampDiff(NowMs(), startTime);
-    const uint32_t d = nodeCounter - startNodes;
+    const uint32_t d = worker.nodeCounter - startNodes;
     // 4. The build server's statistic lines.
     if (d != 0 && result.positions > 0 && printStatistics) {
         if (elapsed < 1) elapsed = 1;
@@ -71,13 +72,14 @@ std::string Benchmark(SearchContext& context, const std::string& folder, bool pr
     return result.message;
 }
 
-std::string SelfTest(SearchContext& context, const std::function<void(const BoardAI&)>& onSearch) {
+std::string SelfTest(SearchWorker& worker, const std::function<void(const BoardAI&)>& onSearch) {
     // 1. A clean table and an empty board. The table's size would follow the
     //    memory the process happens to use, and with it the count: the test has
     //    a table of its own fixed size, and the engine's is rebuilt afterwards.
-    context.transpositionTable.reset();
-    context.transpositionTable = std::make_unique<TranspositionTable>(kSelfTestTableEntries);
+    worker.shared.transpositionTable.reset();
+    worker.shared.transpositionTable = std::make_unique<TranspositionTable>(kSelfTestTableEntries);
     BorderListBoard board;
+    board.CountStonesIn(worker.nodeCounter);
 
     // 2. Forty moves, each the generator's first choice.
     CellIndex recorded[40];
@@ -110,12 +112,12 @@ std::string SelfTest(SearchContext& context, const std::function<void(const Boar
         tc.matchTimeout = 0;
         tc.moveDeadline = tc.turnDeadline;
         if (onSearch) onSearch(board);
-        uint32_t before = nodeCounter;
-        IterativeDeepening(context, board, &tc, 9);
-        total += nodeCounter - before;
+        uint32_t before = worker.nodeCounter;
+        IterativeDeepening(worker, board, &tc, 9);
+        total += worker.nodeCounter - before;
     }
-    context.transpositionTable.reset();
-    context.AllocSearch();
+    worker.shared.transpositionTable.reset();
+    if (worker.allocateStructures) worker.allocateStructures();
     char buffer[64];
     snprintf(buffer, sizeof buffer, "testing: %d nodes", static_cast<int>(total));
     return buffer;

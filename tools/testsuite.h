@@ -5,7 +5,7 @@
 #include <string>
 
 class BoardAI;
-class SearchContext;
+class SearchWorker;
 
 struct TestResult {
     uint32_t positions = 0;
@@ -14,13 +14,13 @@ struct TestResult {
 
 // Searches every position file of a folder to depth 10 and reports the files that
 // fail to load or search. Writes each path to standard output.
-TestResult TestAB(SearchContext& context, const std::string& folder);
+TestResult TestAB(SearchWorker& worker, const std::string& folder);
 
 // Times TestAB; with statistics, prints the two build-statistic lines first.
-std::string Benchmark(SearchContext& context, const std::string& folder, bool printStatistics);
+std::string Benchmark(SearchWorker& worker, const std::string& folder, bool printStatistics);
 
 // Plays a fixed 40-move game and searches each of its positions; answers
 // "testing: N nodes". The count is a signature of the search.
 // onSearch, when given, sees each board just before it is searched.
-std::string SelfTest(SearchContext& context,
+std::string SelfTest(SearchWorker& worker,
                      const std::function<void(const BoardAI&)>& onSearch = nullptr);

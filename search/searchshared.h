@@ -1,0 +1,20 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "search/transpositiontable.h"
+
+// What every search of the engine shares, whichever worker runs it: the
+// transposition table, the settings, and the stop flag. A worker reads the
+// flag wherever it reads the clock, so setting it ends every search as the
+// move's time running out would.
+struct SearchShared {
+    SearchShared();
+
+    std::unique_ptr<TranspositionTable> transpositionTable;
+    int32_t maxDepth;                   // deepest iteration of the deepening
+    int32_t randomMoveProbability = 0;  // percent
+    std::atomic<bool> stop{false};
+};
