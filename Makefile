@@ -2,13 +2,14 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD := build
 ASAN_BUILD := build-asan
+TSAN_BUILD := build-tsan
 BENCH_BUILD := build-bench
 WINDOWS_BUILD := build-windows
 # The Windows programs are cross-built with MinGW-w64 and tested under Wine.
 MINGW_CXX := x86_64-w64-mingw32-g++-posix
 WINDOWS_TOOLS := $(shell command -v $(MINGW_CXX) >/dev/null 2>&1 && command -v wine >/dev/null 2>&1 && echo yes)
 
-.PHONY: all build run test unit-test asan-test windows windows-test dist bench benchmark \
+.PHONY: all build run test unit-test asan-test tsan-test windows windows-test dist bench benchmark \
 	windows-benchmark check-search compare clean format
 
 all: build
@@ -20,9 +21,10 @@ build:
 run: build
 	@./$(BUILD)/pbrain-tamlo
 
-# Every test in Release, then the unit tests again under the sanitizers, then the
-# Windows programs under Wine when the cross compiler and Wine are installed.
-test: unit-test asan-test windows-test
+# Every test in Release, then the unit tests again under the sanitizers (the
+# searches on threads under ThreadSanitizer), then the Windows programs under
+# Wine when the cross compiler and Wine are installed.
+test: unit-test asan-test tsan-test windows-test
 
 unit-test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -32,6 +34,13 @@ asan-test:
 	@cmake --build $(ASAN_BUILD) -j $(JOBS) -- --no-print-directory
 	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
+
+# Two searches on two threads, each with its own worker and table: any state
+# they still share is a data race. Only that test program is built.
+tsan-test:
+	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMLO_TSAN=ON -DTAMLO_LTO=OFF >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target tamlo_parallel_tests -- --no-print-directory
+	@TSAN_OPTIONS=halt_on_error=1 ./$(TSAN_BUILD)/tests/tamlo_parallel_tests
 
 # build-windows/pbrain-tamlo.exe and tamlo.dll. The native test program is named
 # so that the Windows tests can rerun its transcripts against the .exe.
@@ -83,7 +92,7 @@ compare:
 	@python3 tools/compare.py $(OLD) $(NEW)
 
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD) build-compare dist
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD) build-compare dist
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')

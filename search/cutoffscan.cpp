@@ -28,8 +28,8 @@ bool EnhancedCutoffScan(SearchWorker& worker, BoardAI& board, MoveList& list, in
         if (move == kNoCell) continue;
         uint64_t childKey = board.mHash;
         if (move != kPass) childKey ^= ZobristKey(move, board.mToMove, Coord::area);
-        const HashEntry* child = table.Lookup(childKey);
-        if (child == nullptr) continue;
+        const std::optional<HashEntry> child = table.Lookup(childKey);
+        if (!child) continue;
 
         const int32_t s = child->score;
         const uint8_t b = child->bound;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "board/coord.h"
 
@@ -69,13 +70,11 @@ class TranspositionTable {
     // Index of the slot a store of this key should go to.
     int32_t FindSlot(uint64_t key, int16_t age) const;
 
-    // The live entry of this key, or nullptr. The entry is a copy that the
-    // table keeps until its next Lookup.
-    const HashEntry* Lookup(uint64_t key) const {
+    // A copy of the live entry of this key, if there is one.
+    std::optional<HashEntry> Lookup(uint64_t key) const {
         const int32_t slot = LookupSlot(key);
-        if (slot < 0) return nullptr;
-        mFound = At(slot);
-        return &mFound;
+        if (slot < 0) return std::nullopt;
+        return At(slot);
     }
     // The slot of the live entry of this key, or -1.
     int32_t LookupSlot(uint64_t key) const;
@@ -139,6 +138,5 @@ class TranspositionTable {
     // One block: the tags, then from a cache line on the records.
     uint8_t* mTags = nullptr;
     HashRecord* mRecords = nullptr;
-    mutable HashEntry mFound{};
     size_t mBytes = 0;
 };

@@ -51,7 +51,7 @@ int32_t VCF(SearchWorker& worker, BoardAI& board, int32_t depth, const SearchPar
     if ((++worker.vcfLevels & 1023) == 0 && PastTurnDeadline(params)) return ScoreLoss;
 
     // 2. Table.
-    if (const HashEntry* entry = worker.shared.transpositionTable->Lookup(board.mHash)) {
+    if (const auto entry = worker.shared.transpositionTable->Lookup(board.mHash)) {
         int32_t lo = ScoreLoss;
         int32_t hi = upper;
         TranspositionTable::NarrowWindow(*entry, depth, lo, hi);

@@ -396,7 +396,7 @@ TEST_F(SearchTest, VcfWithoutFoursLosesOrStandsPat) {
     CellIndex move = 0;
     EXPECT_EQ(VCF(engine.worker, board, 0, params, move, true, ScoreWin, nullptr), ScoreLoss);
     EXPECT_EQ(move, kNoCell);
-    EXPECT_EQ(Table().Lookup(board.mHash), nullptr);
+    EXPECT_FALSE(Table().Lookup(board.mHash));
 
     BoardAI copy = board;
     GenerateMovesCore(copy, 1);
@@ -424,8 +424,8 @@ TEST_F(SearchTest, VcfFindsAWinBehindAForcedBlock) {
     EXPECT_TRUE(SamePosition(board, original));
 
     // Stored as an exact win: the next probe ends at once.
-    const HashEntry* entry = Table().Lookup(board.mHash);
-    ASSERT_NE(entry, nullptr);
+    const std::optional<HashEntry> entry = Table().Lookup(board.mHash);
+    ASSERT_TRUE(entry.has_value());
     EXPECT_EQ(entry->score, ScoreWin);
     EXPECT_EQ(entry->bound, kBoundExact);
     EXPECT_EQ(entry->move, Z(12, 10));
@@ -647,7 +647,7 @@ TEST_F(SearchTest, TimeUpAtTheFirstInteriorNodeAnswersAtOnce) {
     EXPECT_EQ(list.entries[0].move, first);
     EXPECT_EQ(list.entries[0].kind, 0);
     EXPECT_EQ(list.score, expected);
-    EXPECT_EQ(Table().Lookup(board.mHash), nullptr);
+    EXPECT_FALSE(Table().Lookup(board.mHash));
 }
 
 TEST_F(SearchTest, SingleReplyIsSearchedAtTheSameDepth) {
@@ -658,8 +658,8 @@ TEST_F(SearchTest, SingleReplyIsSearchedAtTheSameDepth) {
     AlphaBeta(engine.worker, list, board, 3, ScoreLoss, ScoreWin, params);
     EXPECT_EQ(list.best, Z(9, 5));
     // The reply's node stored its result with the parent's depth.
-    const HashEntry* child = Table().Lookup(ChildKey(board, Z(9, 5)));
-    ASSERT_NE(child, nullptr);
+    const std::optional<HashEntry> child = Table().Lookup(ChildKey(board, Z(9, 5)));
+    ASSERT_TRUE(child.has_value());
     EXPECT_EQ(child->depth, 3);
 }
 
@@ -675,14 +675,14 @@ TEST_F(SearchTest, SeveralMovesEachCostOneDepth) {
     for (uint32_t i = 0; i < list.count; ++i) {
         if (list.entries[i].nodes == 0) continue;
         ++searched;
-        const HashEntry* child = Table().Lookup(ChildKey(board, list.entries[i].move));
-        ASSERT_NE(child, nullptr) << "entry " << i;
+        const std::optional<HashEntry> child = Table().Lookup(ChildKey(board, list.entries[i].move));
+        ASSERT_TRUE(child.has_value()) << "entry " << i;
         EXPECT_EQ(child->depth, 3) << "entry " << i;
     }
     EXPECT_GT(searched, 1);
     // The root itself is stored at its own depth with its best move.
-    const HashEntry* root = Table().Lookup(board.mHash);
-    ASSERT_NE(root, nullptr);
+    const std::optional<HashEntry> root = Table().Lookup(board.mHash);
+    ASSERT_TRUE(root.has_value());
     EXPECT_EQ(root->depth, 4);
     EXPECT_EQ(root->move, list.best);
 }
@@ -732,8 +732,8 @@ TEST_F(CutoffScanTest, ChildBoundAtOrBelowMinusBetaCutsOff) {
     EXPECT_EQ(list.score, 100);
     EXPECT_EQ(list.entries[0].score, 0);
     EXPECT_EQ(list.entries[1].score, -200);
-    const HashEntry* root = Table().Lookup(board.mHash);
-    ASSERT_NE(root, nullptr);
+    const std::optional<HashEntry> root = Table().Lookup(board.mHash);
+    ASSERT_TRUE(root.has_value());
     EXPECT_EQ(root->score, 100);
     EXPECT_EQ(root->bound, kBoundLower);
     EXPECT_EQ(root->depth, 3);
@@ -748,7 +748,7 @@ TEST_F(CutoffScanTest, CutoffIsNotStoredOnceTimeIsUp) {
     uint8_t bound = kBoundUpper;
     EXPECT_TRUE(EnhancedCutoffScan(engine.worker, board, list, 3, alpha, 100, bound, params));
     EXPECT_EQ(list.best, list.entries[0].move);
-    EXPECT_EQ(Table().Lookup(board.mHash), nullptr);
+    EXPECT_FALSE(Table().Lookup(board.mHash));
 }
 
 TEST_F(CutoffScanTest, ShallowEntriesOnlyGiveHintsAndTheirAverage) {
@@ -763,7 +763,7 @@ TEST_F(CutoffScanTest, ShallowEntriesOnlyGiveHintsAndTheirAverage) {
     EXPECT_EQ(list.entries[0].score, -500);
     EXPECT_EQ(list.entries[1].score, -253);  // (-500 - 7) / 2, truncated toward zero
     EXPECT_EQ(list.entries[2].score, -7);
-    EXPECT_EQ(Table().Lookup(board.mHash), nullptr);
+    EXPECT_FALSE(Table().Lookup(board.mHash));
 }
 
 TEST_F(CutoffScanTest, DecisiveScoresAverageWithoutOverflow) {
@@ -1027,7 +1027,7 @@ TEST_F(SearchTest, ProvenLossClearsTheTable) {
     EXPECT_EQ(result.disproof, 0u);
     EXPECT_EQ(result.move, candidates[0]);
     EXPECT_EQ(Lines("MESSAGE "), std::vector<std::string>{"MESSAGE :-("});
-    EXPECT_EQ(Table().Lookup(unrelated), nullptr);
+    EXPECT_FALSE(Table().Lookup(unrelated));
 }
 
 }  // namespace

@@ -117,8 +117,8 @@ TEST(TranspositionTable, RejectsEmptyTable) {
 TEST(TranspositionTable, StoresAllFieldsAtTheHomeSlot) {
     TranspositionTable tt(kSize);
     tt.RecordHash(KeyAt(7, 0), 6, -321, kBoundUpper, 399, 12);
-    const HashEntry* e = tt.Lookup(KeyAt(7, 0));
-    ASSERT_NE(e, nullptr);
+    const std::optional<HashEntry> e = tt.Lookup(KeyAt(7, 0));
+    ASSERT_TRUE(e.has_value());
     EXPECT_EQ(SlotOf(tt, KeyAt(7, 0)), 7);
     EXPECT_EQ(e->key, KeyAt(7, 0));
     EXPECT_EQ(e->depth, 6);
@@ -253,8 +253,8 @@ TEST(TranspositionTable, DecisiveScoresAdjustBoundAndValueDepth) {
     for (const Case& c : cases) {
         TranspositionTable tt(kSize);
         tt.RecordHash(KeyAt(5, 0), 6, c.score, c.bound, 42, 1);
-        const HashEntry* e = tt.Lookup(KeyAt(5, 0));
-        ASSERT_NE(e, nullptr);
+        const std::optional<HashEntry> e = tt.Lookup(KeyAt(5, 0));
+        ASSERT_TRUE(e.has_value());
         EXPECT_EQ(e->bound, c.storedBound) << c.score << " bound " << int(c.bound);
         EXPECT_EQ(e->valueDepth, c.valueDepth) << c.score << " bound " << int(c.bound);
         EXPECT_EQ(e->depth, 6);
