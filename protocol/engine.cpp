@@ -40,6 +40,10 @@ std::string Engine::ParseCommand(std::string command, std::string argument) {
         return "OK";
     }
     if (command == "set_hashtablesize") return "OK";  // the table follows max_memory
+    if (command == "set_classic") {
+        classic = atoi(argument.c_str()) != 0;
+        return "OK";
+    }
     if (command == "set_randommoveprobability") {
         randomMoveProbability = atoi(argument.c_str());
         return "OK";

@@ -10,6 +10,7 @@
 #include "search/alphabeta.h"
 #include "search/movegen.h"
 #include "search/movelist.h"
+#include "search/pvsearch.h"
 #include "search/searchcontext.h"
 #include "search/timebudget.h"
 #include "search/trace.h"
@@ -71,7 +72,9 @@ SearchResult ChooseMove(SearchContext& context, TimeControl& tc) {
         // 7. Search.
         const uint32_t msBefore = NowMs();
         const uint32_t nodesBefore = nodeCounter;
-        SearchResult result = IterativeDeepening(context, copy, &tc, context.maxDepth);
+        SearchResult result = context.classic
+                                  ? IterativeDeepening(context, copy, &tc, context.maxDepth)
+                                  : PvDeepening(context, copy, &tc, context.maxDepth);
         WriteSearchStatistics(context, nodesBefore, nodeCounter, msBefore, NowMs());
         if (result.proof == 0) {
             context.Message(":-)");

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "board/boardai.h"
+#include "search/history.h"
 #include "search/transpositiontable.h"
 
 class PnNode;
@@ -22,6 +23,8 @@ class SearchContext {
 
     int32_t maxDepth;                   // deepest iteration of the deepening
     int32_t randomMoveProbability = 0;  // percent
+    bool classic = false;               // the plain alpha-beta search instead of the PV search
+    SearchHistory history;              // the PV search's move-order experience
     std::unique_ptr<BoardAI> board;     // the game's position; table entries age by its move count
     std::unique_ptr<TranspositionTable> transpositionTable;
     uint32_t maxMoveCount = 0;  // deepest board move count any search node reached

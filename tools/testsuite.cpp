@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "search/driver.h"
 #include "search/movegen.h"
+#include "search/pvsearch.h"
 #include "search/searchcontext.h"
 #include "tools/directorylist.h"
 #include "tools/movefile.h"
@@ -43,7 +44,10 @@ TestResult TestAB(SearchContext& context, const std::string& folder) {
             // Each position starts from an empty table, so figures do not depend
             // on the order of the files.
             context.transpositionTable->ClearTable();
-            SearchIteration(context, board, 10, nullptr);
+            if (context.classic)
+                SearchIteration(context, board, 10, nullptr);
+            else
+                PvDeepening(context, board, nullptr, 9, true);
             ++result.positions;
         } catch (...) {
             result.message += "TestAB failed in file " + path + "\r\n";
@@ -111,7 +115,10 @@ std::string SelfTest(SearchContext& context, const std::function<void(const Boar
         tc.moveDeadline = tc.turnDeadline;
         if (onSearch) onSearch(board);
         uint32_t before = nodeCounter;
-        IterativeDeepening(context, board, &tc, 9);
+        if (context.classic)
+            IterativeDeepening(context, board, &tc, 9);
+        else
+            PvDeepening(context, board, &tc, 9);
         total += nodeCounter - before;
     }
     context.transpositionTable.reset();
