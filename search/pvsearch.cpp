@@ -24,7 +24,7 @@ constexpr int32_t kFutilityDepth = 4 * kPly;
 constexpr int32_t kRazorMargin = 60;
 constexpr int32_t kRazorDepth = 5 * kPly / 2;
 constexpr int32_t kReductionDepth = 3 * kPly;
-constexpr double kReductionScale = 0.7;  // plies per ln(depth) * ln(move number)
+constexpr double kReductionScale = 0.9;  // plies per ln(depth) * ln(move number)
 constexpr int32_t kAspirationDepth = 5;
 constexpr int32_t kTableSize = 64;
 constexpr int32_t kNoLimitMs = 1 << 30;
@@ -159,8 +159,9 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
     const int32_t verdict = GenerateMoves(b, 0);
     if (IsDecisive(verdict)) return verdict;
     const uint32_t own = b.mToMove;
-    const bool threatened = b.Counts(static_cast<int>(b.mOpponent))[kWin] > 0 ||
-                            StraightCells(b.Counts(static_cast<int>(b.mOpponent))) > 0;
+    const uint16_t* oppCount = b.Counts(static_cast<int>(b.mOpponent));
+    const bool threatened = oppCount[kWin] > 0 || StraightCells(oppCount) > 0 ||
+                            oppCount[kFourThree] > 0 || b.genDanger != 0;
     const uint16_t* ownCount = b.Counts(static_cast<int>(own));
     const bool attacking = StraightCells(ownCount) > 0 || ownCount[kFourThree] > 0;
     const CellIndex previous = b.mMoveCount > 0 ? b.mMoves[b.mMoveCount - 1] : kNoCell;

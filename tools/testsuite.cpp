@@ -44,6 +44,7 @@ TestResult TestAB(SearchContext& context, const std::string& folder) {
             // Each position starts from an empty table, so figures do not depend
             // on the order of the files.
             context.transpositionTable->ClearTable();
+            context.history.Clear();
             if (context.classic)
                 SearchIteration(context, board, 10, nullptr);
             else
@@ -81,6 +82,7 @@ std::string SelfTest(SearchContext& context, const std::function<void(const Boar
     //    a table of its own fixed size, and the engine's is rebuilt afterwards.
     context.transpositionTable.reset();
     context.transpositionTable = std::make_unique<TranspositionTable>(kSelfTestTableEntries);
+    context.history.Clear();
     BorderListBoard board;
 
     // 2. Forty moves, each the generator's first choice.
