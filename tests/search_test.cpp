@@ -21,6 +21,7 @@
 #include "search/alphabeta.h"
 #include "search/cutoffscan.h"
 #include "search/driver.h"
+#include "search/history.h"
 #include "search/movegen.h"
 #include "search/movelist.h"
 #include "search/score.h"
@@ -1062,3 +1063,38 @@ TEST_F(SearchTest, FillingTheBoardIsADrawNotAWin) {
 }
 
 }  // namespace
+
+TEST(SearchHistory, ScoresSaturateBelowTheLimitAgeByHalfAndKeepTwoKillers) {
+    SearchHistory h;
+    // Gravity: however many bonuses, the score approaches the limit and stays
+    // inside it, in both directions, with no wrap of the 16-bit store.
+    for (int i = 0; i < 1000; ++i) h.Reward(1, 42, 2048);
+    EXPECT_GT(h.Score(1, 42), SearchHistory::kLimit * 9 / 10);
+    EXPECT_LE(h.Score(1, 42), SearchHistory::kLimit);
+    for (int i = 0; i < 1000; ++i) h.Penalise(2, 42, 100000);
+    EXPECT_EQ(h.Score(2, 42), -SearchHistory::kLimit);
+    EXPECT_EQ(h.Score(1, 43), 0) << "another cell";
+    const int32_t before = h.Score(1, 42);
+    h.Age();
+    EXPECT_EQ(h.Score(1, 42), before / 2);
+
+    // Two killers a ply, the newest first; a repeat does not push the other out.
+    h.AddKiller(3, 10);
+    h.AddKiller(3, 11);
+    h.AddKiller(3, 11);
+    EXPECT_TRUE(h.IsKiller(3, 10));
+    EXPECT_TRUE(h.IsKiller(3, 11));
+    h.AddKiller(3, 12);
+    EXPECT_FALSE(h.IsKiller(3, 10));
+    EXPECT_FALSE(h.IsKiller(4, 12));
+    EXPECT_FALSE(h.IsKiller(SearchHistory::kMaxPly, 12)) << "beyond the table";
+    h.Age();
+    EXPECT_FALSE(h.IsKiller(3, 12)) << "killers are forgotten between moves";
+
+    // Counter moves are kept per player; a pass or no previous move has none.
+    h.SetCounter(1, 7, 8);
+    EXPECT_EQ(h.Counter(1, 7), 8);
+    EXPECT_EQ(h.Counter(2, 7), kNoCell);
+    h.SetCounter(1, kPass, 9);
+    EXPECT_EQ(h.Counter(1, kPass), kNoCell);
+}
