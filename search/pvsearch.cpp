@@ -19,12 +19,13 @@ namespace {
 
 // Margins in the evaluation's units; depths in sixteenths of a ply.
 constexpr int32_t kFourCost = 11;  // a four and its forced block together
+constexpr int32_t kThreeCost = 13;  // a move that makes a three
 constexpr int32_t kFutilityMargin = 40;
 constexpr int32_t kFutilityDepth = 4 * kPly;
 constexpr int32_t kRazorMargin = 60;
 constexpr int32_t kRazorDepth = 5 * kPly / 2;
 constexpr int32_t kReductionDepth = 3 * kPly;
-constexpr double kReductionScale = 0.9;  // plies per ln(depth) * ln(move number)
+constexpr double kReductionScale = 0.7;  // plies per ln(depth) * ln(move number)
 constexpr int32_t kAspirationDepth = 5;
 constexpr int32_t kTableSize = 64;
 constexpr int32_t kNoLimitMs = 1 << 30;
@@ -33,6 +34,7 @@ struct Candidate {
     CellIndex move;
     bool tactical;  // makes a three or a four, or stops one
     bool four;
+    bool three;
     int32_t key;
 };
 
@@ -40,6 +42,7 @@ struct RootMove {
     CellIndex move;
     bool tactical;
     bool four;
+    bool three;
     int32_t score;
     uint32_t nodes;
 };
@@ -50,6 +53,18 @@ uint32_t StraightCells(const uint16_t* count) {
 
 bool MakesFour(const BoardAI& b, CellIndex cell) {
     return b.Category(static_cast<int>(b.mToMove), cell) < k2xThree;
+}
+
+bool MakesThree(const BoardAI& b, CellIndex cell) {
+    const uint32_t c = b.Category(static_cast<int>(b.mToMove), cell);
+    return c >= k2xThree && c <= kThree;
+}
+
+// What a move costs of the depth: a forced single reply nothing, a four and
+// a three less than a ply, so threat sequences reach deeper.
+int32_t MoveCost(uint32_t listed, bool four, bool three) {
+    if (listed == 1) return 0;
+    return four ? kFourCost : three ? kThreeCost : kPly;
 }
 
 // A move that is not quiet: it makes a three or better, or takes a cell where
@@ -172,7 +187,7 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
     Candidate moves[kMoveListCapacity];
     uint32_t n = 0;
     auto add = [&](CellIndex m, int32_t rank) {
-        Candidate c{m, IsTactical(b, m), MakesFour(b, m), 0};
+        Candidate c{m, IsTactical(b, m), MakesFour(b, m), MakesThree(b, m), 0};
         if (m == tableMove)
             c.key = 1 << 30;
         else if (c.four)
@@ -227,8 +242,7 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
         if (quiet && !threatened && searched && best > ScoreLoss &&
             static_cast<int32_t>(quietCount) >= moveLimit)
             break;
-        // A forced single reply costs nothing, a four less than a ply.
-        const int32_t next = n == 1 ? depth : depth - (c.four ? kFourCost : kPly);
+        const int32_t next = depth - MoveCost(n, c.four, c.three);
         MakeSearchMove(b, c.move);
         int32_t s;
         if (!searched) {
@@ -286,7 +300,7 @@ int32_t PvSearch::Root(BoardAI& b, RootMove* moves, uint32_t n, int32_t depth, i
     for (uint32_t i = 0; i < n; ++i) {
         RootMove& rm = moves[i];
         const uint32_t start = nodeCounter;
-        const int32_t next = n == 1 ? depth : depth - (rm.four ? kFourCost : kPly);
+        const int32_t next = depth - MoveCost(n, rm.four, rm.three);
         MakeSearchMove(b, rm.move);
         int32_t s;
         if (i == 0) {
@@ -339,7 +353,7 @@ SearchResult PvDeepening(SearchContext& context, BoardAI& board, const TimeContr
         if (m >= Coord::area || board.mCells[m] || n >= kMoveListCapacity) return;
         for (uint32_t i = 0; i < n; ++i)
             if (moves[i].move == m) return;
-        moves[n++] = {m, IsTactical(board, m), MakesFour(board, m), 0, 0};
+        moves[n++] = {m, IsTactical(board, m), MakesFour(board, m), MakesThree(board, m), 0, 0};
     };
     if (context.restrictedCount > 0) {
         for (uint32_t i = 0; i < context.restrictedCount; ++i) add(context.restrictedMoves[i]);

@@ -24,6 +24,7 @@
 #include "search/history.h"
 #include "search/movegen.h"
 #include "search/movelist.h"
+#include "search/pvsearch.h"
 #include "search/score.h"
 #include "search/searchmove.h"
 #include "search/stablesort.h"
@@ -1097,4 +1098,54 @@ TEST(SearchHistory, ScoresSaturateBelowTheLimitAgeByHalfAndKeepTwoKillers) {
     EXPECT_EQ(h.Counter(2, 7), kNoCell);
     h.SetCounter(1, kPass, 9);
     EXPECT_EQ(h.Counter(1, kPass), kNoCell);
+}
+
+TEST_F(SearchTest, PvSearchSettlesForcedPositionsAndLeavesTheBoardAsItWas) {
+    struct Case {
+        const char* name;
+        const Rows* rows;
+        int32_t value;                 // ScoreWin, ScoreLoss, or 0 for "not decided"
+        std::vector<CellIndex> moves;  // the acceptable replies; empty: any listed one
+    };
+    const Case cases[] = {
+        {"win by fours", &kWinByFours, ScoreWin, {Z(12, 10)}},
+        {"open three", &kOpenThree, ScoreWin, {Z(4, 5), Z(8, 5)}},
+        {"forced block", &kForcedBlock, 0, {Z(9, 5)}},
+        {"lost", &kLost, ScoreLoss, {}},
+        {"quiet", &kQuiet, 0, {}},
+    };
+    for (const Case& c : cases) {
+        BoardAI board = Position(*c.rows);
+        const BoardAI before = board;
+        const std::vector<CellIndex> listed = Candidates(board);
+        const TimeControl tc = Generous();
+        const SearchResult r = PvDeepening(engine, board, &tc, 6);
+        EXPECT_TRUE(SamePosition(board, before)) << c.name;
+        if (c.value == 0)
+            EXPECT_FALSE(IsDecisive(r.value)) << c.name << ": " << r.value;
+        else
+            EXPECT_EQ(r.value, c.value) << c.name;
+        const std::vector<CellIndex>& ok = c.moves.empty() ? listed : c.moves;
+        EXPECT_NE(std::find(ok.begin(), ok.end(), r.move), ok.end()) << c.name << ": " << r.move;
+    }
+}
+
+TEST_F(SearchTest, PvSearchKeepsToTheRootMovesItIsGivenAndAnswersWhenTimeIsOver) {
+    BoardAI board = Position(kQuiet);
+    const std::vector<CellIndex> listed = Candidates(board);
+    ASSERT_GE(listed.size(), 3u);
+    const TimeControl generous = Generous();
+    // The threat solver's restriction: only the given moves, even unlisted ones.
+    for (const std::vector<CellIndex>& given :
+         {std::vector<CellIndex>{listed.back()}, std::vector<CellIndex>{Z(0, 19)},
+          std::vector<CellIndex>{listed[1], listed[2]}}) {
+        std::copy(given.begin(), given.end(), engine.restrictedMoves);
+        engine.restrictedCount = static_cast<uint32_t>(given.size());
+        const SearchResult r = PvDeepening(engine, board, &generous, 4);
+        EXPECT_NE(std::find(given.begin(), given.end(), r.move), given.end()) << r.move;
+    }
+    engine.restrictedCount = 0;
+    // With the time already over the first listed move comes back at once.
+    const TimeControl expired = Expired();
+    EXPECT_EQ(PvDeepening(engine, board, &expired, 10).move, listed[0]);
 }
