@@ -19,7 +19,6 @@ namespace {
 
 // Margins in the evaluation's units; depths in sixteenths of a ply.
 constexpr int32_t kFourCost = 11;  // a four and its forced block together
-constexpr int32_t kThreeCost = 13;  // a move that makes a three
 constexpr int32_t kFutilityMargin = 40;
 constexpr int32_t kFutilityDepth = 4 * kPly;
 constexpr int32_t kRazorMargin = 60;
@@ -34,7 +33,6 @@ struct Candidate {
     CellIndex move;
     bool tactical;  // makes a three or a four, or stops one
     bool four;
-    bool three;
     int32_t key;
 };
 
@@ -42,7 +40,6 @@ struct RootMove {
     CellIndex move;
     bool tactical;
     bool four;
-    bool three;
     int32_t score;
     uint32_t nodes;
 };
@@ -55,16 +52,11 @@ bool MakesFour(const BoardAI& b, CellIndex cell) {
     return b.Category(static_cast<int>(b.mToMove), cell) < k2xThree;
 }
 
-bool MakesThree(const BoardAI& b, CellIndex cell) {
-    const uint32_t c = b.Category(static_cast<int>(b.mToMove), cell);
-    return c >= k2xThree && c <= kThree;
-}
-
-// What a move costs of the depth: a forced single reply nothing, a four and
-// a three less than a ply, so threat sequences reach deeper.
-int32_t MoveCost(uint32_t listed, bool four, bool three) {
+// What a move costs of the depth: a forced single reply nothing, a four less
+// than a ply, so four sequences reach deep.
+int32_t MoveCost(uint32_t listed, bool four) {
     if (listed == 1) return 0;
-    return four ? kFourCost : three ? kThreeCost : kPly;
+    return four ? kFourCost : kPly;
 }
 
 // A move that is not quiet: it makes a three or better, or takes a cell where
@@ -187,7 +179,7 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
     Candidate moves[kMoveListCapacity];
     uint32_t n = 0;
     auto add = [&](CellIndex m, int32_t rank) {
-        Candidate c{m, IsTactical(b, m), MakesFour(b, m), MakesThree(b, m), 0};
+        Candidate c{m, IsTactical(b, m), MakesFour(b, m), 0};
         if (m == tableMove)
             c.key = 1 << 30;
         else if (c.four)
@@ -242,7 +234,7 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
         if (quiet && !threatened && searched && best > ScoreLoss &&
             static_cast<int32_t>(quietCount) >= moveLimit)
             break;
-        const int32_t next = depth - MoveCost(n, c.four, c.three);
+        const int32_t next = depth - MoveCost(n, c.four);
         MakeSearchMove(b, c.move);
         int32_t s;
         if (!searched) {
@@ -300,7 +292,7 @@ int32_t PvSearch::Root(BoardAI& b, RootMove* moves, uint32_t n, int32_t depth, i
     for (uint32_t i = 0; i < n; ++i) {
         RootMove& rm = moves[i];
         const uint32_t start = nodeCounter;
-        const int32_t next = depth - MoveCost(n, rm.four, rm.three);
+        const int32_t next = depth - MoveCost(n, rm.four);
         MakeSearchMove(b, rm.move);
         int32_t s;
         if (i == 0) {
@@ -353,7 +345,7 @@ SearchResult PvDeepening(SearchContext& context, BoardAI& board, const TimeContr
         if (m >= Coord::area || board.mCells[m] || n >= kMoveListCapacity) return;
         for (uint32_t i = 0; i < n; ++i)
             if (moves[i].move == m) return;
-        moves[n++] = {m, IsTactical(board, m), MakesFour(board, m), MakesThree(board, m), 0, 0};
+        moves[n++] = {m, IsTactical(board, m), MakesFour(board, m), 0, 0};
     };
     if (context.restrictedCount > 0) {
         for (uint32_t i = 0; i < context.restrictedCount; ++i) add(context.restrictedMoves[i]);
