@@ -45,6 +45,10 @@ std::string Engine::ParseCommand(std::string command, std::string argument) {
         return "OK";
     }
     if (command == "set_hashtablesize") return "OK";  // the table follows max_memory
+    if (command == "set_classic") {
+        shared.classic = atoi(argument.c_str()) != 0;
+        return "OK";
+    }
     if (command == "set_randommoveprobability") {
         shared.randomMoveProbability = atoi(argument.c_str());
         return "OK";
@@ -179,6 +183,11 @@ void Engine::AllocSearch() {
     // 1. What the process already uses.
     uint64_t used = ResidentMemoryBytes();
     if (used == 0) used = 16508032;
+    // In whole MiB: the resident size varies by a page or two from run to run,
+    // and a table of another size places its entries elsewhere, so the same
+    // commands would search differently.
+    constexpr uint64_t kMiB = uint64_t{1} << 20;
+    used = (used + kMiB - 1) / kMiB * kMiB;
     // 2. The rest of the limit, less a reserve. Managers send 0 for "no limit":
     //    the table then gets the size it has when no limit is sent at all.
     const int32_t limit = maxMemory == 0 ? kDefaultMaxMemory : maxMemory;

@@ -9,6 +9,7 @@
 #include "search/alphabeta.h"
 #include "search/movegen.h"
 #include "search/movelist.h"
+#include "search/pvsearch.h"
 #include "search/searchworker.h"
 #include "search/timebudget.h"
 #include "search/trace.h"
@@ -71,7 +72,9 @@ SearchResult ChooseMove(SearchWorker& worker, TimeControl& tc) {
         // 7. Search.
         const uint32_t msBefore = NowMs();
         const uint32_t nodesBefore = worker.nodeCounter;
-        SearchResult result = IterativeDeepening(worker, copy, &tc, worker.shared.maxDepth);
+        SearchResult result = worker.shared.classic
+                                  ? IterativeDeepening(worker, copy, &tc, worker.shared.maxDepth)
+                                  : PvDeepening(worker, copy, &tc, worker.shared.maxDepth);
         WriteSearchStatistics(worker, nodesBefore, worker.nodeCounter, msBefore, NowMs());
         if (result.proof == 0) {
             worker.Message(":-)");

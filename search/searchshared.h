@@ -16,5 +16,6 @@ struct SearchShared {
     std::unique_ptr<TranspositionTable> transpositionTable;
     int32_t maxDepth;                   // deepest iteration of the deepening
     int32_t randomMoveProbability = 0;  // percent
+    bool classic = false;               // the plain alpha-beta search instead of the PV search
     std::atomic<bool> stop{false};
 };

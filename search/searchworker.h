@@ -8,6 +8,7 @@
 
 #include "board/boardai.h"
 #include "board/zobrist.h"
+#include "search/history.h"
 #include "search/searchshared.h"
 
 class PnNode;
@@ -41,6 +42,7 @@ class SearchWorker {
     uint32_t vcfLevels = 0;            // levels since the current top forcing probe began
     uint32_t maxMoveCount = 0;         // deepest board move count any search node reached
     RandomGenerator random;            // random moves
+    SearchHistory history;             // the PV search's move-order experience
 
     // Creates the shared table and this worker's node pool, sized by the owner's
     // memory limit; set by the owner. The searches call it when they find none.

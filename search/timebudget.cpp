@@ -73,3 +73,21 @@ int32_t TimeRemainingAt(const TimeControl& tc, uint32_t now) {
 int32_t TimeRemaining(const TimeControl& tc) {
     return TimeRemainingAt(tc, NowMs());
 }
+
+int32_t ReplyReserveMs(uint32_t turnTimeout) {
+    return static_cast<int32_t>(std::min<uint32_t>(10 + turnTimeout / 16, kTimeReserveMs));
+}
+
+MoveTimePlan PlanMoveTime(const TimeControl& tc, uint32_t now) {
+    // The moves a game still takes, as far as the clock is concerned.
+    constexpr int64_t kMovesToGo = 20;
+    const int64_t reserve = ReplyReserveMs(tc.turnTimeout);
+    int64_t limit = std::max<int64_t>(StampDiff(tc.turnDeadline, now) - reserve, 0);
+    int64_t target = limit * 8 / 10;
+    if (tc.matchTimeout != 0) {
+        const int64_t left = std::max<int64_t>(StampDiff(tc.timeLeftDeadline, now) - reserve, 0);
+        limit = std::min(limit, left / 8);
+        target = std::min({target, left / kMovesToGo, limit});
+    }
+    return {static_cast<int32_t>(target), static_cast<int32_t>(limit)};
+}

@@ -35,3 +35,20 @@ bool TurnOverAt(const TimeControl& tc, uint32_t now);
 // Milliseconds left for the current move; negative exactly when TimeUp answers true.
 int32_t TimeRemaining(const TimeControl& tc);
 int32_t TimeRemainingAt(const TimeControl& tc, uint32_t now);
+
+// The principal-variation search's plan for one move: it starts no iteration
+// after `targetMs` (scaled by how settled the best move is) and stops at
+// `limitMs` whatever it is doing.
+struct MoveTimePlan {
+    int32_t targetMs;
+    int32_t limitMs;
+};
+
+// Kept back from the turn limit for the reply: a few milliseconds for the pipe
+// and a small share of the turn for the polled clock, not a fixed 80 ms that
+// would take most of a 100 ms turn.
+int32_t ReplyReserveMs(uint32_t turnTimeout);
+
+// From the turn's deadline and, with a match limit, the time left shared over
+// the moves still to come.
+MoveTimePlan PlanMoveTime(const TimeControl& tc, uint32_t now);

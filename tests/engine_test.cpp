@@ -207,22 +207,30 @@ TEST(EngineTime, EveryReplyComesWithinTheTurnTime) {
 }
 
 TEST(EngineTime, TheTimeLeftInTheMatchCutsTheMoveShort) {
-    // A move gets a share of the time left in the match, less 80 ms: 1/45 of it,
-    // and up to 1/10 in a position that the search judges bad. With 20000 ms left
-    // that is at most 1920 ms, far less than the turn time of 5000; with 2000 ms
-    // left at most 120 ms.
-    for (int left : {20000, 2000}) {
-        Session engine;
-        StartEngine(engine, {"timeout_turn 5000", "timeout_match 300000"});
-        const long long budget = left / 10 - 80;
-        for (size_t n : {8u, 10u, 12u}) {
-            engine.WriteLine("info time_left " + std::to_string(left));
-            Referee referee(20, 20);
-            SendMoves(engine, kMiddleGame, n, &referee);
-            Reply r = Timed(engine, "done");
-            std::optional<Cell> move = ParseMove(r.text);
-            ASSERT_TRUE(move && referee.IsLegal(*move)) << r.text;
-            EXPECT_LT(r.ms, budget + kMarginMs) << left << " ms left, " << n << " moves";
+    // With the turn time far above the time left, the time left decides. The
+    // classic search takes 1/45 of it less 80 ms, and up to 1/10 in a position
+    // it judges bad; the PV search stops at 1/8 of it, less a reserve.
+    struct Case {
+        const char* setup;
+        int divisor;
+        int reserve;
+    };
+    for (const Case& c : {Case{"set_classic 1", 10, 80}, Case{"set_classic 0", 8, 0}}) {
+        for (int left : {20000, 2000}) {
+            Session engine;
+            StartEngine(engine, {"timeout_turn 5000", "timeout_match 300000"});
+            ASSERT_EQ(engine.Command(c.setup), "OK");
+            const long long budget = left / c.divisor - c.reserve;
+            for (size_t n : {8u, 10u, 12u}) {
+                engine.WriteLine("info time_left " + std::to_string(left));
+                Referee referee(20, 20);
+                SendMoves(engine, kMiddleGame, n, &referee);
+                Reply r = Timed(engine, "done");
+                std::optional<Cell> move = ParseMove(r.text);
+                ASSERT_TRUE(move && referee.IsLegal(*move)) << r.text;
+                EXPECT_LT(r.ms, budget + kMarginMs) << c.setup << ", " << left << " ms left, " << n
+                                                    << " moves";
+            }
         }
     }
 }

@@ -21,8 +21,10 @@
 #include "search/alphabeta.h"
 #include "search/cutoffscan.h"
 #include "search/driver.h"
+#include "search/history.h"
 #include "search/movegen.h"
 #include "search/movelist.h"
+#include "search/pvsearch.h"
 #include "search/score.h"
 #include "search/searchmove.h"
 #include "search/stablesort.h"
@@ -1052,3 +1054,88 @@ TEST_F(SearchTest, FillingTheBoardIsADrawNotAWin) {
 }
 
 }  // namespace
+
+TEST(SearchHistory, ScoresSaturateBelowTheLimitAgeByHalfAndKeepTwoKillers) {
+    SearchHistory h;
+    // Gravity: however many bonuses, the score approaches the limit and stays
+    // inside it, in both directions, with no wrap of the 16-bit store.
+    for (int i = 0; i < 1000; ++i) h.Reward(1, 42, 2048);
+    EXPECT_GT(h.Score(1, 42), SearchHistory::kLimit * 9 / 10);
+    EXPECT_LE(h.Score(1, 42), SearchHistory::kLimit);
+    for (int i = 0; i < 1000; ++i) h.Penalise(2, 42, 100000);
+    EXPECT_EQ(h.Score(2, 42), -SearchHistory::kLimit);
+    EXPECT_EQ(h.Score(1, 43), 0) << "another cell";
+    const int32_t before = h.Score(1, 42);
+    h.Age();
+    EXPECT_EQ(h.Score(1, 42), before / 2);
+
+    // Two killers a ply, the newest first; a repeat does not push the other out.
+    h.AddKiller(3, 10);
+    h.AddKiller(3, 11);
+    h.AddKiller(3, 11);
+    EXPECT_TRUE(h.IsKiller(3, 10));
+    EXPECT_TRUE(h.IsKiller(3, 11));
+    h.AddKiller(3, 12);
+    EXPECT_FALSE(h.IsKiller(3, 10));
+    EXPECT_FALSE(h.IsKiller(4, 12));
+    EXPECT_FALSE(h.IsKiller(SearchHistory::kMaxPly, 12)) << "beyond the table";
+    h.Age();
+    EXPECT_FALSE(h.IsKiller(3, 12)) << "killers are forgotten between moves";
+
+    // Counter moves are kept per player; a pass or no previous move has none.
+    h.SetCounter(1, 7, 8);
+    EXPECT_EQ(h.Counter(1, 7), 8);
+    EXPECT_EQ(h.Counter(2, 7), kNoCell);
+    h.SetCounter(1, kPass, 9);
+    EXPECT_EQ(h.Counter(1, kPass), kNoCell);
+}
+
+TEST_F(SearchTest, PvSearchSettlesForcedPositionsAndLeavesTheBoardAsItWas) {
+    struct Case {
+        const char* name;
+        const Rows* rows;
+        int32_t value;                 // ScoreWin, ScoreLoss, or 0 for "not decided"
+        std::vector<CellIndex> moves;  // the acceptable replies; empty: any listed one
+    };
+    const Case cases[] = {
+        {"win by fours", &kWinByFours, ScoreWin, {Z(12, 10)}},
+        {"open three", &kOpenThree, ScoreWin, {Z(4, 5), Z(8, 5)}},
+        {"forced block", &kForcedBlock, 0, {Z(9, 5)}},
+        {"lost", &kLost, ScoreLoss, {}},
+        {"quiet", &kQuiet, 0, {}},
+    };
+    for (const Case& c : cases) {
+        BoardAI board = Position(*c.rows);
+        const BoardAI before = board;
+        const std::vector<CellIndex> listed = Candidates(board);
+        const TimeControl tc = Generous();
+        const SearchResult r = PvDeepening(engine.worker, board, &tc, 6);
+        EXPECT_TRUE(SamePosition(board, before)) << c.name;
+        if (c.value == 0)
+            EXPECT_FALSE(IsDecisive(r.value)) << c.name << ": " << r.value;
+        else
+            EXPECT_EQ(r.value, c.value) << c.name;
+        const std::vector<CellIndex>& ok = c.moves.empty() ? listed : c.moves;
+        EXPECT_NE(std::find(ok.begin(), ok.end(), r.move), ok.end()) << c.name << ": " << r.move;
+    }
+}
+
+TEST_F(SearchTest, PvSearchKeepsToTheRootMovesItIsGivenAndAnswersWhenTimeIsOver) {
+    BoardAI board = Position(kQuiet);
+    const std::vector<CellIndex> listed = Candidates(board);
+    ASSERT_GE(listed.size(), 3u);
+    const TimeControl generous = Generous();
+    // The threat solver's restriction: only the given moves, even unlisted ones.
+    for (const std::vector<CellIndex>& given :
+         {std::vector<CellIndex>{listed.back()}, std::vector<CellIndex>{Z(0, 19)},
+          std::vector<CellIndex>{listed[1], listed[2]}}) {
+        std::copy(given.begin(), given.end(), engine.worker.restrictedMoves);
+        engine.worker.restrictedCount = static_cast<uint32_t>(given.size());
+        const SearchResult r = PvDeepening(engine.worker, board, &generous, 4);
+        EXPECT_NE(std::find(given.begin(), given.end(), r.move), given.end()) << r.move;
+    }
+    engine.worker.restrictedCount = 0;
+    // With the time already over the first listed move comes back at once.
+    const TimeControl expired = Expired();
+    EXPECT_EQ(PvDeepening(engine.worker, board, &expired, 10).move, listed[0]);
+}

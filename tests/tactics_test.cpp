@@ -57,8 +57,9 @@ std::vector<std::string> BoardLines(const Position& p) {
     return lines;
 }
 
-// Gives the position to a fresh engine process and returns its reply to DONE.
-std::string EngineReply(const Position& p) {
+// Gives the position to a fresh engine process, its search chosen by the
+// setting line, and returns its reply to DONE.
+std::string EngineReply(const Position& p, const std::string& setting) {
     Session engine;
     std::string start = p.width == p.height ? "start " + std::to_string(p.width)
                                             : "rectstart " + std::to_string(p.width) + "," +
@@ -66,6 +67,7 @@ std::string EngineReply(const Position& p) {
     // Every line ends with a carriage return and a line feed.
     auto reply = engine.Command(start + "\r");
     if (reply != "OK") return "(start answered " + reply.value_or("nothing") + ")";
+    if (engine.Command(setting + "\r") != "OK") return "(" + setting + " refused)";
     if (p.exactFive) engine.WriteLine("info rule 1\r");
     engine.WriteLine("info timeout_turn 2000\r");
     engine.WriteLine("board\r");
@@ -87,15 +89,19 @@ std::string Describe(const Cells& cells) {
     return text;
 }
 
-// The engine's reply must be one of the acceptable cells.
+// The reply of either search, the default one and the classic alpha-beta,
+// must be one of the acceptable cells.
 void ExpectReplyIn(const Position& p, const Cells& acceptable) {
-    const std::string reply = EngineReply(p);
-    std::optional<Cell> move = ParseMove(reply);
-    ASSERT_TRUE(move) << "reply: " << reply;
-    EXPECT_TRUE(p.MakeReferee().IsLegal(*move)) << "illegal reply " << reply;
-    EXPECT_TRUE(Contains(acceptable, *move))
-        << "reply " << reply << ", expected one of " << Describe(acceptable) << "\n"
-        << p.MakeReferee().Diagram();
+    for (const char* setting : {"set_classic 0", "set_classic 1"}) {
+        const std::string reply = EngineReply(p, setting);
+        std::optional<Cell> move = ParseMove(reply);
+        ASSERT_TRUE(move) << setting << ", reply: " << reply;
+        EXPECT_TRUE(p.MakeReferee().IsLegal(*move)) << setting << ", illegal reply " << reply;
+        EXPECT_TRUE(Contains(acceptable, *move))
+            << setting << ", reply " << reply << ", expected one of " << Describe(acceptable)
+            << "\n"
+            << p.MakeReferee().Diagram();
+    }
 }
 
 // The cells where the player's stone would leave two or more completion cells

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Checks that a build searches exactly as recorded: the self-test count, the
-benchmark's moves per search, and the moves and depth lines of two fixed
-self-play games. Speed work must leave all of it unchanged; a change of
+"""Checks that a build searches exactly as recorded: for each search the engine
+offers (the classic alpha-beta one and the default PV search), the self-test
+count, the benchmark's moves per search, and the moves and depth lines of two
+fixed self-play games. Speed work must leave all of it unchanged; a change of
 behaviour on purpose records the new figures (--record) in the same commit.
 
 The games' node counts are left out: the table is sized from the memory the
@@ -24,6 +25,8 @@ RECORD = os.path.join(ROOT, "tools", "searchcheck.txt")
 # (board size, rule, maximum depth, moves): small enough to run in seconds, deep
 # enough to reach the table, the forcing search and the six-cell shapes.
 GAMES = [(15, 0, 8, 40), (20, 1, 8, 40)]
+# Each search the engine offers, by the commands that choose it.
+SEARCHES = [("classic", ["set_classic 1"]), ("pv", [])]
 
 
 def run(binary, commands):
@@ -63,7 +66,7 @@ class Brain:
         self.p.wait(timeout=30)
 
 
-def game(binary, size, rule, depth, moves):
+def game(binary, setup, size, rule, depth, moves):
     lines = ["game %dx%d rule %d depth %d" % (size, size, rule, depth)]
     brains = [Brain(binary), Brain(binary)]
     for b in brains:
@@ -72,6 +75,8 @@ def game(binary, size, rule, depth, moves):
         b.tell("info timeout_match 0")
         b.tell("info timeout_turn 100000000")
         assert b.ask("set_maxdepth %d" % depth)[0] == "OK"
+        for line in setup:
+            assert b.ask(line)[0] == "OK"
     stones = {}
     reply, depths = brains[0].ask("begin")
     for n in range(moves):
@@ -90,12 +95,15 @@ def figures(build):
     binary = os.path.join(build, "pbrain-tamlo")
     if not os.path.isabs(binary):
         binary = os.path.join(ROOT, binary)
-    lines = ["test: " + run(binary, ["test"])[-1]]
-    for line in run(binary, ["tcbenchmark positions"]):
-        if "MovesPerSearch" in line:
-            lines.append("benchmark: " + line)
-    for g in GAMES:
-        lines += game(binary, *g)
+    lines = []
+    for name, setup in SEARCHES:
+        lines.append("search " + name)
+        lines.append("test: " + run(binary, setup + ["test"])[-1])
+        for line in run(binary, setup + ["tcbenchmark positions"]):
+            if "MovesPerSearch" in line:
+                lines.append("benchmark: " + line)
+        for g in GAMES:
+            lines += game(binary, setup, *g)
     return lines
 
 
@@ -112,7 +120,7 @@ def main(argv):
     with open(RECORD) as f:
         want = f.read().splitlines()
     if got == want:
-        print("identical search: %s" % got[0])
+        print("identical search: " + ", ".join(l for l in got if l.startswith("test:")))
         return 0
     print("SEARCH CHANGED")
     for i in range(max(len(got), len(want))):

@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "search/driver.h"
 #include "search/movegen.h"
+#include "search/pvsearch.h"
 #include "search/searchworker.h"
 #include "tools/directorylist.h"
 #include "tools/movefile.h"
@@ -44,7 +45,11 @@ TestResult TestAB(SearchWorker& worker, const std::string& folder) {
             // Each position starts from an empty table, so figures do not depend
             // on the order of the files.
             worker.shared.transpositionTable->ClearTable();
-            SearchIteration(worker, board, 10, nullptr);
+            worker.history.Clear();
+            if (worker.shared.classic)
+                SearchIteration(worker, board, 10, nullptr);
+            else
+                PvDeepening(worker, board, nullptr, 9, true);
             ++result.positions;
         } catch (...) {
             result.message += "TestAB failed in file " + path + "\r\n";
@@ -78,6 +83,7 @@ std::string SelfTest(SearchWorker& worker, const std::function<void(const BoardA
     //    a table of its own fixed size, and the engine's is rebuilt afterwards.
     worker.shared.transpositionTable.reset();
     worker.shared.transpositionTable = std::make_unique<TranspositionTable>(kSelfTestTableEntries);
+    worker.history.Clear();
     BorderListBoard board;
     board.CountStonesIn(worker.nodeCounter);
 
@@ -113,7 +119,10 @@ std::string SelfTest(SearchWorker& worker, const std::function<void(const BoardA
         tc.moveDeadline = tc.turnDeadline;
         if (onSearch) onSearch(board);
         uint32_t before = worker.nodeCounter;
-        IterativeDeepening(worker, board, &tc, 9);
+        if (worker.shared.classic)
+            IterativeDeepening(worker, board, &tc, 9);
+        else
+            PvDeepening(worker, board, &tc, 9);
         total += worker.nodeCounter - before;
     }
     worker.shared.transpositionTable.reset();

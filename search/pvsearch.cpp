@@ -1,0 +1,441 @@
+#include "search/pvsearch.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "board/threatcategory.h"
+#include "platform/clock.h"
+#include "search/history.h"
+#include "search/movegen.h"
+#include "search/movelist.h"
+#include "search/searchmove.h"
+#include "search/searchworker.h"
+#include "search/timebudget.h"
+#include "search/trace.h"
+#include "search/transpositiontable.h"
+#include "search/vcf.h"
+
+namespace {
+
+// Margins in the evaluation's units; depths in sixteenths of a ply.
+constexpr int32_t kFourCost = 11;  // a four and its forced block together
+constexpr int32_t kFutilityMargin = 40;
+constexpr int32_t kFutilityDepth = 4 * kPly;
+constexpr int32_t kRazorMargin = 60;
+constexpr int32_t kRazorDepth = 5 * kPly / 2;
+constexpr int32_t kReductionDepth = 3 * kPly;
+constexpr double kReductionScale = 0.7;  // plies per ln(depth) * ln(move number)
+constexpr int32_t kAspirationDepth = 5;
+constexpr int32_t kTableSize = 64;
+constexpr int32_t kNoLimitMs = 1 << 30;
+
+struct Candidate {
+    CellIndex move;
+    bool tactical;  // makes a three or a four, or stops one
+    bool four;
+    int32_t key;
+};
+
+struct RootMove {
+    CellIndex move;
+    bool tactical;
+    bool four;
+    int32_t score;
+    uint32_t nodes;
+};
+
+uint32_t StraightCells(const uint16_t* count) {
+    return count[k2xStraightFour] + count[kStraightFourFour] + count[kStraightFour];
+}
+
+bool MakesFour(const BoardAI& b, CellIndex cell) {
+    return b.Category(static_cast<int>(b.mToMove), cell) < k2xThree;
+}
+
+// What a move costs of the depth: a forced single reply nothing, a four less
+// than a ply, so four sequences reach deep.
+int32_t MoveCost(uint32_t listed, bool four) {
+    if (listed == 1) return 0;
+    return four ? kFourCost : kPly;
+}
+
+// A move that is not quiet: it makes a three or better, or takes a cell where
+// the opponent would make a four or better.
+bool IsTactical(const BoardAI& b, CellIndex cell) {
+    const int own = static_cast<int>(b.mToMove), opp = static_cast<int>(b.mOpponent);
+    constexpr uint8_t kAnswers = kKindWin | kKindDefence | kKindCounter;
+    return b.Category(own, cell) <= kThree || b.Category(opp, cell) <= kFour ||
+           (b.IsListed(cell) && (b.genKind[cell] & kAnswers));
+}
+
+// Insertion sort, highest key first; equal keys keep their order.
+template <typename T, typename Key>
+void SortDescending(T* items, uint32_t n, Key key) {
+    for (uint32_t i = 1; i < n; ++i) {
+        T item = items[i];
+        uint32_t j = i;
+        for (; j > 0 && key(items[j - 1]) < key(item); --j) items[j] = items[j - 1];
+        items[j] = item;
+    }
+}
+
+// One search of one move request: the node and root searches, the state they
+// share (deadline, abort, the static values along the line) and the tables of
+// reductions and move limits.
+class PvSearch {
+  public:
+    PvSearch(SearchWorker& worker, const TimeControl* tc, uint32_t deadline)
+        : mWorker(worker), mHistory(worker.history), mTc(tc), mDeadline(deadline) {
+        mLeafParams.timeControl = tc;
+        mLeafParams.stop = &worker.shared.stop;
+        mLeafParams.vcfNoStandPat = false;
+        for (int32_t d = 0; d < kTableSize; ++d) {
+            for (int32_t i = 0; i < kTableSize; ++i) {
+                const double r = d > 0 && i > 0 ? kReductionScale * std::log(d) * std::log(i) : 0;
+                mReduction[d][i] = static_cast<int16_t>(r * kPly);
+            }
+            const double limit = 3.0 + std::pow(static_cast<double>(d), 1.3);
+            mMoveLimit[0][d] = static_cast<int16_t>(limit / 2);
+            mMoveLimit[1][d] = static_cast<int16_t>(limit);
+        }
+    }
+
+    bool aborted = false;
+    CellIndex iterationBest = kNoCell;  // a root move that beat the window's alpha
+
+    int32_t Root(BoardAI& b, RootMove* moves, uint32_t n, int32_t depth, int32_t alpha,
+                 int32_t beta);
+
+  private:
+    int32_t Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, int32_t ply, bool pv,
+                 bool cutNode);
+    int32_t Leaf(BoardAI& b, int32_t beta);
+    // A stop request counts as the time running out.
+    bool OutOfTime() const {
+        return mWorker.StopRequested() || (mTc && StampDiff(NowMs(), mDeadline) >= 0);
+    }
+    int32_t Reduction(int32_t depth, uint32_t index) const {
+        return mReduction[std::min(depth / kPly, kTableSize - 1)]
+                         [std::min<uint32_t>(index, kTableSize - 1)];
+    }
+
+    SearchWorker& mWorker;
+    SearchHistory& mHistory;
+    const TimeControl* mTc;
+    uint32_t mDeadline;
+    SearchParams mLeafParams;
+    int32_t mStatic[SearchHistory::kMaxPly + 1] = {};
+    int16_t mReduction[kTableSize][kTableSize];
+    int16_t mMoveLimit[2][kTableSize];  // [improving][plies]
+};
+
+int32_t PvSearch::Leaf(BoardAI& b, int32_t beta) {
+    // The fours first, as the classic horizon does; then the static judgement.
+    CellIndex four = kNoCell;
+    b.mLookSix = 0;
+    const int32_t v = VCF(mWorker, b, 0, mLeafParams, four, true, beta, nullptr);
+    b.mLookSix = 1;
+    if (v != ScoreLoss && four < kNoCell) return v;
+    const int32_t verdict = GenerateMovesCore(b, 6);
+    return IsDecisive(verdict) ? verdict : Evaluate(b);
+}
+
+int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, int32_t ply,
+                       bool pv, bool cutNode) {
+    mWorker.maxMoveCount = std::max(mWorker.maxMoveCount, b.mMoveCount);
+    if (b.mMoveCount >= Coord::area) return ScoreDraw;
+    if (depth < kPly || ply >= SearchHistory::kMaxPly) return Leaf(b, beta);
+    if (OutOfTime()) {
+        aborted = true;
+        return 0;
+    }
+    const int32_t plies = depth / kPly;
+    const int32_t alphaIn = alpha;
+
+    // 1. Table: a cut-off outside the principal line, its move first anyway.
+    CellIndex tableMove = kNoCell;
+    if (const std::optional<HashEntry> e = mWorker.shared.transpositionTable->Lookup(b.mHash)) {
+        if (e->move < Coord::area && b.mCells[e->move] == 0) tableMove = e->move;
+        const bool decisive = IsDecisive(e->score);
+        if ((e->depth >= plies || decisive) && (!pv || decisive)) {
+            if (e->bound == kBoundExact) return e->score;
+            if ((e->bound & kBoundLower) && e->score >= beta) return e->score;
+            if ((e->bound & kBoundUpper) && e->score <= alpha) return e->score;
+        }
+    }
+
+    // 2. The generator decides, or lists the moves; against a threat it lists
+    //    only the defences and the side's own fours.
+    b.genLimit = static_cast<uint32_t>(plies + 5);
+    const int32_t verdict = GenerateMoves(b, 0);
+    if (IsDecisive(verdict)) return verdict;
+    const uint32_t own = b.mToMove;
+    const uint16_t* oppCount = b.Counts(static_cast<int>(b.mOpponent));
+    const bool threatened = oppCount[kWin] > 0 || StraightCells(oppCount) > 0 ||
+                            oppCount[kFourThree] > 0 || b.genDanger != 0;
+    const uint16_t* ownCount = b.Counts(static_cast<int>(own));
+    const bool attacking = StraightCells(ownCount) > 0 || ownCount[kFourThree] > 0;
+    const CellIndex previous = b.mMoveCount > 0 ? b.mMoves[b.mMoveCount - 1] : kNoCell;
+    const CellIndex counter = mHistory.Counter(own, previous);
+
+    // 3. The list, ordered: table move, fours and other threats in the
+    //    generator's order, killers and the counter move, then by history.
+    Candidate moves[kMoveListCapacity];
+    uint32_t n = 0;
+    auto add = [&](CellIndex m, int32_t rank) {
+        Candidate c{m, IsTactical(b, m), MakesFour(b, m), 0};
+        if (m == tableMove)
+            c.key = 1 << 30;
+        else if (c.four)
+            c.key = (1 << 29) - rank;
+        else if (c.tactical)
+            c.key = (1 << 28) - rank;
+        else if (mHistory.IsKiller(ply, m))
+            c.key = (1 << 27) - rank;
+        else if (m == counter)
+            c.key = 1 << 26;
+        else
+            c.key = mHistory.Score(own, m) - 8 * rank;
+        moves[n++] = c;
+    };
+    for (uint32_t i = 0; i < b.genCount && n < kMoveListCapacity; ++i) {
+        const CellIndex m = b.genMoves[i];
+        if (m < Coord::area && b.mCells[m] == 0) add(m, static_cast<int32_t>(i));
+    }
+    if (tableMove != kNoCell && !b.IsListed(tableMove) && n < kMoveListCapacity)
+        add(tableMove, 0);
+    if (n == 0) return Evaluate(b);
+    SortDescending(moves, n, [](const Candidate& c) { return c.key; });
+
+    // 4. Static value; outside the principal line and any running attack, a
+    //    position far above beta is cut (reverse futility), one far below alpha
+    //    is left to the fours (razoring).
+    const int32_t staticValue = Evaluate(b);
+    mStatic[ply] = staticValue;
+    const bool improving = ply >= 2 && staticValue > mStatic[ply - 2];
+    if (!pv && !threatened && !attacking && !IsDecisive(alpha) && !IsDecisive(beta)) {
+        if (depth < kFutilityDepth &&
+            static_cast<int64_t>(staticValue) - kFutilityMargin * depth / kPly >= beta)
+            return staticValue;
+        if (depth < kRazorDepth && static_cast<int64_t>(staticValue) + kRazorMargin < alpha) {
+            CellIndex four = kNoCell;
+            const int32_t v = VCF(mWorker, b, 0, mLeafParams, four, true, alpha + 1, nullptr);
+            if (v <= alpha) return v;
+        }
+    }
+
+    // 5. Move loop.
+    const int32_t moveLimit = mMoveLimit[improving ? 1 : 0][std::min(plies, kTableSize - 1)];
+    int32_t best = ScoreLoss;
+    CellIndex bestMove = moves[0].move;
+    bool searched = false;
+    CellIndex quiets[kTableSize];
+    uint32_t quietCount = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        const Candidate& c = moves[i];
+        const bool quiet = !c.tactical;
+        // Move-count pruning: enough quiet moves tried once one does not lose.
+        if (quiet && !threatened && searched && best > ScoreLoss &&
+            static_cast<int32_t>(quietCount) >= moveLimit)
+            break;
+        const int32_t next = depth - MoveCost(n, c.four);
+        MakeSearchMove(b, c.move);
+        int32_t s;
+        if (!searched) {
+            s = -Node(b, next, -beta, -alpha, ply + 1, pv, false);
+        } else {
+            int32_t r = 0;
+            if (depth >= kReductionDepth && quiet && !threatened) {
+                r = Reduction(depth, i);
+                if (pv) r -= kPly;
+                if (cutNode) r += kPly;
+                if (mHistory.IsKiller(ply, c.move)) r -= kPly / 2;
+                r -= mHistory.Score(own, c.move) * kPly / 8192;
+                r = std::clamp(r, 0, std::max(next - kPly, 0));
+            }
+            s = -Node(b, next - r, -alpha - 1, -alpha, ply + 1, false, !cutNode);
+            if (s > alpha && r > 0 && !aborted)
+                s = -Node(b, next, -alpha - 1, -alpha, ply + 1, false, !cutNode);
+            if (pv && s > alpha && s < beta && !aborted)
+                s = -Node(b, next, -beta, -alpha, ply + 1, true, false);
+        }
+        UndoSearchMove(b, c.move);
+        if (aborted) return 0;
+        if (!searched || s > best) {
+            best = s;
+            bestMove = c.move;
+        }
+        searched = true;
+        if (s > alpha) {
+            alpha = s;
+            if (s >= beta) {
+                if (quiet) {
+                    const int32_t bonus = std::min(32 * plies * plies, 2048);
+                    mHistory.Reward(own, c.move, bonus);
+                    for (uint32_t q = 0; q < quietCount; ++q) mHistory.Penalise(own, quiets[q], bonus);
+                    mHistory.AddKiller(ply, c.move);
+                    mHistory.SetCounter(own, previous, c.move);
+                }
+                break;
+            }
+        }
+        if (quiet && quietCount < kTableSize) quiets[quietCount++] = c.move;
+    }
+
+    // 6. Node end.
+    const uint8_t bound =
+        best >= beta ? kBoundLower : (pv && best > alphaIn ? kBoundExact : kBoundUpper);
+    RecordNodeResult(mWorker, b.mHash, plies, best, bound, bestMove);
+    return best;
+}
+
+int32_t PvSearch::Root(BoardAI& b, RootMove* moves, uint32_t n, int32_t depth, int32_t alpha,
+                       int32_t beta) {
+    int32_t best = ScoreLoss;
+    uint32_t bestIndex = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        RootMove& rm = moves[i];
+        const uint32_t start = mWorker.nodeCounter;
+        const int32_t next = depth - MoveCost(n, rm.four);
+        MakeSearchMove(b, rm.move);
+        int32_t s;
+        if (i == 0) {
+            s = -Node(b, next, -beta, -alpha, 1, true, false);
+        } else {
+            int32_t r = 0;
+            if (depth >= kReductionDepth && !rm.tactical && i >= 3)
+                r = std::clamp(Reduction(depth, i) - kPly, 0, std::max(next - kPly, 0));
+            s = -Node(b, next - r, -alpha - 1, -alpha, 1, false, true);
+            if (s > alpha && r > 0 && !aborted) s = -Node(b, next, -alpha - 1, -alpha, 1, false, true);
+            if (s > alpha && s < beta && !aborted) s = -Node(b, next, -beta, -alpha, 1, true, false);
+        }
+        UndoSearchMove(b, rm.move);
+        rm.nodes += mWorker.nodeCounter - start;
+        if (aborted) break;
+        rm.score = s;
+        if (i == 0 || s > best) {
+            best = s;
+            bestIndex = i;
+        }
+        if (s > alpha) {
+            alpha = s;
+            iterationBest = rm.move;
+            if (s >= beta) break;
+        }
+    }
+    // The best move leads the next iteration; the others keep their order.
+    std::rotate(moves, moves + bestIndex, moves + bestIndex + 1);
+    return best;
+}
+
+}  // namespace
+
+SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl* tc,
+                         int32_t maxDepth, bool quiet) {
+    const uint32_t start = NowMs();
+    MoveTimePlan plan{kNoLimitMs, kNoLimitMs};
+    if (tc) plan = PlanMoveTime(*tc, start);
+    const uint32_t deadline = start + static_cast<uint32_t>(plan.limitMs);
+    worker.maxMoveCount = board.mMoveCount;
+    worker.history.Age();
+
+    // 1. The root moves: the generator's, or those the threat solver left.
+    SearchResult result{0, 1, 1, kNoCell};
+    board.genLimit = Coord::area;
+    GenerateMoves(board, 0);
+    RootMove moves[kMoveListCapacity];
+    uint32_t n = 0;
+    auto add = [&](CellIndex m) {
+        if (m >= Coord::area || board.mCells[m] || n >= kMoveListCapacity) return;
+        for (uint32_t i = 0; i < n; ++i)
+            if (moves[i].move == m) return;
+        moves[n++] = {m, IsTactical(board, m), MakesFour(board, m), 0, 0};
+    };
+    if (worker.restrictedCount > 0) {
+        for (uint32_t i = 0; i < worker.restrictedCount; ++i) add(worker.restrictedMoves[i]);
+    } else {
+        for (uint32_t i = 0; i < board.genCount; ++i) add(board.genMoves[i]);
+    }
+    if (n == 0) return result;
+    result.move = moves[0].move;
+
+    // 2. Deepen.
+    PvSearch search(worker, tc, deadline);
+    SearchParams vcfParams;
+    vcfParams.timeControl = tc;
+    vcfParams.stop = &worker.shared.stop;
+    vcfParams.vcfNoStandPat = true;
+    int32_t previous = 0;
+    int32_t completed = 0;
+    int32_t stable = 0;
+    for (int32_t depth = 2;; ++depth) {
+        // a. A win by continuous fours ends the search.
+        CellIndex four = kNoCell;
+        if (VCF(worker, board, depth, vcfParams, four, true, ScoreWin, nullptr) == ScoreWin &&
+            four < Coord::area) {
+            result = {ScoreWin, 0, kInfinity, four};
+            completed = depth;
+            break;
+        }
+        // b. An aspiration window around the last score, widened on failure.
+        int64_t delta = 20 + std::abs(static_cast<int64_t>(previous)) / 4;
+        int64_t alpha = ScoreLoss, beta = ScoreWin;
+        if (depth >= kAspirationDepth && !IsDecisive(previous)) {
+            alpha = std::max<int64_t>(ScoreLoss, previous - delta);
+            beta = std::min<int64_t>(ScoreWin, previous + delta);
+        }
+        search.iterationBest = kNoCell;
+        for (auto& m : moves) m.nodes = 0;
+        int32_t score;
+        for (;;) {
+            score = search.Root(board, moves, n, depth * kPly, static_cast<int32_t>(alpha),
+                                static_cast<int32_t>(beta));
+            if (search.aborted) break;
+            if (score <= alpha && alpha > ScoreLoss) {
+                alpha = std::max<int64_t>(ScoreLoss, score - delta);
+            } else if (score >= beta && beta < ScoreWin) {
+                beta = std::min<int64_t>(ScoreWin, score + delta);
+            } else {
+                break;
+            }
+            delta += delta / 2 + 10;
+            if (delta > 2000) alpha = ScoreLoss, beta = ScoreWin;
+        }
+        // c. A cut-short iteration counts only by a move that beat the last best.
+        if (search.aborted) {
+            if (search.iterationBest != kNoCell) result.move = search.iterationBest;
+            break;
+        }
+        const CellIndex lastBest = result.move;
+        result.move = moves[0].move;
+        SetVerdict(result, score);
+        completed = depth;
+        if (IsDecisive(score)) break;
+        stable = result.move == lastBest ? stable + 1 : 0;
+
+        // d. Time: a settled best move ends early, a changed or falling one
+        //    buys more.
+        if (tc) {
+            double factor = stable >= 3 ? 0.5 : stable == 2 ? 0.7 : stable == 1 ? 0.9 : 1.3;
+            if (depth > 2 && score < previous - 30) factor *= 1.5;
+            const int32_t elapsed = StampDiff(NowMs(), start);
+            if (elapsed >= plan.targetMs * factor) break;
+        }
+        previous = score;
+        if (depth > maxDepth ||
+            static_cast<int64_t>(board.mMoveCount) + depth >= static_cast<int64_t>(Coord::area) - 1)
+            break;
+    }
+
+    // 3. Every move lost: the one whose refutation took most nodes.
+    if (result.disproof == 0) {
+        uint32_t most = 0;
+        for (uint32_t i = 0; i < n; ++i)
+            if (moves[i].nodes > most) most = moves[i].nodes, result.move = moves[i].move;
+    }
+    if (!quiet)
+        WriteDepthLine(worker, completed,
+                   static_cast<int64_t>(worker.maxMoveCount) - board.mMoveCount, result.value);
+    return result;
+}
