@@ -6,7 +6,7 @@
 #include "board/patterntables.h"
 #include "board/zobrist.h"
 
-BoardAI::BoardAI() {
+BoardAI::BoardAI(Rules rules) : ListBoard(rules) {
     ResetSearchBlock();
 }
 
@@ -92,16 +92,14 @@ void BoardAI::ClearGenerated() {
 }
 
 void BoardAI::Alloc() {
-    SetPatternHooks();
     BuildZobristKeys();
-    BuildSegmentTables();
-    BuildBlockTables();
-    BuildLineTables();
     BuildCombinedTable();
     Coord::BuildUpdateList();
     BuildCategoryNames();
-    BuildBlockOrder();
     Coord::BuildRays();
+    // Five or more wins unless the manager says otherwise: those tables at once,
+    // others when a board of other rules is first built.
+    PatternTablesFor(Rules{});
 }
 
 void BoardAI::Free() {

@@ -23,7 +23,7 @@ class BoardAI : public ListBoard {
     int32_t mReserved3 = -1;
     uint8_t genPending = 0;
 
-    BoardAI();
+    explicit BoardAI(Rules rules = Rules{});
     BoardAI(const BoardAI& other);
     BoardAI& operator=(const BoardAI& other);
 
@@ -37,8 +37,9 @@ class BoardAI : public ListBoard {
     static constexpr uint16_t kListedFlag = 256;
     static constexpr uint16_t kMoveToEndFlag = 1024;
 
-    // Builds the keys, pattern and category tables, update rows and rays for the
-    // current Coord shape and rule. Run after Coord::SetSize, before any board.
+    // Builds the keys, the category tables, update rows and rays for the current
+    // Coord shape, and the pattern tables of the default rules. Run after
+    // Coord::SetSize, before any board.
     static void Alloc();
     static void Free();
 

@@ -50,7 +50,7 @@ class ListBoard : public SimpleBoard {
     uint16_t mCategoryCount1[kCategoryCount];
     uint16_t mCategoryCount2[kCategoryCount];
 
-    ListBoard();
+    explicit ListBoard(Rules rules = Rules{});
     ListBoard(const ListBoard& other);
     ListBoard& operator=(const ListBoard& other);
 
@@ -79,6 +79,10 @@ class ListBoard : public SimpleBoard {
     bool OpponentFourNear(CellIndex cell, int d, int player) const;
     bool IsQuietCell(CellIndex cell, int player, int maxStrong) const;
 
+    // The tables of the rules the board was built for.
+    const PatternTables& Patterns() const { return *mPatterns; }
+    Rules GameRules() const { return mPatterns->rules; }
+
     uint32_t Category(int player, CellIndex cell) const { return mCellCategory[cell][player - 1]; }
     uint32_t LineCat(int player, CellIndex cell, int d) const {
         return (mCategoryWord[cell][player - 1] >> (5 * d)) & 31;
@@ -99,6 +103,8 @@ class ListBoard : public SimpleBoard {
     void EmitGenerated(CellIndex cell, uint16_t flags, bool add, int priority);
 
   private:
+    const PatternTables* mPatterns;
+
     // Threat lists per player, built by ThreatList (see threatlist.h).
     uint16_t mThreatLists[2][kMaxArea + 1];
     uint8_t mThreatListValid[2] = {0, 0};
@@ -106,6 +112,7 @@ class ListBoard : public SimpleBoard {
     void CopyFrom(const ListBoard& other);
     void SetLines(uint32_t b, uint64_t mask, uint64_t lines, const uint8_t* combined);
     void UpdateSixCell(uint32_t key, const uint8_t* combined);
+    void ResetLines();
     template <int p>
     void Relist(uint32_t b, uint32_t from, uint32_t to);
 };

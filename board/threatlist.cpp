@@ -18,10 +18,6 @@ constexpr uint8_t kThreatOrder[] = {
     k2xThree, kFourDevelopFour, kFourDevelopThree, kThreeDevelop, kFour,
     kThree};
 
-inline const uint8_t* LineTable(int player) {
-    return player == 1 ? lineCategory1 : lineCategory2;
-}
-
 // Per direction, a bit per collected cell pairable on that line, at its place
 // in Coord::lineOrder moved up by kThreatBitsOffset so that three places back
 // stay in the array, padded for 8-byte reads.
@@ -52,7 +48,7 @@ const uint16_t* ListBoard::ThreatList(int player) {
     uint8_t threatBits[4][kThreatBitsBytes];
     memset(threatBits, 0, sizeof threatBits);
 
-    const uint8_t* table = LineTable(player);
+    const uint8_t* table = mPatterns->LineTable(player);
     const uint16_t* next = Next(player);
     const int p = player - 1;
 
@@ -159,10 +155,10 @@ int ListBoard::LineDefenceMoves(CellIndex cell, int d, CellIndex* out, bool with
     const int opponent = static_cast<int>(mOpponent);
     int neg = 0, pos = 0;
     SegmentCode code = SegmentOf(opponent, w, neg, pos, withStone ? 1 : 0);
-    const uint16_t* order = blockOrder[code];
+    const uint16_t* order = mPatterns->blockOrder[code];
     if (order[0] == kBlockOrderEnd) {
         code = ShortSegmentOf(opponent, (w >> 2) & 0xFFFF, neg, pos, withStone ? 1 : 0);
-        order = blockOrder[code];
+        order = mPatterns->blockOrder[code];
         if (order[0] == kBlockOrderEnd) return 0;
     }
     int n = 0;
@@ -231,7 +227,7 @@ int ListBoard::DefenceMoves(CellIndex cell, CellIndex* out, uint16_t flags, bool
     SegmentCode s1 = SegmentOf(opponent, mLinePattern[cell * 4 + first], n1, p1, 0);
     SegmentCode s2 = SegmentOf(opponent, mLinePattern[cell * 4 + second], n2, p2, 0);
     int a = first, b = second;
-    if (distFive[s1] >= distFive[s2] &&
+    if (mPatterns->distFive[s1] >= mPatterns->distFive[s2] &&
         LineCat(opponent, cell, first) >= LineCat(opponent, cell, second))
         a = second, b = first;
     int written = LineDefenceMoves(cell, a, rest, true, flags, add, minGain);

@@ -39,7 +39,7 @@ bool HasFive(const BoardAI& board) {
                 if (at(x - dx[d], y - dy[d]) == stone) continue;  // not the start of the run
                 int run = 1;
                 while (at(x + run * dx[d], y + run * dy[d]) == stone) ++run;
-                if (ExactFive(rule) ? run == 5 : run >= 5) return true;
+                if (board.GameRules().ExactFive() ? run == 5 : run >= 5) return true;
             }
         }
     return false;

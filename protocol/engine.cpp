@@ -94,10 +94,10 @@ std::string Engine::Start(uint32_t width, uint32_t height) {
 }
 
 void Engine::SetRule(uint32_t value) {
-    GameHandler::SetRule(value);
-    // The board's categories were computed with the old tables: replay the game
-    // on a board built with the new ones.
-    std::unique_ptr<BoardAI> fresh = std::make_unique<BoardAI>();
+    // The board's categories are those of the old rules: the same stones, in
+    // the same order, on a board of the new ones.
+    shared.rules = Rules::FromProtocolValue(value);
+    std::unique_ptr<BoardAI> fresh = std::make_unique<BoardAI>(shared.rules);
     fresh->CountStonesIn(worker.nodeCounter);
     uint8_t side = board->mSide;
     for (uint32_t i = 0; i < board->mMoveCount; ++i) {
@@ -162,7 +162,7 @@ void Engine::MakeMove(CellIndex cell) {
 }
 
 void Engine::NewGame() {
-    board = std::make_unique<BoardAI>();
+    board = std::make_unique<BoardAI>(shared.rules);
     board->CountStonesIn(worker.nodeCounter);
     lastResult = ScoreUnknown;
     PositionChanged();

@@ -35,7 +35,7 @@ TestResult TestAB(SearchWorker& worker, const std::string& folder) {
     for (const std::string& path : paths) {
         std::cout << path << std::endl;
         try {
-            BorderListBoard board;
+            BorderListBoard board(worker.shared.rules);
             board.CountStonesIn(worker.nodeCounter);
             std::vector<CellIndex> moves;
             ReadMoveFile(path, moves);
@@ -78,7 +78,7 @@ std::string SelfTest(SearchWorker& worker, const std::function<void(const BoardA
     //    a table of its own fixed size, and the engine's is rebuilt afterwards.
     worker.shared.transpositionTable.reset();
     worker.shared.transpositionTable = std::make_unique<TranspositionTable>(kSelfTestTableEntries);
-    BorderListBoard board;
+    BorderListBoard board(worker.shared.rules);
     board.CountStonesIn(worker.nodeCounter);
 
     // 2. Forty moves, each the generator's first choice.
