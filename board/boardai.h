@@ -33,6 +33,14 @@ class BoardAI : public ListBoard {
     // set, merges its flags or, with flag 1024, moves it to the end (false).
     bool AddGenerated(CellIndex cell, uint8_t kind, uint16_t flags, bool update, uint32_t priority);
     void ClearGenerated();
+
+    // The answers to the opponent's threat at cell: written to out when it is
+    // given, else listed in genMoves (AddGenerated with update = add). Only
+    // stones that raise the threat's distance by minGain or more. Answers the
+    // number of cells.
+    int DefenceMoves(CellIndex cell, CellIndex* out, uint16_t flags, bool add, int minGain);
+    int LineDefenceMoves(CellIndex cell, int d, CellIndex* out, bool withStone, uint16_t flags,
+                         bool add, int minGain);
     bool IsListed(CellIndex cell) const { return genFlags[cell] & kListedFlag; }
     static constexpr uint16_t kListedFlag = 256;
     static constexpr uint16_t kMoveToEndFlag = 1024;
@@ -45,5 +53,6 @@ class BoardAI : public ListBoard {
 
   protected:
     void ResetSearchBlock();
+    void EmitDefence(CellIndex cell, uint16_t flags, bool add, int priority);
     void CopySearchBlock(const BoardAI& other);
 };

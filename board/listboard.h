@@ -72,9 +72,6 @@ class ListBoard : public SimpleBoard {
         mThreatListValid[0] = static_cast<uint8_t>(flags & 1);
         mThreatListValid[1] = static_cast<uint8_t>(flags >> 8);
     }
-    int DefenceMoves(CellIndex cell, CellIndex* out, uint16_t flags, bool add, int minGain);
-    int LineDefenceMoves(CellIndex cell, int d, CellIndex* out, bool withStone, uint16_t flags,
-                         bool add, int minGain);
     int StrongestDirection(CellIndex cell, int player) const;
     bool OpponentFourNear(CellIndex cell, int d, int player) const;
     bool IsQuietCell(CellIndex cell, int player, int maxStrong) const;
@@ -99,8 +96,6 @@ class ListBoard : public SimpleBoard {
         mOwnLists = mSide == 1 ? mNext1 : mNext2;
         mOppLists = mSide == 1 ? mNext2 : mNext1;
     }
-    // Sends a defence cell to the move generator's list (see threatlist.h).
-    void EmitGenerated(CellIndex cell, uint16_t flags, bool add, int priority);
 
   private:
     const PatternTables* mPatterns;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/programarguments.h"
+#include "protocol/programarguments.h"
 #include "board/boardai.h"
 #include "board/coord.h"
 #include "board/simpleboard.h"

@@ -48,7 +48,7 @@ std::vector<Entry> Entries(const uint16_t* list) {
     return out;
 }
 
-std::vector<CellIndex> Defence(ListBoard& board, CellIndex cell, int minGain) {
+std::vector<CellIndex> Defence(BoardAI& board, CellIndex cell, int minGain) {
     CellIndex out[kMaxArea];
     const int n = board.DefenceMoves(cell, out, 0, false, minGain);
     return std::vector<CellIndex>(out, out + n);
