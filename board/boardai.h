@@ -8,9 +8,6 @@
 class BoardAI : public ListBoard {
   public:
     uint8_t mPlain = 1;  // 1 for a plain BoardAI, 0 for a BorderListBoard (has candidate cells)
-    uint8_t mSearchFlag = 0;
-    uint8_t mSearchFlag2 = 0;
-    uint32_t mReserved = 0;
     uint32_t genLimit;
     uint16_t genMoves[kMaxArea];
     uint16_t genFlags[kMaxArea];
@@ -19,8 +16,6 @@ class BoardAI : public ListBoard {
     uint32_t genCount = 0;
     uint32_t mBorderState[kMaxArea];  // 0 inside, 1 border (listed), 2 outside
     uint32_t genDanger = 0;
-    uint32_t mReserved2 = 0;
-    int32_t mReserved3 = -1;
     uint8_t genPending = 0;
 
     explicit BoardAI(Rules rules = Rules{});

@@ -386,7 +386,6 @@ TEST_F(BoardTest, ConstructionBuildsListsInCellOrder) {
     EXPECT_TRUE(BoardConsistent(board));
     EXPECT_EQ(board.mPlain, 0);
     EXPECT_EQ(board.genLimit, Coord::area);
-    EXPECT_EQ(board.mReserved3, -1);
     EXPECT_EQ(board.mLookSix, 1);
     for (int p = 1; p <= 2; ++p) {
         size_t total = 0;
