@@ -4,7 +4,7 @@
 
 #include "app/commandloop.h"
 #include "app/errorreport.h"
-#include "app/programarguments.h"
+#include "protocol/programarguments.h"
 #include "board/boardai.h"
 #include "board/coord.h"
 #include "platform/console.h"

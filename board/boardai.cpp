@@ -6,7 +6,7 @@
 #include "board/patterntables.h"
 #include "board/zobrist.h"
 
-BoardAI::BoardAI() {
+BoardAI::BoardAI(Rules rules) : ListBoard(rules) {
     ResetSearchBlock();
 }
 
@@ -24,9 +24,6 @@ BoardAI& BoardAI::operator=(const BoardAI& other) {
 
 void BoardAI::ResetSearchBlock() {
     mPlain = 1;
-    mSearchFlag = 0;
-    mSearchFlag2 = 0;
-    mReserved = 0;
     genLimit = Coord::area;
     memset(genMoves, 0, sizeof genMoves);
     memset(genFlags, 0, sizeof genFlags);
@@ -35,16 +32,11 @@ void BoardAI::ResetSearchBlock() {
     genCount = 0;
     memset(mBorderState, 0, sizeof mBorderState);
     genDanger = 0;
-    mReserved2 = 0;
-    mReserved3 = -1;
     genPending = 0;
 }
 
 void BoardAI::CopySearchBlock(const BoardAI& other) {
     mPlain = other.mPlain;
-    mSearchFlag = other.mSearchFlag;
-    mSearchFlag2 = other.mSearchFlag2;
-    mReserved = other.mReserved;
     genLimit = other.genLimit;
     memcpy(genMoves, other.genMoves, sizeof genMoves);
     memcpy(genFlags, other.genFlags, sizeof genFlags);
@@ -53,8 +45,6 @@ void BoardAI::CopySearchBlock(const BoardAI& other) {
     genCount = other.genCount;
     memcpy(mBorderState, other.mBorderState, sizeof mBorderState);
     genDanger = other.genDanger;
-    mReserved2 = other.mReserved2;
-    mReserved3 = other.mReserved3;
     genPending = other.genPending;
 }
 
@@ -92,16 +82,14 @@ void BoardAI::ClearGenerated() {
 }
 
 void BoardAI::Alloc() {
-    SetPatternHooks();
     BuildZobristKeys();
-    BuildSegmentTables();
-    BuildBlockTables();
-    BuildLineTables();
     BuildCombinedTable();
     Coord::BuildUpdateList();
     BuildCategoryNames();
-    BuildBlockOrder();
     Coord::BuildRays();
+    // Five or more wins unless the manager says otherwise: those tables at once,
+    // others when a board of other rules is first built.
+    PatternTablesFor(Rules{});
 }
 
 void BoardAI::Free() {

@@ -8,9 +8,6 @@
 class BoardAI : public ListBoard {
   public:
     uint8_t mPlain = 1;  // 1 for a plain BoardAI, 0 for a BorderListBoard (has candidate cells)
-    uint8_t mSearchFlag = 0;
-    uint8_t mSearchFlag2 = 0;
-    uint32_t mReserved = 0;
     uint32_t genLimit;
     uint16_t genMoves[kMaxArea];
     uint16_t genFlags[kMaxArea];
@@ -19,11 +16,9 @@ class BoardAI : public ListBoard {
     uint32_t genCount = 0;
     uint32_t mBorderState[kMaxArea];  // 0 inside, 1 border (listed), 2 outside
     uint32_t genDanger = 0;
-    uint32_t mReserved2 = 0;
-    int32_t mReserved3 = -1;
     uint8_t genPending = 0;
 
-    BoardAI();
+    explicit BoardAI(Rules rules = Rules{});
     BoardAI(const BoardAI& other);
     BoardAI& operator=(const BoardAI& other);
 
@@ -33,16 +28,26 @@ class BoardAI : public ListBoard {
     // set, merges its flags or, with flag 1024, moves it to the end (false).
     bool AddGenerated(CellIndex cell, uint8_t kind, uint16_t flags, bool update, uint32_t priority);
     void ClearGenerated();
+
+    // The answers to the opponent's threat at cell: written to out when it is
+    // given, else listed in genMoves (AddGenerated with update = add). Only
+    // stones that raise the threat's distance by minGain or more. Answers the
+    // number of cells.
+    int DefenceMoves(CellIndex cell, CellIndex* out, uint16_t flags, bool add, int minGain);
+    int LineDefenceMoves(CellIndex cell, int d, CellIndex* out, bool withStone, uint16_t flags,
+                         bool add, int minGain);
     bool IsListed(CellIndex cell) const { return genFlags[cell] & kListedFlag; }
     static constexpr uint16_t kListedFlag = 256;
     static constexpr uint16_t kMoveToEndFlag = 1024;
 
-    // Builds the keys, pattern and category tables, update rows and rays for the
-    // current Coord shape and rule. Run after Coord::SetSize, before any board.
+    // Builds the keys, the category tables, update rows and rays for the current
+    // Coord shape, and the pattern tables of the default rules. Run after
+    // Coord::SetSize, before any board.
     static void Alloc();
     static void Free();
 
   protected:
     void ResetSearchBlock();
+    void EmitDefence(CellIndex cell, uint16_t flags, bool add, int priority);
     void CopySearchBlock(const BoardAI& other);
 };

@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 
-BorderListBoard::BorderListBoard() {
+BorderListBoard::BorderListBoard(Rules rules) : BoardAI(rules) {
     mPlain = 0;
     ResetBorder();
 }

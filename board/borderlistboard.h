@@ -13,7 +13,7 @@ class BorderListBoard : public BoardAI {
     uint32_t mBorderCount = 0;
     uint16_t mBorderIndex[kMaxArea];  // a listed cell's place in mBorderList
 
-    BorderListBoard();
+    explicit BorderListBoard(Rules rules = Rules{});
 
     // Toggle, then update the border list.
     bool MakeMove(CellIndex cell);

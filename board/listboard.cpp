@@ -61,7 +61,7 @@ inline uint32_t SixCellCorrection(const uint8_t* cells, const uint8_t* table, ui
 
 }  // namespace
 
-ListBoard::ListBoard() {
+ListBoard::ListBoard(Rules rules) : mPatterns(&PatternTablesFor(rules)) {
     if (Coord::area > 65536) {
         char buffer[256];
         snprintf(buffer, sizeof buffer, "Playing board too big, max area is %d", 65536);
@@ -84,6 +84,7 @@ ListBoard& ListBoard::operator=(const ListBoard& other) {
 }
 
 void ListBoard::CopyFrom(const ListBoard& other) {
+    mPatterns = other.mPatterns;
     mHash = other.mHash;
     mLookSix = other.mLookSix;
     uint32_t area = Coord::area;
@@ -102,10 +103,10 @@ void ListBoard::CopyFrom(const ListBoard& other) {
 }
 
 void ListBoard::Reset() {
-    if (!lineCategory1 || !lineCategory2 || !combinedCategory)
+    if (!combinedCategory)
         throw std::runtime_error(
-            "Group table is not set, BoardAI::Alloc() must be called before any ListBoard class "
-            "is initialized.");
+            "The category tables are not built: BoardAI::Alloc() must run before any board is "
+            "built.");
     mLookSix = 1;
     mThreatListValid[0] = mThreatListValid[1] = 0;
     const uint32_t area = Coord::area;
@@ -115,6 +116,8 @@ void ListBoard::Reset() {
         mPrev1[head] = mNext1[head] = mPrev2[head] = mNext2[head] = head;
         mCategoryCount1[c] = mCategoryCount2[c] = 0;
     }
+    const uint8_t* const lineCategory1 = mPatterns->lineCategory1.get();
+    const uint8_t* const lineCategory2 = mPatterns->lineCategory2.get();
     const int width = static_cast<int>(Coord::width), height = static_cast<int>(Coord::height);
     for (uint32_t z = 0; z < area; ++z) {
         int x = z % width, y = z / width;
@@ -208,8 +211,10 @@ template <int p>
 // The line categories of one (cell, direction) with the six-cell correction.
 void ListBoard::UpdateSixCell(uint32_t key, const uint8_t* combined) {
     const uint32_t w = mLinePattern[key];
+    const uint8_t* const lineCategory1 = mPatterns->lineCategory1.get();
+    const uint8_t* const lineCategory2 = mPatterns->lineCategory2.get();
     uint32_t c1 = lineCategory1[w], c2 = lineCategory2[w];
-    if (lineCategories[w] & kSixCellShape) {
+    if (mPatterns->lineCategories[w] & kSixCellShape) {
         c1 = SixCellCorrection(mCells, lineCategory1, 1, key, w, c1);
         c2 = SixCellCorrection(mCells, lineCategory2, 2, key, w, c2);
     }
@@ -252,7 +257,7 @@ bool ListBoard::Toggle(CellIndex cell) {
     // corrected values they had before the stone, so a stretch with the flag off
     // leaves nothing behind once its stones are taken back.
     const bool lookSix = mLookSix || !placed;
-    const uint16_t* const lines = lineCategories;
+    const uint16_t* const lines = mPatterns->lineCategories.get();
     const uint8_t* const combined = combinedCategory;
     // A stone of player 2 counts twice the increment, so the slot takes the
     // value 2; unsigned wrap-around turns the addition into a subtraction for a

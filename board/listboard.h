@@ -50,7 +50,7 @@ class ListBoard : public SimpleBoard {
     uint16_t mCategoryCount1[kCategoryCount];
     uint16_t mCategoryCount2[kCategoryCount];
 
-    ListBoard();
+    explicit ListBoard(Rules rules = Rules{});
     ListBoard(const ListBoard& other);
     ListBoard& operator=(const ListBoard& other);
 
@@ -72,12 +72,13 @@ class ListBoard : public SimpleBoard {
         mThreatListValid[0] = static_cast<uint8_t>(flags & 1);
         mThreatListValid[1] = static_cast<uint8_t>(flags >> 8);
     }
-    int DefenceMoves(CellIndex cell, CellIndex* out, uint16_t flags, bool add, int minGain);
-    int LineDefenceMoves(CellIndex cell, int d, CellIndex* out, bool withStone, uint16_t flags,
-                         bool add, int minGain);
     int StrongestDirection(CellIndex cell, int player) const;
     bool OpponentFourNear(CellIndex cell, int d, int player) const;
     bool IsQuietCell(CellIndex cell, int player, int maxStrong) const;
+
+    // The tables of the rules the board was built for.
+    const PatternTables& Patterns() const { return *mPatterns; }
+    Rules GameRules() const { return mPatterns->rules; }
 
     uint32_t Category(int player, CellIndex cell) const { return mCellCategory[cell][player - 1]; }
     uint32_t LineCat(int player, CellIndex cell, int d) const {
@@ -95,10 +96,10 @@ class ListBoard : public SimpleBoard {
         mOwnLists = mSide == 1 ? mNext1 : mNext2;
         mOppLists = mSide == 1 ? mNext2 : mNext1;
     }
-    // Sends a defence cell to the move generator's list (see threatlist.h).
-    void EmitGenerated(CellIndex cell, uint16_t flags, bool add, int priority);
 
   private:
+    const PatternTables* mPatterns;
+
     // Threat lists per player, built by ThreatList (see threatlist.h).
     uint16_t mThreatLists[2][kMaxArea + 1];
     uint8_t mThreatListValid[2] = {0, 0};
@@ -106,6 +107,7 @@ class ListBoard : public SimpleBoard {
     void CopyFrom(const ListBoard& other);
     void SetLines(uint32_t b, uint64_t mask, uint64_t lines, const uint8_t* combined);
     void UpdateSixCell(uint32_t key, const uint8_t* combined);
+    void ResetLines();
     template <int p>
     void Relist(uint32_t b, uint32_t from, uint32_t to);
 };

@@ -2,29 +2,20 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
 
-uint32_t rule = 0;
-
-uint8_t* distFive = nullptr;
-uint8_t* distStraight = nullptr;
-uint8_t* distFiveBlocked = nullptr;
-uint8_t* distStraightBlocked = nullptr;
-uint16_t (*blockGainStraight)[kMaxSegmentLength] = nullptr;
-uint16_t (*blockGainFive)[kMaxSegmentLength] = nullptr;
-uint16_t (*blockOrder)[kMaxSegmentLength + 1] = nullptr;
-uint8_t* lineCategory1 = nullptr;
-uint8_t* lineCategory2 = nullptr;
-uint16_t* lineCategories = nullptr;
 uint8_t* combinedCategory = nullptr;
 uint8_t* threatWithoutLine = nullptr;
 const char** categoryNames = nullptr;
 
-LineCategoryFn lineCategoryHook = nullptr;
-CombineFn combineHook = nullptr;
-
 namespace {
+
+// The tables of each rules value, built on first use.
+std::atomic<PatternTables*> builtTables[kWinRuleCount] = {};
+std::mutex buildMutex;
 
 constexpr uint8_t kNever = 6;
 constexpr uint16_t kPastEnd = 65535;
@@ -75,7 +66,7 @@ bool IsStone(SegmentCode code, int i) {
 
 // Holds a five, or one more stone makes one. Needs distFive with only the
 // fives at 0.
-bool IsFourOrFive(SegmentCode part) {
+bool IsFourOrFive(const uint8_t* distFive, SegmentCode part) {
     if (distFive[part] == 0) return true;
     const int length = SegmentLength(part);
     for (int j = 0; j < length; j++) {
@@ -86,13 +77,15 @@ bool IsFourOrFive(SegmentCode part) {
 
 // No single defending stone stops a five: whichever empty cell it takes, one
 // side of it still is a four or five.
-bool IsStraightFour(SegmentCode code) {
+bool IsStraightFour(const uint8_t* distFive, SegmentCode code) {
     const int length = SegmentLength(code);
     bool anyEmpty = false;
     for (int i = 0; i < length; i++) {
         if (IsStone(code, i)) continue;
         anyEmpty = true;
-        if (!IsFourOrFive(LowerPart(code, i)) && !IsFourOrFive(UpperPart(code, i))) return false;
+        if (!IsFourOrFive(distFive, LowerPart(code, i)) &&
+            !IsFourOrFive(distFive, UpperPart(code, i)))
+            return false;
     }
     return anyEmpty;
 }
@@ -121,7 +114,8 @@ void SetXn(uint8_t* dist, bool* solved) {
 // by its cell bits under a leading 1, so 1..63 for up to five cells.
 using SideTable = std::array<std::array<uint8_t, 64>, 64>;  // [positive][negative]
 
-void BuildLineTable(int player, uint8_t* table) {
+void BuildLineTable(const PatternTables& t, LineCategoryFn lineCategory, int player,
+                    uint8_t* table) {
     std::array<uint8_t, 1024> negId{}, posId{};
     std::array<HalfSegment, 64> negHalf{}, posHalf{};
     for (uint32_t half = 0; half < 1024; half++) {
@@ -136,8 +130,8 @@ void BuildLineTable(int player, uint8_t* table) {
     for (int p = 1; p < 64; p++) {
         for (int n = 1; n < 64; n++) {
             const SegmentCode code = JoinSegment(negHalf[n], 1, posHalf[p]);
-            category[p][n] = lineCategoryHook(distFive[code], distStraight[code],
-                                              distFiveBlocked[code], distStraightBlocked[code]);
+            category[p][n] = lineCategory(t.distFive[code], t.distStraight[code],
+                                          t.distFiveBlocked[code], t.distStraightBlocked[code]);
         }
     }
     for (uint32_t high = 0; high < 1024; high++) {
@@ -217,16 +211,13 @@ ThreatCategory Combine(ThreatCategory a, ThreatCategory b) {
     return a;
 }
 
-void SetPatternHooks() {
-    lineCategoryHook = LineCategory;
-    combineHook = Combine;
-}
-
-void BuildSegmentTables() {
-    if (!distFive) distFive = new uint8_t[kSegmentCodeCount];
-    if (!distStraight) distStraight = new uint8_t[kSegmentCodeCount];
+void BuildSegmentTables(PatternTables& t) {
+    t.distFive = std::make_unique<uint8_t[]>(kSegmentCodeCount);
+    t.distStraight = std::make_unique<uint8_t[]>(kSegmentCodeCount);
+    uint8_t* distFive = t.distFive.get();
+    uint8_t* distStraight = t.distStraight.get();
     bool solved[kSegmentCodeCount];
-    const bool exactFive = ExactFive(rule);
+    const bool exactFive = t.rules.ExactFive();
     for (uint32_t code = 0; code < kSegmentCodeCount; code++) {
         const auto c = static_cast<SegmentCode>(code);
         solved[code] = HasRun(c, 5) && !(exactFive && HasRun(c, 6));
@@ -234,7 +225,7 @@ void BuildSegmentTables() {
         if (exactFive && HasRun(c, 6)) solved[code] = true;  // overline, never a win
     }
     for (uint32_t code = 2; code < kSegmentCodeCount; code++) {
-        if (!solved[code] && IsStraightFour(static_cast<SegmentCode>(code))) {
+        if (!solved[code] && IsStraightFour(distFive, static_cast<SegmentCode>(code))) {
             distFive[code] = 1;
             distStraight[code] = 0;
             solved[code] = true;
@@ -246,11 +237,17 @@ void BuildSegmentTables() {
     SetXn(distStraight, solvedCopy);
 }
 
-void BuildBlockTables() {
-    if (!blockGainStraight) blockGainStraight = new uint16_t[kSegmentCodeCount][kMaxSegmentLength];
-    if (!blockGainFive) blockGainFive = new uint16_t[kSegmentCodeCount][kMaxSegmentLength];
-    if (!distFiveBlocked) distFiveBlocked = new uint8_t[kSegmentCodeCount];
-    if (!distStraightBlocked) distStraightBlocked = new uint8_t[kSegmentCodeCount];
+void BuildBlockTables(PatternTables& t) {
+    t.blockGainStraight = std::make_unique<uint16_t[][kMaxSegmentLength]>(kSegmentCodeCount);
+    t.blockGainFive = std::make_unique<uint16_t[][kMaxSegmentLength]>(kSegmentCodeCount);
+    t.distFiveBlocked = std::make_unique<uint8_t[]>(kSegmentCodeCount);
+    t.distStraightBlocked = std::make_unique<uint8_t[]>(kSegmentCodeCount);
+    const uint8_t* distFive = t.distFive.get();
+    const uint8_t* distStraight = t.distStraight.get();
+    uint16_t(*blockGainStraight)[kMaxSegmentLength] = t.blockGainStraight.get();
+    uint16_t(*blockGainFive)[kMaxSegmentLength] = t.blockGainFive.get();
+    uint8_t* distFiveBlocked = t.distFiveBlocked.get();
+    uint8_t* distStraightBlocked = t.distStraightBlocked.get();
     for (uint32_t code = 0; code < kSegmentCodeCount; code++) {
         const auto c = static_cast<SegmentCode>(code);
         const int length = SegmentLength(c);
@@ -277,17 +274,15 @@ void BuildBlockTables() {
     }
 }
 
-void BuildLineTables() {
-    if (!lineCategoryHook) {
-        throw std::runtime_error(
-            "Group table is not set, BoardAI::Alloc() must be called before any ListBoard class "
-            "is initialized.");
-    }
-    if (!lineCategory1) lineCategory1 = new uint8_t[kLineTableSize];
-    if (!lineCategory2) lineCategory2 = new uint8_t[kLineTableSize];
-    BuildLineTable(1, lineCategory1);
-    BuildLineTable(2, lineCategory2);
-    if (!lineCategories) lineCategories = new uint16_t[kPatternWordCount];
+void BuildLineTables(PatternTables& t, LineCategoryFn lineCategory) {
+    t.lineCategory1 = std::make_unique_for_overwrite<uint8_t[]>(kLineTableSize);
+    t.lineCategory2 = std::make_unique_for_overwrite<uint8_t[]>(kLineTableSize);
+    t.lineCategories = std::make_unique_for_overwrite<uint16_t[]>(kPatternWordCount);
+    const uint8_t* lineCategory1 = t.lineCategory1.get();
+    const uint8_t* lineCategory2 = t.lineCategory2.get();
+    uint16_t* lineCategories = t.lineCategories.get();
+    BuildLineTable(t, lineCategory, 1, t.lineCategory1.get());
+    BuildLineTable(t, lineCategory, 2, t.lineCategory2.get());
     for (uint32_t w = 0; w < kPatternWordCount; ++w) {
         const uint32_t c1 = lineCategory1[w], c2 = lineCategory2[w];
         const uint32_t low = w & 0x3FF, high = w & 0xFFC00;
@@ -297,8 +292,7 @@ void BuildLineTables() {
     }
 }
 
-void BuildCombinedTable() {
-    const CombineFn combine = combineHook ? combineHook : Combine;
+void BuildCombinedTable(CombineFn combine) {
     if (!combinedCategory) combinedCategory = new uint8_t[kCombinedTableSize];
     // Words with a field of 18 or more never occur.
     std::memset(combinedCategory, kImpossible, kCombinedTableSize);
@@ -334,15 +328,17 @@ void BuildCategoryNames() {
     std::copy(std::begin(kCategoryNames), std::end(kCategoryNames), categoryNames);
 }
 
-void BuildBlockOrder() {
-    if (!blockOrder) blockOrder = new uint16_t[kSegmentCodeCount][kMaxSegmentLength + 1];
+void BuildBlockOrder(PatternTables& t) {
+    t.blockOrder = std::make_unique<uint16_t[][kMaxSegmentLength + 1]>(kSegmentCodeCount);
+    const uint8_t* distStraight = t.distStraight.get();
+    uint16_t(*blockOrder)[kMaxSegmentLength + 1] = t.blockOrder.get();
     for (uint32_t code = 0; code < kSegmentCodeCount; code++) {
         uint16_t* out = blockOrder[code];
         std::fill(out, out + kMaxSegmentLength + 1, kBlockOrderEnd);
         if (distStraight[code] >= 3) continue;
         const int length = SegmentLength(static_cast<SegmentCode>(code));
         std::array<int, kMaxSegmentLength> gain{};
-        for (int i = 0; i < length; i++) gain[i] = blockGainStraight[code][i];
+        for (int i = 0; i < length; i++) gain[i] = t.blockGainStraight[code][i];
         int n = 0;
         for (;;) {
             const int best = *std::max_element(gain.begin(), gain.begin() + length);
@@ -356,28 +352,28 @@ void BuildBlockOrder() {
     }
 }
 
-void FreePatternTables() {
-    Release(categoryNames);
-    Release(blockOrder);
-    Release(lineCategory1);
-    Release(lineCategory2);
-    Release(lineCategories);
-    Release(combinedCategory);
-    Release(threatWithoutLine);
-    Release(distFive);
-    Release(distStraight);
-    Release(distFiveBlocked);
-    Release(distStraightBlocked);
-    Release(blockGainStraight);
-    Release(blockGainFive);
+std::unique_ptr<PatternTables> BuildPatternTables(Rules rules) {
+    auto t = std::make_unique<PatternTables>();
+    t->rules = rules;
+    BuildSegmentTables(*t);
+    BuildBlockTables(*t);
+    BuildLineTables(*t);
+    BuildBlockOrder(*t);
+    return t;
 }
 
-void BuildPatternTables() {
-    SetPatternHooks();
-    BuildSegmentTables();
-    BuildBlockTables();
-    BuildLineTables();
-    BuildCombinedTable();
-    BuildCategoryNames();
-    BuildBlockOrder();
+const PatternTables& PatternTablesFor(Rules rules) {
+    std::atomic<PatternTables*>& slot = builtTables[rules.Index()];
+    if (PatternTables* t = slot.load(std::memory_order_acquire)) return *t;
+    const std::lock_guard<std::mutex> lock(buildMutex);
+    if (!slot.load(std::memory_order_relaxed))
+        slot.store(BuildPatternTables(rules).release(), std::memory_order_release);
+    return *slot.load(std::memory_order_relaxed);
+}
+
+void FreePatternTables() {
+    Release(categoryNames);
+    Release(combinedCategory);
+    Release(threatWithoutLine);
+    for (std::atomic<PatternTables*>& slot : builtTables) delete slot.exchange(nullptr);
 }

@@ -1,35 +1,57 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "board/rules.h"
 #include "board/segment.h"
 #include "board/threatcategory.h"
 
-// Process-wide pattern and category tables, shared read-only by every board.
-// They depend on the game rule and are rebuilt whole when it changes.
+// The pattern and category tables. Those that depend on the rules are built
+// per rules value, once, on first use, and shared read-only by every board of
+// those rules; the combined category table and the names do not depend on it.
 
-// Game rule; 1 and 3 mean exactly five wins (six or more is no win), any other
-// value means five or more wins.
-extern uint32_t rule;
+// Per rules value. Indexed by segment code (kSegmentCodeCount entries) unless
+// said otherwise. Distances count the stones still needed; 6 means never.
+struct PatternTables {
+    Rules rules;
+    std::unique_ptr<uint8_t[]> distFive;             // to a five; a straight four counts as 1
+    std::unique_ptr<uint8_t[]> distStraight;         // to a five or a straight four
+    std::unique_ptr<uint8_t[]> distFiveBlocked;      // distFive after the defender's best stone
+    std::unique_ptr<uint8_t[]> distStraightBlocked;  // distStraight after the defender's best stone
 
-// Indexed by segment code (kSegmentCodeCount entries). Distances count the
-// stones still needed; 6 means never.
-extern uint8_t* distFive;             // to a five; a straight four counts as 1
-extern uint8_t* distStraight;         // to a five or a straight four
-extern uint8_t* distFiveBlocked;      // distFive after the defender's best stone
-extern uint8_t* distStraightBlocked;  // distStraight after the defender's best stone
+    // Per segment position: how much a defending stone there raises the
+    // distance. 0 on the player's own stones, 65535 past the end of the segment.
+    std::unique_ptr<uint16_t[][kMaxSegmentLength]> blockGainStraight;
+    std::unique_ptr<uint16_t[][kMaxSegmentLength]> blockGainFive;
 
-// Per segment position: how much a defending stone there raises the distance.
-// 0 on the player's own stones, 65535 past the end of the segment.
-extern uint16_t (*blockGainStraight)[kMaxSegmentLength];
-extern uint16_t (*blockGainFive)[kMaxSegmentLength];
+    // Positions worth blocking, largest gain first, ended by kBlockOrderEnd. Only
+    // segments with distStraight below 3 have any.
+    //
+    //   bit: 15      12 11          0
+    //       [  gain   ][  position  ]
+    std::unique_ptr<uint16_t[][kMaxSegmentLength + 1]> blockOrder;
 
-// Positions worth blocking, largest gain first, ended by kBlockOrderEnd. Only
-// segments with distStraight below 3 have any.
-//
-//   bit: 15      12 11          0
-//       [  gain   ][  position  ]
-extern uint16_t (*blockOrder)[kMaxSegmentLength + 1];
+    // Line category of an empty cell by its pattern word in one direction, for
+    // player 1 and player 2. kLineTableSize entries; only the 2^20 real pattern
+    // words are read.
+    std::unique_ptr<uint8_t[]> lineCategory1;
+    std::unique_ptr<uint8_t[]> lineCategory2;
+    const uint8_t* LineTable(int player) const {
+        return player == 1 ? lineCategory1.get() : lineCategory2.get();
+    }
+
+    // Both players' line categories of a pattern word in one 2-byte entry, so
+    // that move making reads one cache line per update: 2^20 entries.
+    //
+    //   bit: 15  11  10     9      5 4      0
+    //       [ 0  ][six][ player 2 ][ player 1 ]
+    //
+    // six: a half of the word shows gap, stone, gap, stone, gap and some
+    // category is 5 or more, the only words the six-cell correction can change.
+    std::unique_ptr<uint16_t[]> lineCategories;
+};
+
 constexpr uint16_t kBlockOrderEnd = 65535;
 inline int BlockGain(uint16_t entry) {
     return entry >> 12;
@@ -38,27 +60,16 @@ inline int BlockPosition(uint16_t entry) {
     return entry & 0xFFF;
 }
 
-// Line category of an empty cell by its pattern word in one direction, for
-// player 1 and player 2. kLineTableSize entries; only the 2^20 real pattern
-// words are read.
 constexpr uint32_t kLineTableSize = (1u << 22) - 1;
-extern uint8_t* lineCategory1;
-extern uint8_t* lineCategory2;
-
-// Both players' line categories of a pattern word in one 2-byte entry, so that
-// move making reads one cache line per update: 2^20 entries.
-//
-//   bit: 15  11  10     9      5 4      0
-//       [ 0  ][six][ player 2 ][ player 1 ]
-//
-// six: a half of the word shows gap, stone, gap, stone, gap and some category
-// is 5 or more, the only words the six-cell correction can change.
 constexpr uint32_t kPatternWordCount = 1u << 20;
-extern uint16_t* lineCategories;
 constexpr uint16_t kSixCellShape = 1u << 10;
 inline uint32_t LineCategoryOf(uint16_t entry, int player) {
     return (entry >> (5 * (player - 1))) & 31;
 }
+
+// The tables of these rules, built on the first request and kept until
+// FreePatternTables. Safe to call from several threads.
+const PatternTables& PatternTablesFor(Rules rules);
 
 // Threat category of a cell by its category word.
 //
@@ -79,27 +90,24 @@ extern const char** categoryNames;  // kCategoryCount names, by value
 
 using LineCategoryFn = ThreatCategory (*)(int d5, int ds, int b5, int bs);
 using CombineFn = ThreatCategory (*)(ThreatCategory a, ThreatCategory b);
-extern LineCategoryFn lineCategoryHook;
-extern CombineFn combineHook;
 
 // Line category from a segment's four distances.
 ThreatCategory LineCategory(int d5, int ds, int b5, int bs);
 // Threat category of the strongest line a and the second strongest b (a <= b).
 ThreatCategory Combine(ThreatCategory a, ThreatCategory b);
 
-// True for the rules where exactly five wins.
-inline bool ExactFive(uint32_t r) {
-    return r == 1 || r == 3;
-}
+// The steps of a build, in dependency order. The line category rule and the
+// combination are parameters so that tests can build tables of their own.
+void BuildSegmentTables(PatternTables& t);  // distFive, distStraight
+void BuildBlockTables(PatternTables& t);    // gain rows, distFiveBlocked, distStraightBlocked
+void BuildLineTables(PatternTables& t, LineCategoryFn lineCategory = LineCategory);
+void BuildBlockOrder(PatternTables& t);
+// Every table of these rules.
+std::unique_ptr<PatternTables> BuildPatternTables(Rules rules);
 
-void SetPatternHooks();
-void BuildSegmentTables();  // distFive, distStraight
-void BuildBlockTables();    // gain rows, distFiveBlocked, distStraightBlocked
-void BuildLineTables();     // lineCategory1, lineCategory2, lineCategories
-void BuildCombinedTable();
+// The tables that do not depend on the rules: combinedCategory,
+// threatWithoutLine and categoryNames.
+void BuildCombinedTable(CombineFn combine = Combine);
 void BuildCategoryNames();
-void BuildBlockOrder();
+// Frees every table, the per-rules ones included.
 void FreePatternTables();
-
-// Hooks and every table in dependency order; the rule is left as it is.
-void BuildPatternTables();

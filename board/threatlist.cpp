@@ -5,10 +5,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "board/boardai.h"
 #include "board/listboard.h"
 #include "board/patterntables.h"
-#include "board/segment.h"
 
 namespace {
 
@@ -17,10 +15,6 @@ constexpr uint8_t kThreatOrder[] = {
     kWin,     k2xStraightFour,  kStraightFourFour, kStraightFour, kFourThree,
     k2xThree, kFourDevelopFour, kFourDevelopThree, kThreeDevelop, kFour,
     kThree};
-
-inline const uint8_t* LineTable(int player) {
-    return player == 1 ? lineCategory1 : lineCategory2;
-}
 
 // Per direction, a bit per collected cell pairable on that line, at its place
 // in Coord::lineOrder moved up by kThreatBitsOffset so that three places back
@@ -52,7 +46,7 @@ const uint16_t* ListBoard::ThreatList(int player) {
     uint8_t threatBits[4][kThreatBitsBytes];
     memset(threatBits, 0, sizeof threatBits);
 
-    const uint8_t* table = LineTable(player);
+    const uint8_t* table = mPatterns->LineTable(player);
     const uint16_t* next = Next(player);
     const int p = player - 1;
 
@@ -146,98 +140,6 @@ const uint16_t* ListBoard::ThreatList(int player) {
     cache[n] = kNoCell;
     valid = 1;
     return cache;
-}
-
-void ListBoard::EmitGenerated(CellIndex cell, uint16_t flags, bool add, int priority) {
-    // Only a BoardAI has a generated-move list; other callers pass an output array.
-    static_cast<BoardAI*>(this)->AddGenerated(cell, 4, flags, add, static_cast<uint32_t>(priority));
-}
-
-int ListBoard::LineDefenceMoves(CellIndex cell, int d, CellIndex* out, bool withStone,
-                                uint16_t flags, bool add, int minGain) {
-    const uint32_t w = mLinePattern[cell * 4 + d];
-    const int opponent = static_cast<int>(mOpponent);
-    int neg = 0, pos = 0;
-    SegmentCode code = SegmentOf(opponent, w, neg, pos, withStone ? 1 : 0);
-    const uint16_t* order = blockOrder[code];
-    if (order[0] == kBlockOrderEnd) {
-        code = ShortSegmentOf(opponent, (w >> 2) & 0xFFFF, neg, pos, withStone ? 1 : 0);
-        order = blockOrder[code];
-        if (order[0] == kBlockOrderEnd) return 0;
-    }
-    int n = 0;
-    for (; *order != kBlockOrderEnd; ++order) {
-        if (BlockGain(*order) < minGain) continue;
-        const int distance = BlockPosition(*order) - neg;
-        // Shift refuses a zero step (a cell is on no line with itself).
-        CellIndex target = distance == 0 ? cell : Coord::Shift(cell, distance, d);
-        if (out)
-            out[n] = target;
-        else
-            EmitGenerated(target, flags, add, 3);
-        ++n;
-    }
-    return n;
-}
-
-int ListBoard::DefenceMoves(CellIndex cell, CellIndex* out, uint16_t flags, bool add, int minGain) {
-    const int opponent = static_cast<int>(mOpponent);
-    const uint32_t c = Category(opponent, cell);
-    auto emitCell = [&](int priority) {
-        if (out)
-            out[0] = cell;
-        else
-            EmitGenerated(cell, flags, add, priority);
-    };
-
-    // 1-2. Only the cell itself answers.
-    if (c == k2xStraightFour) {
-        emitCell(3);
-        return 1;
-    }
-    if (c == kWin || c > kThree) {
-        emitCell(1);
-        return 1;
-    }
-    // 3. A straight four in one line: block that line.
-    if (c == kStraightFourFour || c == kStraightFour) {
-        for (int d = 0; d < 4; ++d)
-            if (LineCat(opponent, cell, d) == kStraightFour)
-                return LineDefenceMoves(cell, d, out, false, flags, add, minGain);
-    }
-    // 4. A fork: the cell itself, then its threat lines.
-    emitCell(3);
-    int first = -1, second = -1, count = 0;
-    for (int d = 0; d < 4; ++d) {
-        uint32_t lc = LineCat(opponent, cell, d);
-        if (lc < kFourThree || lc > kThree) continue;
-        if (lc < k2xThree) {
-            if (count > 0 && first >= 0) second = first;
-            first = d;
-        } else {
-            if (count > 0 && first < 0) first = second;
-            second = d;
-        }
-        ++count;
-    }
-    if (count == 0) throw std::runtime_error("Fork is not fork.");
-    CellIndex* rest = out ? out + 1 : nullptr;
-    // 5. One line.
-    if (count == 1)
-        return 1 + LineDefenceMoves(cell, first >= 0 ? first : second, rest, false, flags, add,
-                                    minGain);
-    // 6. Two lines: the weaker-looking one first.
-    int n1 = 0, p1 = 0, n2 = 0, p2 = 0;
-    SegmentCode s1 = SegmentOf(opponent, mLinePattern[cell * 4 + first], n1, p1, 0);
-    SegmentCode s2 = SegmentOf(opponent, mLinePattern[cell * 4 + second], n2, p2, 0);
-    int a = first, b = second;
-    if (distFive[s1] >= distFive[s2] &&
-        LineCat(opponent, cell, first) >= LineCat(opponent, cell, second))
-        a = second, b = first;
-    int written = LineDefenceMoves(cell, a, rest, true, flags, add, minGain);
-    written +=
-        LineDefenceMoves(cell, b, rest ? rest + written : nullptr, true, flags, add, minGain);
-    return 1 + written;
 }
 
 int ListBoard::StrongestDirection(CellIndex cell, int player) const {

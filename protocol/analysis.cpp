@@ -1,5 +1,5 @@
-// The engine's analysis words (yxboard, prove, defend, dumptree) and the root
-// threat solver that runs before the normal search of a move request.
+#include "protocol/analysis.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -12,8 +12,8 @@
 #include "pns/proofsearch.h"
 #include "pns/threatsolver.h"
 #include "pns/treedump.h"
-#include "protocol/engine.h"
 #include "search/movegen.h"
+#include "search/searchworker.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ bool HasFive(const BoardAI& board) {
                 if (at(x - dx[d], y - dy[d]) == stone) continue;  // not the start of the run
                 int run = 1;
                 while (at(x + run * dx[d], y + run * dy[d]) == stone) ++run;
-                if (ExactFive(rule) ? run == 5 : run >= 5) return true;
+                if (board.GameRules().ExactFive() ? run == 5 : run >= 5) return true;
             }
         }
     return false;
@@ -52,39 +52,9 @@ bool NothingToProve(const BoardAI& board) {
 
 }  // namespace
 
-void Engine::EnsureSearch() {
-    if (!searchReady || !worker.pnPool || !shared.transpositionTable) {
-        AllocSearch();
-        searchReady = true;
-    }
-}
-
-int32_t Engine::AnalysisBudget(const std::string& argument) const {
-    if (argument.find_first_of("0123456789") == std::string::npos)
-        return static_cast<int32_t>(std::min<uint32_t>(timeControl.turnTimeout, 2147483647u));
-    return std::max(0, atoi(argument.c_str()));
-}
-
-std::string Engine::SetUpPosition(const std::vector<BoardEntry>& entries) {
-    // BOARD's checks and stones; the engine is then to move, as BOARD's search
-    // would have it, but nothing is searched and nothing answered.
-    std::string refusal = ValidateEntries(entries);
-    if (!refusal.empty()) return refusal;
-    NewGame();
-    lastMover = 2;
-    for (const BoardEntry& e : entries) PlaceStone(e.x, e.y, e.owner);
-    engineToMove = true;
-    if (lastMover == 1) {
-        MakeMove(kPass);
-        lastMover = 2;
-    }
-    return "";
-}
-
-std::string Engine::Prove(const std::string& argument) {
-    const int32_t budget = AnalysisBudget(argument);
-    EnsureSearch();
-    if (NothingToProve(*board)) return "NOWIN";
+std::string ProveReply(SearchWorker& worker, int32_t budget) {
+    std::stringstream& diagnostics = worker.diagnostics;
+    if (NothingToProve(*worker.board)) return "NOWIN";
     worker.pnPool->ResetPeak();
     const uint32_t evaluations = worker.pnEvaluationCounter;
     const uint32_t start = NowMs();
@@ -105,11 +75,10 @@ std::string Engine::Prove(const std::string& argument) {
     return r.disproof == 0 ? "NOWIN" : "UNKNOWN";
 }
 
-std::string Engine::Defend(const std::string& argument) {
-    const int32_t budget = AnalysisBudget(argument);
-    EnsureSearch();
-    if (NothingToProve(*board)) return "NONE";
-    BoardAI copy = *board;
+std::string DefendReply(SearchWorker& worker, int32_t budget) {
+    std::stringstream& diagnostics = worker.diagnostics;
+    if (NothingToProve(*worker.board)) return "NONE";
+    BoardAI copy = *worker.board;
     GenerateMoves(copy, 0);
     const std::vector<CellIndex> first(copy.genMoves, copy.genMoves + copy.genCount);
     const uint32_t start = NowMs();
@@ -126,76 +95,15 @@ std::string Engine::Defend(const std::string& argument) {
     return reply;
 }
 
-std::string Engine::DumpTree(const std::string& fileName) {
+std::string DumpTreeReply(const SearchWorker& worker, const std::string& fileName) {
     // The tree of the last prove, or else the defences' tree.
-    PnNode* root = worker.pnRoots[kProofSlotB] ? worker.pnRoots[kProofSlotB] : worker.pnRoots[kProofSlotC];
-    if (!root) return Error("no proof tree to dump.");
+    PnNode* root = worker.pnRoots[kProofSlotB] ? worker.pnRoots[kProofSlotB]
+                                               : worker.pnRoots[kProofSlotC];
+    if (!root) return "ERROR no proof tree to dump.";
     std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-    if (!out) return Error("cannot write " + fileName + ".");
+    if (!out) return "ERROR cannot write " + fileName + ".";
     DumpGraphGml(out, root, root);
     out.close();
-    if (!out) return Error("cannot write " + fileName + ".");
+    if (!out) return "ERROR cannot write " + fileName + ".";
     return "OK";
-}
-
-bool Engine::SolveAtRoot(int32_t moveBudget, SearchResult& result) {
-    worker.restrictedCount = 0;
-    // Only where the normal search would search: the generator leaves the
-    // position open with a choice of moves.
-    BoardAI copy = *board;
-    copy.mPlain = 1;
-    const int32_t verdict = GenerateMoves(copy, 0);
-    if (IsDecisive(verdict) || copy.genCount < 2 || copy.mMoveCount <= 1 ||
-        shared.randomMoveProbability > 0)
-        return false;
-    const int32_t solverMs = std::min(pnsTime, moveBudget / 2);
-    if (solverMs <= 0) return false;
-    const uint32_t start = NowMs();
-
-    // a. A win by threats for the engine is played at once.
-    const std::string before = diagnostics.str();
-    worker.pnPruneSolved = true;
-    SearchResult own = ProveWinResult(worker, solverMs / 3);
-    worker.pnPruneSolved = false;
-    diagnostics.str(before);
-    diagnostics.seekp(0, std::ios_base::end);
-    if (own.proof == 0 && own.move < Coord::area && board->mCells[own.move] == 0) {
-        const ProofShape shape = MeasureProof(worker.pnRoots[kProofSlotB]);
-        Message("threat win proven: " + std::to_string(shape.nodes) + " nodes, " +
-                std::to_string(shape.plies) + " plies");
-        result = own;
-        return true;
-    }
-    worker.pnCurrentRoot = nullptr;
-    ReleaseTree(worker, kProofSlotB);
-
-    // b. The opponent's threats: the search keeps only the moves not proven to
-    //    lose to them, and gains those proven to stop them.
-    const int32_t left = solverMs - StampDiff(NowMs(), start);
-    if (left <= 0) return false;
-    const std::vector<CellIndex> candidates(copy.genMoves, copy.genMoves + copy.genCount);
-    DefenceReport report = AnalyseDefences(worker, left, candidates, false);
-    if (!report.threat) return false;
-    std::vector<CellIndex> kept;
-    for (CellIndex c : candidates)
-        if (std::find(report.losing.begin(), report.losing.end(), c) == report.losing.end())
-            kept.push_back(c);
-    for (CellIndex c : report.stopping)
-        if (std::find(kept.begin(), kept.end(), c) == kept.end()) kept.push_back(c);
-    diagnostics << "DEBUG PNS: threatened; " << kept.size() << " of " << candidates.size()
-                << " moves kept, " << report.stopping.size() << " stop it, " << report.losing.size()
-                << " lose, " << report.nodes << " nodes, " << StampDiff(NowMs(), start) << " ms";
-    for (CellIndex c : report.losing)
-        diagnostics << (c == report.losing[0] ? "; lost: " : " ") << FormatCell(c);
-    diagnostics << '\n';
-    // Every move loses: the search chooses as usual.
-    if (kept.empty()) return false;
-    if (kept.size() == 1) {
-        result = SearchResult{0, 1, 1, kept[0]};
-        return true;
-    }
-    if (report.losing.empty() && kept.size() == candidates.size()) return false;
-    worker.restrictedCount = static_cast<uint32_t>(std::min<size_t>(kept.size(), kMaxArea));
-    std::copy(kept.begin(), kept.begin() + worker.restrictedCount, worker.restrictedMoves);
-    return false;
 }

@@ -9,7 +9,9 @@
 #include "platform/clock.h"
 #include "platform/processmemory.h"
 #include "pns/proofsearch.h"
+#include "pns/rootsolver.h"
 #include "pns/threatsolver.h"
+#include "protocol/analysis.h"
 #include "search/driver.h"
 #include "search/timebudget.h"
 #include "tools/testsuite.h"
@@ -98,10 +100,10 @@ std::string Engine::Start(uint32_t width, uint32_t height) {
 }
 
 void Engine::SetRule(uint32_t value) {
-    GameHandler::SetRule(value);
-    // The board's categories were computed with the old tables: replay the game
-    // on a board built with the new ones.
-    std::unique_ptr<BoardAI> fresh = std::make_unique<BoardAI>();
+    // The board's categories are those of the old rules: the same stones, in
+    // the same order, on a board of the new ones.
+    shared.rules = Rules::FromProtocolValue(value);
+    std::unique_ptr<BoardAI> fresh = std::make_unique<BoardAI>(shared.rules);
     fresh->CountStonesIn(worker.nodeCounter);
     uint8_t side = board->mSide;
     for (uint32_t i = 0; i < board->mMoveCount; ++i) {
@@ -145,7 +147,7 @@ SearchResult Engine::Search() {
     }
     // The threat solver, out of this move's budget.
     SearchResult result{0, 1, 1, kNoCell};
-    if (pnsTime > 0 && SolveAtRoot(budget, result)) {
+    if (pnsTime > 0 && SolveAtRoot(worker, pnsTime, budget, result)) {
         StoreResult(result);
         return result;
     }
@@ -166,7 +168,7 @@ void Engine::MakeMove(CellIndex cell) {
 }
 
 void Engine::NewGame() {
-    board = std::make_unique<BoardAI>();
+    board = std::make_unique<BoardAI>(shared.rules);
     board->CountStonesIn(worker.nodeCounter);
     lastResult = ScoreUnknown;
     PositionChanged();
@@ -214,4 +216,51 @@ void Engine::AllocSearch() {
 
 bool Engine::IsOccupied(CellIndex cell) const {
     return board->mCells[cell] != 0;
+}
+
+// The analysis words.
+
+void Engine::EnsureSearch() {
+    if (!searchReady || !worker.pnPool || !shared.transpositionTable) {
+        AllocSearch();
+        searchReady = true;
+    }
+}
+
+int32_t Engine::AnalysisBudget(const std::string& argument) const {
+    if (argument.find_first_of("0123456789") == std::string::npos)
+        return static_cast<int32_t>(std::min<uint32_t>(timeControl.turnTimeout, 2147483647u));
+    return std::max(0, atoi(argument.c_str()));
+}
+
+std::string Engine::SetUpPosition(const std::vector<BoardEntry>& entries) {
+    // BOARD's checks and stones; the engine is then to move, as BOARD's search
+    // would have it, but nothing is searched and nothing answered.
+    std::string refusal = ValidateEntries(entries);
+    if (!refusal.empty()) return refusal;
+    NewGame();
+    lastMover = 2;
+    for (const BoardEntry& e : entries) PlaceStone(e.x, e.y, e.owner);
+    engineToMove = true;
+    if (lastMover == 1) {
+        MakeMove(kPass);
+        lastMover = 2;
+    }
+    return "";
+}
+
+std::string Engine::Prove(const std::string& argument) {
+    const int32_t budget = AnalysisBudget(argument);
+    EnsureSearch();
+    return ProveReply(worker, budget);
+}
+
+std::string Engine::Defend(const std::string& argument) {
+    const int32_t budget = AnalysisBudget(argument);
+    EnsureSearch();
+    return DefendReply(worker, budget);
+}
+
+std::string Engine::DumpTree(const std::string& fileName) {
+    return DumpTreeReply(worker, fileName);
 }

@@ -56,9 +56,6 @@ class Engine : public GameHandler {
     std::string DumpTree(const std::string& fileName);
     // The position of a "yxboard" list, set up as BOARD would, without a search.
     std::string SetUpPosition(const std::vector<BoardEntry>& entries);
-    // Before the normal search of a move request: plays a proven win (true), or
-    // restricts the root moves to those that survive the opponent's threats.
-    bool SolveAtRoot(int32_t moveBudget, SearchResult& result);
 
   private:
     // After every change of board: the worker's copy, the root fields, and the

@@ -188,11 +188,7 @@ std::string ProtocolHandler::ValidateEntries(const std::vector<BoardEntry>&) {
     return "";
 }
 
-void ProtocolHandler::SetRule(uint32_t value) {
-    BoardAI::Free();
-    ::rule = value;
-    BoardAI::Alloc();
-}
+void ProtocolHandler::SetRule(uint32_t) {}
 
 std::string ProtocolHandler::SelfTest() {
     throw std::runtime_error("not implemented");

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/programarguments.h"
+#include "protocol/programarguments.h"
 #include "search/timecontrol.h"
 
 // One line collected between BOARD and DONE.

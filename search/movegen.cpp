@@ -454,7 +454,7 @@ int AddCounterFours(Gen& g, bool noDefence) {
                     entries[n++] = {z, b.OpponentFourNear(z, d, g.own) ? 2 : 0, d, self};
                     int neg = 0, pos = 0;
                     SegmentCode code = SegmentOf(g.own, b.mLinePattern[z * 4 + d], neg, pos, 1);
-                    uint16_t firstBlock = blockOrder[code][0];
+                    uint16_t firstBlock = b.Patterns().blockOrder[code][0];
                     if (firstBlock != kBlockOrderEnd) {
                         CellIndex bcell = Coord::Shift(z, BlockPosition(firstBlock) - neg, d);
                         partner[self] = bcell;
@@ -747,7 +747,7 @@ int32_t DefendThreats(Gen& g) {
                             int n1 = 0, p1 = 0, n2 = 0, p2 = 0;
                             SegmentCode a = SegmentOf(g.own, b.mLinePattern[zc * 4 + d], n1, p1, 1);
                             SegmentCode c = SegmentOf(g.own, b.mLinePattern[mv * 4 + d], n2, p2, 1);
-                            stays = distFive[a] < 3 && distFive[c] < 3;
+                            stays = b.Patterns().distFive[a] < 3 && b.Patterns().distFive[c] < 3;
                         }
                     }
                     if (stays) {

@@ -4,10 +4,11 @@
 #include <cstdint>
 #include <memory>
 
+#include "board/rules.h"
 #include "search/transpositiontable.h"
 
 // What every search of the engine shares, whichever worker runs it: the
-// transposition table, the settings, and the stop flag. A worker reads the
+// transposition table, the settings, the game's rules, and the stop flag. A worker reads the
 // flag wherever it reads the clock, so setting it ends every search as the
 // move's time running out would.
 struct SearchShared {
@@ -17,5 +18,6 @@ struct SearchShared {
     int32_t maxDepth;                   // deepest iteration of the deepening
     int32_t randomMoveProbability = 0;  // percent
     bool classic = false;               // the plain alpha-beta search instead of the PV search
+    Rules rules;                        // every board of the game is built for them
     std::atomic<bool> stop{false};
 };

@@ -101,12 +101,12 @@ class AnalysisTest : public ::testing::Test {
     Engine engine{ProgramArguments{}};
 
     void SetUp() override {
-        boardref::EnsureTables(20, 20, 0);
+        boardref::EnsureTables(20, 20);
         // Room beyond what this process uses, however large a sanitizer makes it.
         engine.maxMemory = static_cast<int32_t>(ResidentMemoryBytes() + 100000000);
     }
     void TearDown() override {
-        boardref::EnsureTables(20, 20, 0);
+        boardref::EnsureTables(20, 20);
     }
 
     // The reply's last line; the lines before it are kept in lastDiagnostics.

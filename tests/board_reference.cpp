@@ -144,7 +144,7 @@ uint32_t SixCellCorrected(const uint8_t* table, uint32_t stone, uint32_t w, uint
 
 CellModel ModelCell(const ListBoard& board, const Stones& stones, int x, int y) {
     CellModel m;
-    const uint8_t* tables[2] = {lineCategory1, lineCategory2};
+    const uint8_t* tables[2] = {board.Patterns().LineTable(1), board.Patterns().LineTable(2)};
     for (int d = 0; d < 4; ++d) {
         const uint32_t w = PatternOf(stones, x, y, d);
         m.pattern[d] = w;
@@ -417,12 +417,10 @@ BorderModel ComputeBorderModel(const SimpleBoard& board) {
     return report.Result();
 }
 
-void EnsureTables(uint32_t width, uint32_t height, uint32_t gameRule) {
-    const bool built = zobristKeys && lineCategory1 && combinedCategory && blockOrder &&
-                       Coord::updateList && Coord::rayCount;
-    if (built && Coord::width == width && Coord::height == height && rule == gameRule) return;
+void EnsureTables(uint32_t width, uint32_t height) {
+    const bool built = zobristKeys && combinedCategory && Coord::updateList && Coord::rayCount;
+    if (built && Coord::width == width && Coord::height == height) return;
     BoardAI::Free();
-    rule = gameRule;
     Coord::SetSize(width, height);
     BoardAI::Alloc();
 }

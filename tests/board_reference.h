@@ -63,14 +63,14 @@ BorderModel ComputeBorderModel(const SimpleBoard& board);
 // --- Setting up positions ----------------------------------------------------
 
 // Rebuilds the geometry and every table when they do not already match.
-void EnsureTables(uint32_t width, uint32_t height, uint32_t gameRule);
+void EnsureTables(uint32_t width, uint32_t height);
 
-// Fixture that provides a 20 x 20 board under rule 0 and leaves the process in
-// that state, whatever ran before.
+// Fixture that provides the 20 x 20 geometry and leaves the process in that
+// state, whatever ran before.
 class BoardTest : public ::testing::Test {
   protected:
-    void SetUp() override { EnsureTables(20, 20, 0); }
-    void TearDown() override { EnsureTables(20, 20, 0); }
+    void SetUp() override { EnsureTables(20, 20); }
+    void TearDown() override { EnsureTables(20, 20); }
 };
 
 // Moves through the full move operation or through Toggle alone (then the

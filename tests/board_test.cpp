@@ -108,9 +108,9 @@ class RandomGameTest : public ::testing::TestWithParam<RandomGameCase> {
   protected:
     void SetUp() override {
         const RandomGameCase& c = GetParam();
-        boardref::EnsureTables(c.width, c.height, c.rule);
+        boardref::EnsureTables(c.width, c.height);
     }
-    void TearDown() override { boardref::EnsureTables(20, 20, 0); }
+    void TearDown() override { boardref::EnsureTables(20, 20); }
 };
 
 // Random games with LIFO take-backs and passes, played side by side through
@@ -126,9 +126,10 @@ TEST_P(RandomGameTest, IncrementalStateMatchesReference) {
     const uint32_t area = Coord::area;
     const int width = static_cast<int>(c.width), height = static_cast<int>(c.height);
 
-    BorderListBoard board;
-    BoardAI plain;
-    const BorderListBoard fresh;
+    const Rules rules = Rules::FromProtocolValue(c.rule);
+    BorderListBoard board(rules);
+    BoardAI plain(rules);
+    const BorderListBoard fresh(rules);
     std::vector<CellIndex> played;  // including passes, for the take-backs
     bool ownIsNext1 = true;         // a pass leaves the list pointers alone
     bool growing = true;
@@ -200,6 +201,7 @@ TEST_P(RandomGameTest, IncrementalStateMatchesReference) {
             // A copy owns its lists and carries on independently.
             BoardAI copy;
             copy = board;
+            EXPECT_EQ(copy.GameRules(), rules) << "a copy plays by the rules of its original";
             ASSERT_TRUE(BoardConsistent(copy)) << "copy at step " << step;
             ASSERT_TRUE(Identical(copy, board));
             EXPECT_EQ(copy.mOwnLists, copy.mSide == 1 ? copy.mNext1 : copy.mNext2);
@@ -379,12 +381,11 @@ TEST_F(BoardTest, PassOnlyHandsTheTurnOver) {
 }
 
 TEST_F(BoardTest, ConstructionBuildsListsInCellOrder) {
-    boardref::EnsureTables(9, 7, 0);
+    boardref::EnsureTables(9, 7);
     const BorderListBoard board;
     EXPECT_TRUE(BoardConsistent(board));
     EXPECT_EQ(board.mPlain, 0);
     EXPECT_EQ(board.genLimit, Coord::area);
-    EXPECT_EQ(board.mReserved3, -1);
     EXPECT_EQ(board.mLookSix, 1);
     for (int p = 1; p <= 2; ++p) {
         size_t total = 0;
@@ -451,7 +452,7 @@ TEST_F(BoardTest, ZobristKeysComeFromTheSeededGenerator) {
 
     // Keys are drawn in index order from seed 1 on every build: a smaller
     // board gets a prefix of the same sequence.
-    boardref::EnsureTables(15, 15, 0);
+    boardref::EnsureTables(15, 15);
     for (uint32_t i = 0; i < 2 * Coord::area; ++i) ASSERT_EQ(zobristKeys[i], keys[i]) << i;
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/programarguments.h"
+#include "protocol/programarguments.h"
 #include "process_helpers.h"
 #include "protocol/protocolhandler.h"
 

@@ -1,5 +1,6 @@
-// A rule change in the middle of a game rebuilds the tables; the engine's board
-// must then carry categories of the new rule, with the same stones and side.
+// A rule change in the middle of a game: the engine's board (and the worker's
+// copy) must then carry categories of the new rules, with the same stones and
+// side.
 #include <gtest/gtest.h>
 
 #include "board/patterntables.h"
@@ -10,7 +11,7 @@ namespace {
 
 class EngineRuleTest : public ::testing::Test {
   protected:
-    void TearDown() override { boardref::EnsureTables(20, 20, 0); }
+    void TearDown() override { boardref::EnsureTables(20, 20); }
 };
 
 TEST_F(EngineRuleTest, RuleChangeKeepsTheGameAndRecomputesTheBoard) {
@@ -24,7 +25,9 @@ TEST_F(EngineRuleTest, RuleChangeKeepsTheGameAndRecomputesTheBoard) {
     ASSERT_TRUE(boardref::ExpectBoardConsistent(*engine.board));
 
     EXPECT_EQ(engine.ParseCommand("info", "rule 1"), "");
-    EXPECT_EQ(rule, 1u);
+    EXPECT_EQ(engine.shared.rules, Rules{WinRule::kExactlyFive});
+    EXPECT_EQ(engine.board->GameRules(), engine.shared.rules);
+    EXPECT_EQ(engine.worker.board->GameRules(), engine.shared.rules);
     ASSERT_TRUE(boardref::ExpectBoardConsistent(*engine.board)) << "categories from the old tables";
     EXPECT_EQ(engine.board->mMoveCount, before.mMoveCount);
     EXPECT_EQ(engine.board->mSide, before.mSide);

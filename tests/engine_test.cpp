@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/programarguments.h"
+#include "protocol/programarguments.h"
 #include "board/coord.h"
 #include "process_helpers.h"
 #include "protocol/engine.h"

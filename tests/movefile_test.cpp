@@ -40,12 +40,12 @@ std::vector<std::string> FileLines(const std::string& path) {
 
 class MoveFileTest : public ::testing::Test {
   protected:
-    void TearDown() override { boardref::EnsureTables(20, 20, 0); }
+    void TearDown() override { boardref::EnsureTables(20, 20); }
     TempDir dir;
 };
 
 TEST_F(MoveFileTest, ReadsCellsInPlayingOrder) {
-    boardref::EnsureTables(15, 15, 0);
+    boardref::EnsureTables(15, 15);
     EXPECT_EQ(Read(dir.WriteFile("a.txt", "Tamlo 15x15\n3,4,0\n1,1,-1\n15,15,7\n")),
               (std::vector<CellIndex>{2 + 3 * 15, 0, 224}));
 }
@@ -104,7 +104,7 @@ TEST_F(MoveFileTest, WrittenFilesReadBack) {
 }
 
 TEST_F(MoveFileTest, PositionXmlDocument) {
-    boardref::EnsureTables(15, 10, 0);
+    boardref::EnsureTables(15, 10);
     BoardAI board;
     PlayMoves(board, {{3, 4}, {14, 9}, {0, 0}});
     std::vector<uint32_t> marks(Coord::area, 0);

@@ -18,7 +18,7 @@ namespace {
 class MoveGenTest : public ::testing::Test {
   protected:
     void TearDown() override {
-        boardref::EnsureTables(20, 20, 0);
+        boardref::EnsureTables(20, 20);
     }
     static std::vector<CellIndex> Listed(const BoardAI& b) {
         return std::vector<CellIndex>(b.genMoves, b.genMoves + b.genCount);
@@ -26,7 +26,7 @@ class MoveGenTest : public ::testing::Test {
 };
 
 TEST_F(MoveGenTest, OpeningMovesOn15x15) {
-    boardref::EnsureTables(15, 15, 0);
+    boardref::EnsureTables(15, 15);
     BorderListBoard b;
     EXPECT_EQ(GenerateMovesCore(b, 0), ScoreUnknown);
     ASSERT_EQ(b.genCount, 1u);
@@ -253,7 +253,7 @@ class GeneratorVerdicts : public MoveGenTest, public ::testing::WithParamInterfa
 TEST_P(GeneratorVerdicts, ClaimOnlyWhatIsDecided) {
     const VerdictCase& c = GetParam();
     const auto side = static_cast<uint32_t>(c.rows[0].size());
-    boardref::EnsureTables(side, side, 0);
+    boardref::EnsureTables(side, side);
     BorderListBoard b;
     PlaceDiagram(b, c.rows, 1);
     EXPECT_EQ(GenerateMoves(b, 0), c.verdict);

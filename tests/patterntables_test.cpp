@@ -17,6 +17,8 @@ static void PrintTo(ThreatCategory c, std::ostream* os) {
 
 namespace {
 
+const PatternTables* T = nullptr;
+
 // ".XXX.." -> segment code: position 0 is the first character.
 SegmentCode Seg(const std::string& cells) {
     uint32_t code = 1u << cells.size();
@@ -76,35 +78,31 @@ SegmentCode MirrorCode(SegmentCode code) {
 
 // Table entries as numbers, for readable failure output.
 int Cat1(uint32_t word) {
-    return lineCategory1[word];
+    return T->lineCategory1[word];
 }
 int Cat2(uint32_t word) {
-    return lineCategory2[word];
+    return T->lineCategory2[word];
 }
 
 ThreatCategory CategoryOf(SegmentCode code) {
-    return LineCategory(distFive[code], distStraight[code], distFiveBlocked[code],
-                        distStraightBlocked[code]);
+    return LineCategory(T->distFive[code], T->distStraight[code], T->distFiveBlocked[code],
+                        T->distStraightBlocked[code]);
 }
 
-void Rebuild(uint32_t newRule) {
-    FreePatternTables();
-    rule = newRule;
-    BuildPatternTables();
+// The tables under test: those of the rules of an INFO rule value.
+void Rebuild(uint32_t ruleValue) {
+    T = &PatternTablesFor(Rules::FromProtocolValue(ruleValue));
 }
 
 class PatternTablesTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        savedRule = rule;
-        Rebuild(0);
-    }
+    void SetUp() override { Rebuild(0); }
     // Leave the tables built, as other suites in this binary expect.
     void TearDown() override {
-        SetPatternHooks();
-        Rebuild(savedRule);
+        if (!categoryNames) BuildCategoryNames();
+        BuildCombinedTable();
+        Rebuild(0);
     }
-    uint32_t savedRule = 0;
 };
 
 // --- Segments of pattern words ----------------------------------------------
@@ -201,10 +199,10 @@ TEST_F(PatternTablesTest, TypicalSegmentRows) {
     for (const TypicalRow& row : rows) {
         SCOPED_TRACE(row.segment);
         const SegmentCode code = Seg(row.segment);
-        EXPECT_EQ(distFive[code], row.d5);
-        EXPECT_EQ(distStraight[code], row.ds);
-        EXPECT_EQ(distFiveBlocked[code], row.b5);
-        EXPECT_EQ(distStraightBlocked[code], row.bs);
+        EXPECT_EQ(T->distFive[code], row.d5);
+        EXPECT_EQ(T->distStraight[code], row.ds);
+        EXPECT_EQ(T->distFiveBlocked[code], row.b5);
+        EXPECT_EQ(T->distStraightBlocked[code], row.bs);
         EXPECT_EQ(CategoryOf(code), row.category);
         // Mirror images are worth the same.
         EXPECT_EQ(CategoryOf(MirrorCode(code)), row.category);
@@ -225,7 +223,7 @@ TEST_F(PatternTablesTest, TypicalRowsThroughPatternWords) {
 TEST_F(PatternTablesTest, ShortSegmentsAreImpossible) {
     for (uint32_t code = 2; code < kSegmentCodeCount; code++) {
         if (SegmentLength(static_cast<SegmentCode>(code)) >= 5) continue;
-        EXPECT_EQ(distFive[code], 6) << code;
+        EXPECT_EQ(T->distFive[code], 6) << code;
         EXPECT_EQ(CategoryOf(static_cast<SegmentCode>(code)), kImpossible) << code;
     }
     // Four usable cells in a row, whatever the stones, e.g. on a 4x4 board.
@@ -280,11 +278,11 @@ class ReferenceDistances {
 TEST_F(PatternTablesTest, DistancesMatchReferenceForBothRules) {
     for (uint32_t r : {0u, 1u}) {
         Rebuild(r);
-        ReferenceDistances ref(ExactFive(r));
+        ReferenceDistances ref(r == 1);
         for (uint32_t code = 2; code < kSegmentCodeCount; code++) {
             const auto c = static_cast<SegmentCode>(code);
-            ASSERT_EQ(distFive[code], ref.Five(c)) << "rule " << r << " code " << code;
-            ASSERT_EQ(distStraight[code], ref.Straight(c)) << "rule " << r << " code " << code;
+            ASSERT_EQ(T->distFive[code], ref.Five(c)) << "rule " << r << " code " << code;
+            ASSERT_EQ(T->distStraight[code], ref.Straight(c)) << "rule " << r << " code " << code;
         }
     }
 }
@@ -296,12 +294,12 @@ TEST_F(PatternTablesTest, BlockTablesAreConsistent) {
             SCOPED_TRACE(code);
             const auto c = static_cast<SegmentCode>(code);
             const int length = SegmentLength(c);
-            EXPECT_EQ(distFive[code], distFive[MirrorCode(c)]);
-            EXPECT_EQ(distStraightBlocked[code], distStraightBlocked[MirrorCode(c)]);
-            EXPECT_LE(distStraight[code], distFive[code]);
+            EXPECT_EQ(T->distFive[code], T->distFive[MirrorCode(c)]);
+            EXPECT_EQ(T->distStraightBlocked[code], T->distStraightBlocked[MirrorCode(c)]);
+            EXPECT_LE(T->distStraight[code], T->distFive[code]);
             int maxGain = -1, maxGain5 = -1;
             for (int i = 0; i < kMaxSegmentLength; i++) {
-                const int g = blockGainStraight[code][i], g5 = blockGainFive[code][i];
+                const int g = T->blockGainStraight[code][i], g5 = T->blockGainFive[code][i];
                 if (i >= length) {
                     ASSERT_EQ(g, 65535);
                     ASSERT_EQ(g5, 65535);
@@ -317,11 +315,11 @@ TEST_F(PatternTablesTest, BlockTablesAreConsistent) {
                 }
             }
             if (maxGain < 0) {
-                EXPECT_EQ(distStraightBlocked[code], 0);
-                EXPECT_EQ(distFiveBlocked[code], 0);
+                EXPECT_EQ(T->distStraightBlocked[code], 0);
+                EXPECT_EQ(T->distFiveBlocked[code], 0);
             } else {
-                EXPECT_EQ(distStraightBlocked[code], distStraight[code] + maxGain);
-                EXPECT_EQ(distFiveBlocked[code], distFive[code] + maxGain5);
+                EXPECT_EQ(T->distStraightBlocked[code], T->distStraight[code] + maxGain);
+                EXPECT_EQ(T->distFiveBlocked[code], T->distFive[code] + maxGain5);
             }
         }
     }
@@ -330,10 +328,10 @@ TEST_F(PatternTablesTest, BlockTablesAreConsistent) {
 TEST_F(PatternTablesTest, BlockGainRows) {
     const SegmentCode three = Seg(".XXX..");
     const int expected[] = {1, 0, 0, 0, 5, 1};
-    for (int i = 0; i < 6; i++) EXPECT_EQ(blockGainStraight[three][i], expected[i]) << i;
-    EXPECT_EQ(blockGainStraight[three][6], 65535);
+    for (int i = 0; i < 6; i++) EXPECT_EQ(T->blockGainStraight[three][i], expected[i]) << i;
+    EXPECT_EQ(T->blockGainStraight[three][6], 65535);
     // Blocking a lone four's winning cell ends the line.
-    EXPECT_EQ(blockGainFive[Seg("XXXX.")][4], 5);
+    EXPECT_EQ(T->blockGainFive[Seg("XXXX.")][4], 5);
 }
 
 // --- Exact-five rule --------------------------------------------------------
@@ -363,57 +361,58 @@ TEST_F(PatternTablesTest, OverlineDependsOnRule) {
     EXPECT_EQ(CategoryOf(Seg("X.XXXX.")), kStraightFour);
 }
 
-TEST_F(PatternTablesTest, RebuildingRestoresTables) {
+TEST_F(PatternTablesTest, EachRulesValueHasTablesOfItsOwn) {
     const auto copy = [](const void* p, size_t n) {
         const auto* b = static_cast<const uint8_t*>(p);
         return std::vector<uint8_t>(b, b + n);
     };
-    const auto snapshot = [&] {
+    const auto snapshot = [&](const PatternTables& t) {
         std::vector<std::vector<uint8_t>> s;
-        s.push_back(copy(distFive, kSegmentCodeCount));
-        s.push_back(copy(distStraight, kSegmentCodeCount));
-        s.push_back(copy(distFiveBlocked, kSegmentCodeCount));
-        s.push_back(copy(distStraightBlocked, kSegmentCodeCount));
-        s.push_back(copy(blockGainStraight, kSegmentCodeCount * sizeof blockGainStraight[0]));
-        s.push_back(copy(blockGainFive, kSegmentCodeCount * sizeof blockGainFive[0]));
-        s.push_back(copy(blockOrder, kSegmentCodeCount * sizeof blockOrder[0]));
-        s.push_back(copy(lineCategory1, 1u << 20));
-        s.push_back(copy(lineCategory2, 1u << 20));
-        s.push_back(copy(combinedCategory, kCombinedTableSize));
+        s.push_back(copy(t.distFive.get(), kSegmentCodeCount));
+        s.push_back(copy(t.distStraight.get(), kSegmentCodeCount));
+        s.push_back(copy(t.distFiveBlocked.get(), kSegmentCodeCount));
+        s.push_back(copy(t.distStraightBlocked.get(), kSegmentCodeCount));
+        s.push_back(copy(t.blockGainStraight.get(), kSegmentCodeCount * sizeof t.blockGainStraight[0]));
+        s.push_back(copy(t.blockGainFive.get(), kSegmentCodeCount * sizeof t.blockGainFive[0]));
+        s.push_back(copy(t.blockOrder.get(), kSegmentCodeCount * sizeof t.blockOrder[0]));
+        s.push_back(copy(t.lineCategory1.get(), 1u << 20));
+        s.push_back(copy(t.lineCategory2.get(), 1u << 20));
+        s.push_back(copy(t.lineCategories.get(), 2u << 20));
         return s;
     };
-    const auto original = snapshot();
-    Rebuild(1);
-    const auto exact = snapshot();
-    EXPECT_NE(exact[0], original[0]);
-    EXPECT_NE(exact[7], original[7]);
-    // Building again over live tables, without freeing first.
-    rule = 0;
-    BuildPatternTables();
-    EXPECT_TRUE(snapshot() == original);
-    Rebuild(0);
-    EXPECT_TRUE(snapshot() == original);
+    const PatternTables& five = PatternTablesFor(Rules{WinRule::kFiveOrMore});
+    const PatternTables& exact = PatternTablesFor(Rules{WinRule::kExactlyFive});
+    EXPECT_EQ(five.rules, Rules{WinRule::kFiveOrMore});
+    EXPECT_EQ(exact.rules, Rules{WinRule::kExactlyFive});
+    EXPECT_EQ(&PatternTablesFor(Rules::FromProtocolValue(3)), &exact) << "built once, then kept";
+    const auto original = snapshot(five);
+    const auto exactTables = snapshot(exact);
+    EXPECT_NE(exactTables[0], original[0]);
+    EXPECT_NE(exactTables[7], original[7]);
+    // Kept tables equal fresh builds: nothing written into them since.
+    EXPECT_TRUE(snapshot(*BuildPatternTables(Rules{WinRule::kFiveOrMore})) == original);
+    EXPECT_TRUE(snapshot(*BuildPatternTables(Rules{WinRule::kExactlyFive})) == exactTables);
 }
 
 TEST_F(PatternTablesTest, FreeReleasesEverythingAndIsRepeatable) {
+    const PatternTables* before = &PatternTablesFor(Rules{});
+    const std::vector<uint8_t> lines(before->lineCategory1.get(), before->lineCategory1.get() + 1024);
     FreePatternTables();
     FreePatternTables();
-    EXPECT_EQ(distFive, nullptr);
-    EXPECT_EQ(distStraightBlocked, nullptr);
-    EXPECT_EQ(blockGainFive, nullptr);
-    EXPECT_EQ(blockOrder, nullptr);
-    EXPECT_EQ(lineCategory1, nullptr);
-    EXPECT_EQ(lineCategory2, nullptr);
     EXPECT_EQ(combinedCategory, nullptr);
+    EXPECT_EQ(threatWithoutLine, nullptr);
     EXPECT_EQ(categoryNames, nullptr);
+    // Asked for again, the tables are built again.
+    const PatternTables& again = PatternTablesFor(Rules{});
+    EXPECT_EQ(std::vector<uint8_t>(again.lineCategory1.get(), again.lineCategory1.get() + 1024), lines);
 }
 
 // --- Block order -------------------------------------------------------------
 
 std::vector<std::pair<int, int>> OrderOf(SegmentCode code) {
     std::vector<std::pair<int, int>> out;
-    for (int k = 0; k <= kMaxSegmentLength && blockOrder[code][k] != kBlockOrderEnd; k++) {
-        out.emplace_back(BlockGain(blockOrder[code][k]), BlockPosition(blockOrder[code][k]));
+    for (int k = 0; k <= kMaxSegmentLength && T->blockOrder[code][k] != kBlockOrderEnd; k++) {
+        out.emplace_back(BlockGain(T->blockOrder[code][k]), BlockPosition(T->blockOrder[code][k]));
     }
     return out;
 }
@@ -421,7 +420,7 @@ std::vector<std::pair<int, int>> OrderOf(SegmentCode code) {
 TEST_F(PatternTablesTest, BlockOrderRows) {
     using V = std::vector<std::pair<int, int>>;
     EXPECT_EQ(OrderOf(Seg(".XXX..")), (V{{5, 4}, {1, 0}, {1, 5}}));
-    EXPECT_EQ(blockOrder[Seg(".XXX..")][3], kBlockOrderEnd);
+    EXPECT_EQ(T->blockOrder[Seg(".XXX..")][3], kBlockOrderEnd);
     EXPECT_EQ(OrderOf(Seg(".XXXX.")), (V{{1, 0}, {1, 5}}));
     EXPECT_EQ(OrderOf(Seg("XXXX.")), (V{{5, 4}}));
     // Too far from a threat to be worth defending.
@@ -435,16 +434,16 @@ TEST_F(PatternTablesTest, BlockOrderListsEveryGainStrongestFirst) {
         const int length = SegmentLength(static_cast<SegmentCode>(code));
         const auto order = OrderOf(static_cast<SegmentCode>(code));
         for (int k = static_cast<int>(order.size()); k <= kMaxSegmentLength; k++) {
-            ASSERT_EQ(blockOrder[code][k], kBlockOrderEnd);
+            ASSERT_EQ(T->blockOrder[code][k], kBlockOrderEnd);
         }
-        if (distStraight[code] >= 3) {
+        if (T->distStraight[code] >= 3) {
             ASSERT_TRUE(order.empty());
             continue;
         }
         std::vector<std::pair<int, int>> expected;
         for (int i = 0; i < length; i++) {
-            if (blockGainStraight[code][i] > 0)
-                expected.emplace_back(blockGainStraight[code][i], i);
+            if (T->blockGainStraight[code][i] > 0)
+                expected.emplace_back(T->blockGainStraight[code][i], i);
         }
         std::stable_sort(expected.begin(), expected.end(),
                          [](const auto& a, const auto& b) { return a.first > b.first; });
@@ -465,9 +464,9 @@ TEST_F(PatternTablesTest, LineTablesMatchSegmentOfEveryWord) {
         Rebuild(r);
         for (uint32_t w = 0; w < (1u << 20); w++) {
             int neg, pos;
-            ASSERT_EQ(lineCategory1[w], CategoryOf(SegmentOf(1, w, neg, pos, 1)))
+            ASSERT_EQ(T->lineCategory1[w], CategoryOf(SegmentOf(1, w, neg, pos, 1)))
                 << "rule " << r << " word " << w;
-            ASSERT_EQ(lineCategory2[w], CategoryOf(SegmentOf(2, w, neg, pos, 1)))
+            ASSERT_EQ(T->lineCategory2[w], CategoryOf(SegmentOf(2, w, neg, pos, 1)))
                 << "rule " << r << " word " << w;
         }
     }
@@ -476,12 +475,12 @@ TEST_F(PatternTablesTest, LineTablesMatchSegmentOfEveryWord) {
 TEST_F(PatternTablesTest, LineTableSymmetries) {
     for (uint32_t w = 0; w < (1u << 20); w++) {
         // Swapping the colours swaps the tables.
-        ASSERT_EQ(lineCategory2[w], lineCategory1[SwapColours(w)]) << w;
+        ASSERT_EQ(T->lineCategory2[w], T->lineCategory1[SwapColours(w)]) << w;
         // A line read the other way round is worth the same.
-        ASSERT_EQ(lineCategory1[w], lineCategory1[MirrorWord(w)]) << w;
+        ASSERT_EQ(T->lineCategory1[w], T->lineCategory1[MirrorWord(w)]) << w;
         // The board's edge blocks exactly like an opponent stone.
-        ASSERT_EQ(lineCategory1[w], lineCategory1[ReplaceSlots(w, 2, 3)]) << w;
-        ASSERT_EQ(lineCategory2[w], lineCategory2[ReplaceSlots(w, 1, 3)]) << w;
+        ASSERT_EQ(T->lineCategory1[w], T->lineCategory1[ReplaceSlots(w, 2, 3)]) << w;
+        ASSERT_EQ(T->lineCategory2[w], T->lineCategory2[ReplaceSlots(w, 1, 3)]) << w;
     }
 }
 
@@ -495,21 +494,14 @@ TEST_F(PatternTablesTest, OffBoardSlotsBlock) {
     EXPECT_EQ(Cat1(Word("##XXX*XX###")), kWin);
 }
 
-TEST_F(PatternTablesTest, LineTablesUseHook) {
-    lineCategoryHook = [](int, int, int, int) { return kTwoDef; };
-    BuildLineTables();
-    EXPECT_EQ(Cat1(Word("OXXXX*O....")), kTwoDef);
-    EXPECT_EQ(Cat2(0), kTwoDef);
-
-    lineCategoryHook = nullptr;
-    try {
-        BuildLineTables();
-        FAIL() << "expected an exception";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(),
-                     "Group table is not set, BoardAI::Alloc() must be called before any "
-                     "ListBoard class is initialized.");
-    }
+TEST_F(PatternTablesTest, LineTablesTakeTheLineCategoryRule) {
+    PatternTables t;
+    BuildSegmentTables(t);
+    BuildBlockTables(t);
+    BuildLineTables(t, [](int, int, int, int) { return kTwoDef; });
+    EXPECT_EQ(t.lineCategory1[Word("OXXXX*O....")], kTwoDef);
+    EXPECT_EQ(t.lineCategory2[0], kTwoDef);
+    EXPECT_EQ(Cat1(Word("OXXXX*O....")), kWin) << "the kept tables are not touched";
 }
 
 // --- Combining lines ------------------------------------------------------------
@@ -568,9 +560,8 @@ TEST_F(PatternTablesTest, CombinedTableUsesTwoStrongestLinesInAnyDirection) {
               kImpossible);
 }
 
-TEST_F(PatternTablesTest, CombinedTableUsesHook) {
-    combineHook = [](ThreatCategory, ThreatCategory) { return kThreeDef; };
-    BuildCombinedTable();
+TEST_F(PatternTablesTest, CombinedTableTakesTheCombination) {
+    BuildCombinedTable([](ThreatCategory, ThreatCategory) { return kThreeDef; });
     EXPECT_EQ(combinedCategory[CombinedIndex(kWin, kOther, kOther, kOther)], kThreeDef);
 }
 

@@ -88,13 +88,12 @@ class RecordingHandler : public GameHandler {
 using Events = std::vector<std::string>;
 using Replies = std::vector<std::string>;
 
-// Puts the 20 x 20 geometry and the rule back for the other tests.
+// Puts the 20 x 20 geometry back for the other tests.
 class ProtocolTest : public ::testing::Test {
   protected:
     void TearDown() override {
-        if (Coord::width != 20 || Coord::height != 20 || ::rule != 0) {
+        if (Coord::width != 20 || Coord::height != 20) {
             BoardAI::Free();
-            ::rule = 0;
             Coord::SetSize(20, 20);
             BoardAI::Alloc();
         }
@@ -469,14 +468,18 @@ TEST_F(ProtocolTest, InfoRuleChangesOnlyOnADifferentValue) {
     EXPECT_EQ(h.rule, 0u);
 }
 
-TEST_F(ProtocolTest, SetRuleRebuildsTheTablesWithTheNewRule) {
+// The tables of every rule stay: a rule change rebuilds none of them (the
+// engine builds its board for the new rules instead).
+TEST_F(ProtocolTest, SetRuleLeavesTheTablesAsTheyAre) {
     h.forwardSetRule = true;
+    const UpdateEntry* rows = Coord::updateList;
+    const uint8_t* combined = combinedCategory;
+    const PatternTables* five = &PatternTablesFor(Rules{});
     h.Do("info", "rule 1");
-    EXPECT_EQ(::rule, 1u);
-    EXPECT_NE(Coord::updateList, nullptr);
-    EXPECT_NE(Coord::rayCells, nullptr);
     h.Do("info", "rule 0");
-    EXPECT_EQ(::rule, 0u);
+    EXPECT_EQ(Coord::updateList, rows);
+    EXPECT_EQ(combinedCategory, combined);
+    EXPECT_EQ(&PatternTablesFor(Rules{}), five);
 }
 
 TEST_F(ProtocolTest, InfoPartsOverTwoHundredFiftyFiveCharacters) {

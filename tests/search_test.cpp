@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/programarguments.h"
+#include "protocol/programarguments.h"
 #include "board/boardai.h"
 #include "board/coord.h"
 #include "board/simpleboard.h"
@@ -1038,9 +1038,9 @@ namespace {
 
 // On a 4 x 4 board nobody can make five; the last empty cell ends the game drawn.
 TEST_F(SearchTest, FillingTheBoardIsADrawNotAWin) {
-    boardref::EnsureTables(4, 4, 0);
+    boardref::EnsureTables(4, 4);
     struct Restore {
-        ~Restore() { boardref::EnsureTables(20, 20, 0); }
+        ~Restore() { boardref::EnsureTables(20, 20); }
     } restore;
     BoardAI board;
     const Rows rows = {"XOXO", "OXOX", "XOXO", "OXO."};

@@ -48,7 +48,7 @@ std::vector<Entry> Entries(const uint16_t* list) {
     return out;
 }
 
-std::vector<CellIndex> Defence(ListBoard& board, CellIndex cell, int minGain) {
+std::vector<CellIndex> Defence(BoardAI& board, CellIndex cell, int minGain) {
     CellIndex out[kMaxArea];
     const int n = board.DefenceMoves(cell, out, 0, false, minGain);
     return std::vector<CellIndex>(out, out + n);
@@ -69,7 +69,7 @@ uint32_t WithStone(uint32_t word, int dist, int player) {
 
 std::vector<Entry> ReferenceThreatList(const ListBoard& board, int player) {
     static constexpr uint32_t kOrder[] = {0, 1, 2, 3, 4, 8, 5, 6, 9, 7, 10};
-    const uint8_t* table = player == 1 ? lineCategory1 : lineCategory2;
+    const uint8_t* table = board.Patterns().LineTable(player);
     struct Item {
         CellIndex cell;
         uint32_t copy[4];
@@ -130,8 +130,6 @@ std::vector<Entry> ReferenceThreatList(const ListBoard& board, int player) {
 
 class ThreatListRandomTest : public ::testing::TestWithParam<uint32_t> {
   protected:
-    void SetUp() override { boardref::EnsureTables(20, 20, GetParam()); }
-    void TearDown() override { boardref::EnsureTables(20, 20, 0); }
 };
 
 // Random clustered positions: the cached list equals the slow one, entry by
@@ -140,7 +138,7 @@ TEST_P(ThreatListRandomTest, MatchesSlowDefinition) {
     std::mt19937 rng(100 + GetParam());
     int nonEmpty = 0;
     for (int game = 0; game < 30; ++game) {
-        BorderListBoard board;
+        BorderListBoard board(Rules::FromProtocolValue(GetParam()));
         const int stones = 4 + static_cast<int>(rng() % 30);
         for (int s = 0; s < stones; ++s) {
             CellIndex z;
@@ -279,8 +277,7 @@ TEST_F(BoardTest, CellThatOnlyWeakensItsPartnerIsNotListed) {
     // (7,10)) and has a three in its column; (8,10) has one in its own column.
     // A stone on (8,10) turns that five into six, so it takes the four away:
     // its counter falls below zero, and a cell that only weakens is no threat.
-    boardref::EnsureTables(20, 20, 1);
-    BorderListBoard board;
+    BorderListBoard board(Rules{WinRule::kExactlyFive});
     SetUpDiagram(board,
                  {".......X",  //
                   ".......X",  //

@@ -36,7 +36,7 @@ TestResult TestAB(SearchWorker& worker, const std::string& folder) {
     for (const std::string& path : paths) {
         std::cout << path << std::endl;
         try {
-            BorderListBoard board;
+            BorderListBoard board(worker.shared.rules);
             board.CountStonesIn(worker.nodeCounter);
             std::vector<CellIndex> moves;
             ReadMoveFile(path, moves);
@@ -84,7 +84,7 @@ std::string SelfTest(SearchWorker& worker, const std::function<void(const BoardA
     worker.shared.transpositionTable.reset();
     worker.shared.transpositionTable = std::make_unique<TranspositionTable>(kSelfTestTableEntries);
     worker.history.Clear();
-    BorderListBoard board;
+    BorderListBoard board(worker.shared.rules);
     board.CountStonesIn(worker.nodeCounter);
 
     // 2. Forty moves, each the generator's first choice.

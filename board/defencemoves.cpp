@@ -1,0 +1,97 @@
+#include "board/boardai.h"
+
+#include <stdexcept>
+
+#include "board/patterntables.h"
+#include "board/segment.h"
+
+void BoardAI::EmitDefence(CellIndex cell, uint16_t flags, bool add, int priority) {
+    AddGenerated(cell, 4, flags, add, static_cast<uint32_t>(priority));
+}
+
+int BoardAI::LineDefenceMoves(CellIndex cell, int d, CellIndex* out, bool withStone,
+                                uint16_t flags, bool add, int minGain) {
+    const uint32_t w = mLinePattern[cell * 4 + d];
+    const int opponent = static_cast<int>(mOpponent);
+    int neg = 0, pos = 0;
+    SegmentCode code = SegmentOf(opponent, w, neg, pos, withStone ? 1 : 0);
+    const uint16_t* order = Patterns().blockOrder[code];
+    if (order[0] == kBlockOrderEnd) {
+        code = ShortSegmentOf(opponent, (w >> 2) & 0xFFFF, neg, pos, withStone ? 1 : 0);
+        order = Patterns().blockOrder[code];
+        if (order[0] == kBlockOrderEnd) return 0;
+    }
+    int n = 0;
+    for (; *order != kBlockOrderEnd; ++order) {
+        if (BlockGain(*order) < minGain) continue;
+        const int distance = BlockPosition(*order) - neg;
+        // Shift refuses a zero step (a cell is on no line with itself).
+        CellIndex target = distance == 0 ? cell : Coord::Shift(cell, distance, d);
+        if (out)
+            out[n] = target;
+        else
+            EmitDefence(target, flags, add, 3);
+        ++n;
+    }
+    return n;
+}
+
+int BoardAI::DefenceMoves(CellIndex cell, CellIndex* out, uint16_t flags, bool add, int minGain) {
+    const int opponent = static_cast<int>(mOpponent);
+    const uint32_t c = Category(opponent, cell);
+    auto emitCell = [&](int priority) {
+        if (out)
+            out[0] = cell;
+        else
+            EmitDefence(cell, flags, add, priority);
+    };
+
+    // 1-2. Only the cell itself answers.
+    if (c == k2xStraightFour) {
+        emitCell(3);
+        return 1;
+    }
+    if (c == kWin || c > kThree) {
+        emitCell(1);
+        return 1;
+    }
+    // 3. A straight four in one line: block that line.
+    if (c == kStraightFourFour || c == kStraightFour) {
+        for (int d = 0; d < 4; ++d)
+            if (LineCat(opponent, cell, d) == kStraightFour)
+                return LineDefenceMoves(cell, d, out, false, flags, add, minGain);
+    }
+    // 4. A fork: the cell itself, then its threat lines.
+    emitCell(3);
+    int first = -1, second = -1, count = 0;
+    for (int d = 0; d < 4; ++d) {
+        uint32_t lc = LineCat(opponent, cell, d);
+        if (lc < kFourThree || lc > kThree) continue;
+        if (lc < k2xThree) {
+            if (count > 0 && first >= 0) second = first;
+            first = d;
+        } else {
+            if (count > 0 && first < 0) first = second;
+            second = d;
+        }
+        ++count;
+    }
+    if (count == 0) throw std::runtime_error("Fork is not fork.");
+    CellIndex* rest = out ? out + 1 : nullptr;
+    // 5. One line.
+    if (count == 1)
+        return 1 + LineDefenceMoves(cell, first >= 0 ? first : second, rest, false, flags, add,
+                                    minGain);
+    // 6. Two lines: the weaker-looking one first.
+    int n1 = 0, p1 = 0, n2 = 0, p2 = 0;
+    SegmentCode s1 = SegmentOf(opponent, mLinePattern[cell * 4 + first], n1, p1, 0);
+    SegmentCode s2 = SegmentOf(opponent, mLinePattern[cell * 4 + second], n2, p2, 0);
+    int a = first, b = second;
+    if (Patterns().distFive[s1] >= Patterns().distFive[s2] &&
+        LineCat(opponent, cell, first) >= LineCat(opponent, cell, second))
+        a = second, b = first;
+    int written = LineDefenceMoves(cell, a, rest, true, flags, add, minGain);
+    written +=
+        LineDefenceMoves(cell, b, rest ? rest + written : nullptr, true, flags, add, minGain);
+    return 1 + written;
+}

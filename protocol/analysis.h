@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class SearchWorker;
+
+// The replies of the analysis words on the worker's position, whose search
+// structures exist. Empty, finished and full boards are answered at once.
+// "WIN x,y" (won by threats, the first move), "NOWIN" or "UNKNOWN", within
+// budget milliseconds; a second call on the same position goes on with the tree.
+std::string ProveReply(SearchWorker& worker, int32_t budget);
+// The moves after which the opponent has no winning threat sequence, as "x,y"
+// pairs, or "NONE".
+std::string DefendReply(SearchWorker& worker, int32_t budget);
+// "OK" having written the last proof tree (or else the defences' tree) as GML
+// to fileName; an "ERROR " line without a tree or when the file fails.
+std::string DumpTreeReply(const SearchWorker& worker, const std::string& fileName);
