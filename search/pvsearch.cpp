@@ -417,7 +417,7 @@ SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl
         // d. Time: a settled best move ends early, a changed or falling one
         //    buys more.
         if (tc) {
-            double factor = stable >= 3 ? 0.5 : stable == 2 ? 0.7 : stable == 1 ? 0.9 : 1.3;
+            double factor = stable >= 3 ? 0.7 : stable == 2 ? 0.8 : stable == 1 ? 0.9 : 1.3;
             if (depth > 2 && score < previous - 30) factor *= 1.5;
             const int32_t elapsed = StampDiff(NowMs(), start);
             if (elapsed >= plan.targetMs * factor) break;

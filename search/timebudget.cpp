@@ -75,7 +75,7 @@ int32_t TimeRemaining(const TimeControl& tc) {
 }
 
 int32_t ReplyReserveMs(uint32_t turnTimeout) {
-    return static_cast<int32_t>(std::min<uint32_t>(10 + turnTimeout / 16, kTimeReserveMs));
+    return static_cast<int32_t>(std::min<uint32_t>(15 + turnTimeout / 12, kTimeReserveMs));
 }
 
 MoveTimePlan PlanMoveTime(const TimeControl& tc, uint32_t now) {

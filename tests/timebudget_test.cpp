@@ -271,7 +271,7 @@ TEST(TimeRemaining, ClockReadingVariant) {
 }  // namespace
 
 TEST(PlanMoveTime, TheTurnOrTheTimeLeftBindsLessAReserveThatGrowsWithTheTurn) {
-    // The reserve is 10 ms plus 1/16 of the turn, at most the classic 80 ms;
+    // The reserve is 15 ms plus 1/12 of the turn, at most the classic 80 ms;
     // the limit is the turn less it, or 1/8 of the time left; the target is 4/5
     // of the limit, or 1/20 of the time left.
     struct Case {
@@ -281,13 +281,13 @@ TEST(PlanMoveTime, TheTurnOrTheTimeLeftBindsLessAReserveThatGrowsWithTheTurn) {
         int32_t limit;
     };
     const Case cases[] = {
-        {100, 0, 67, 84},           // 100 - 16
-        {300, 60000, 217, 272},     // 300 - 28
-        {1000, 120000, 742, 928},   // 1000 - 72
-        {5000, 0, 3936, 4920},      // the reserve stops at 80
-        {5000, 20000, 996, 2490},   // (20000 - 80) / 8 and / 20
-        {300, 2000, 98, 246},       // (2000 - 28) / 20 and / 8
-        {300, 20, 0, 0},            // nothing left after the reserve
+        {100, 0, 61, 77},          // 100 - 23
+        {300, 60000, 208, 260},    // 300 - 40
+        {1000, 120000, 736, 920},  // the reserve stops at 80
+        {5000, 0, 3936, 4920},
+        {5000, 20000, 996, 2490},  // (20000 - 80) / 8 and / 20
+        {300, 2000, 98, 245},      // (2000 - 40) / 20 and / 8
+        {300, 20, 0, 0},           // nothing left after the reserve
     };
     for (const Case& c : cases) {
         TimeControl tc = MakeTc(kNow, c.turnMs, c.leftMs);
@@ -297,5 +297,5 @@ TEST(PlanMoveTime, TheTurnOrTheTimeLeftBindsLessAReserveThatGrowsWithTheTurn) {
     }
     // The wrap of the stamps changes nothing.
     TimeControl tc = MakeTc(kNearWrap, 300, 60000);
-    EXPECT_EQ(PlanMoveTime(tc, kNearWrap).limitMs, 272);
+    EXPECT_EQ(PlanMoveTime(tc, kNearWrap).limitMs, 260);
 }
