@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "app/errorreport.h"
 #include "protocol/protocolhandler.h"
 
 std::pair<bool, std::string> FindOption(const ProtocolHandler& handler, const std::string& name) {
@@ -32,14 +33,21 @@ std::string ExecuteLine(ProtocolHandler& handler, const std::string& line) {
     size_t space = line.find(' ');
     std::string command = line.substr(0, space);
     std::string argument = space == std::string::npos ? std::string() : line.substr(space + 1);
-    std::string reply = handler.ParseCommand(command, argument);
-    std::string diagnostics = handler.diagnostics.str();
-    if (!diagnostics.empty()) {
-        reply = diagnostics + "\n" + reply;
-        handler.diagnostics.str(std::string());
-        handler.diagnostics.clear();
+    std::string reply;
+    try {
+        reply = handler.ParseCommand(command, argument);
+    } catch (...) {
+        // A manager must be able to go on after any line: the command answers its
+        // error, and every command checks its input before it changes anything.
+        reply = "ERROR " + DescribeError(std::current_exception());
     }
-    return reply;
+    // The diagnostic lines end with their line feeds; the reply follows at once,
+    // since a GUI would take an empty line for the engine's move.
+    std::string text = handler.diagnostics.str() + reply;
+    handler.diagnostics.str(std::string());
+    handler.diagnostics.clear();
+    if (reply.empty() && !text.empty()) text.pop_back();
+    return text;
 }
 
 void ProcessLine(ProtocolHandler& handler) {

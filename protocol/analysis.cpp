@@ -71,12 +71,12 @@ std::string Engine::SetUpPosition(const std::vector<BoardEntry>& entries) {
     // would have it, but nothing is searched and nothing answered.
     std::string refusal = ValidateEntries(entries);
     if (!refusal.empty()) return refusal;
-    NewGame();
+    BeginGame();
     lastMover = 2;
     for (const BoardEntry& e : entries) PlaceStone(e.x, e.y, e.owner);
     engineToMove = true;
     if (lastMover == 1) {
-        MakeMove(kPass);
+        Apply(kPass);
         lastMover = 2;
     }
     return "";

@@ -34,7 +34,7 @@ Engine::~Engine() {
 
 std::string Engine::ParseCommand(std::string command, std::string argument) {
     // Checked before everything else, so they also work in board mode.
-    if (command == "searchdump") return "moves proceeed " + std::to_string(nodeCounter) + "\n";
+    if (command == "searchdump") return "moves proceeed " + std::to_string(nodeCounter);
     if (command == "set_maxdepth") {
         maxDepth = atoi(argument.c_str());
         return "OK";
@@ -69,7 +69,7 @@ std::string Engine::ParseCommand(std::string command, std::string argument) {
     return GameHandler::ParseCommand(std::move(command), std::move(argument));
 }
 
-void Engine::SetMaxMemory(int32_t) {}
+void Engine::SetMaxMemory(int64_t) {}
 
 std::string Engine::Benchmark(std::string argument, bool statistics) {
     return ::Benchmark(*this, argument, statistics);
@@ -164,11 +164,14 @@ void Engine::AllocSearch() {
     if (used == 0) used = 16508032;
     // 2. The rest of the limit, less a reserve. Managers send 0 for "no limit":
     //    the table then gets the size it has when no limit is sent at all.
-    const int32_t limit = maxMemory == 0 ? kDefaultMaxMemory : maxMemory;
+    const int64_t limit = maxMemory == 0 ? kDefaultMaxMemory : maxMemory;
     int64_t budget = static_cast<int64_t>(limit) - static_cast<int64_t>(used) - 2097240;
     if (budget < 100000) budget = 100000;
     // 3. About 98 percent of it in 24-byte entries.
-    int32_t entries = static_cast<int32_t>(static_cast<float>(budget) * 0.040829167f);
+    //    (Limits of many GiB, as 64-bit managers send them, stay within the
+    //    table's 32-bit count.)
+    const int32_t entries = static_cast<int32_t>(std::min<int64_t>(
+        static_cast<int64_t>(static_cast<float>(budget) * 0.040829167f), 2147483647));
     // 4. The proof-number pool gets what the table leaves of the limit, less a
     //    little for the process's own growth (stack, streams); then the table.
     //    The old structures go first so that two never exist at once.

@@ -34,7 +34,7 @@ class Engine : public GameHandler, public SearchContext {
     std::vector<BoardEntry> yxBoardEntries;
 
     std::string ParseCommand(std::string command, std::string argument) override;
-    void SetMaxMemory(int32_t bytes) override;
+    void SetMaxMemory(int64_t bytes) override;
     std::string Benchmark(std::string argument, bool statistics) override;
     std::string SelfTest() override;
     void SetRule(uint32_t value) override;

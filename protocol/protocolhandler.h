@@ -15,8 +15,14 @@ struct BoardEntry {
     uint32_t owner;  // 1 = engine, 2 = opponent, 3 = continuous game (not supported)
 };
 
-// A list line "x,y,owner"; fields that do not read as numbers are 0.
+// A list line "x,y,owner"; a line that is not three numbers gives owner 0, which
+// no list accepts.
 BoardEntry ParseBoardEntry(const std::string& line);
+
+// Unsigned decimals separated by the separator (blanks allowed around each), and
+// nothing else; false for anything else. A number too large for 32 bits reads as
+// 4294967295, which no board has.
+bool ReadNumbers(const std::string& text, char separator, uint32_t* values, size_t count);
 
 // Interprets one command word and its argument and answers with the reply line.
 // Owns the manager's settings (memory, rule, time limits) and the diagnostics
@@ -34,8 +40,8 @@ class ProtocolHandler {
     std::stringstream diagnostics;
 
     bool boardMode = false;
-    static constexpr int32_t kDefaultMaxMemory = 104857600;
-    int32_t maxMemory = kDefaultMaxMemory;  // 0: no limit given
+    static constexpr int64_t kDefaultMaxMemory = 104857600;
+    int64_t maxMemory = kDefaultMaxMemory;  // 0: no limit given
     uint32_t gameType = 1;
     uint32_t rule = 0;
     std::vector<BoardEntry> boardEntries;
@@ -49,7 +55,7 @@ class ProtocolHandler {
     virtual std::string Restart() = 0;
     virtual std::string Takeback(uint32_t x, uint32_t y) = 0;
     virtual std::string Play(uint32_t x, uint32_t y) = 0;
-    virtual void SetMaxMemory(int32_t bytes) = 0;
+    virtual void SetMaxMemory(int64_t bytes) = 0;
     virtual std::string Think() = 0;
     virtual std::string Benchmark(std::string argument, bool statistics) = 0;
     virtual std::string ParseCommand(std::string command, std::string argument);
@@ -64,6 +70,13 @@ class ProtocolHandler {
     static std::string CopyrightText();
     // Signed decimal as "%d" reads it; throws when there is no number.
     static int32_t StringToInt(const std::string& text);
+    // Signed decimal (leading blanks, trailing text ignored) in 64 bits, saturated;
+    // false when there is no number.
+    static bool ReadInt64(const std::string& text, int64_t& value);
+
+    // After "yxshowinfo" (a GUI): unknown words get no reply, since a GUI takes
+    // any line for the engine's move.
+    bool quietUnknown = false;
 
   protected:
     std::string Info(const std::string& argument);
