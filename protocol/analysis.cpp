@@ -1,5 +1,6 @@
-// The engine's analysis words (yxboard, prove, defend, dumptree) and the root
-// threat solver that runs before the normal search of a move request.
+// The engine's analysis words (yxboard, prove, defend, dumptree, and the GUI's
+// yxnbest and yxsearchdefend) and the root threat solver that runs before the
+// normal search of a move request.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +15,9 @@
 #include "pns/threatsolver.h"
 #include "pns/treedump.h"
 #include "protocol/engine.h"
+#include "search/driver.h"
 #include "search/movegen.h"
+#include "search/timebudget.h"
 
 namespace {
 
@@ -46,6 +49,11 @@ bool HasFive(const BoardAI& board) {
     return false;
 }
 
+// A result's score for a reader: "win", "loss" or the value.
+std::string ScoreText(const SearchResult& r) {
+    return r.proof == 0 ? "win" : r.disproof == 0 ? "loss" : std::to_string(r.value);
+}
+
 // Nothing to search: no stones, a finished game or a full board.
 bool NothingToProve(const BoardAI& board) {
     return board.mMoveCount == 0 || board.mMoveCount >= Coord::area || HasFive(board);
@@ -61,9 +69,10 @@ void Engine::EnsureSearch() {
 }
 
 int32_t Engine::AnalysisBudget(const std::string& argument) const {
-    if (argument.find_first_of("0123456789") == std::string::npos)
+    int64_t ms = 0;
+    if (!ReadInt64(argument, ms))
         return static_cast<int32_t>(std::min<uint32_t>(timeControl.turnTimeout, 2147483647u));
-    return std::max(0, atoi(argument.c_str()));
+    return static_cast<int32_t>(std::max<int64_t>(0, std::min<int64_t>(ms, 2147483647)));
 }
 
 std::string Engine::SetUpPosition(const std::vector<BoardEntry>& entries) {
@@ -203,4 +212,75 @@ bool Engine::SolveAtRoot(int32_t moveBudget, SearchResult& result) {
     restrictedCount = static_cast<uint32_t>(std::min<size_t>(kept.size(), kMaxArea));
     std::copy(kept.begin(), kept.begin() + restrictedCount, restrictedMoves);
     return false;
+}
+
+std::string Engine::BestMoves(const std::string& argument) {
+    int64_t wanted = 1;
+    ReadInt64(argument, wanted);
+    const int32_t n = static_cast<int32_t>(std::max<int64_t>(1, std::min<int64_t>(wanted, 20)));
+    if (FirstEmptyCell() == kNoCell) return Error("board is full.");
+    const int32_t budget = StartMoveClock();
+    EnsureSearch();
+    BoardAI copy = *board;
+    copy.mPlain = 1;
+    InvalidateThreatLists();
+    const int32_t verdict = GenerateMoves(copy, 0);
+    InvalidateThreatLists();
+    std::vector<CellIndex> candidates(copy.genMoves, copy.genMoves + copy.genCount);
+    candidates.erase(std::remove(candidates.begin(), candidates.end(), kNoCell), candidates.end());
+    // A decided position, or a single move, has one best move: the normal decision.
+    if (IsDecisive(verdict) || candidates.size() < 2 || copy.mMoveCount <= 1) {
+        const SearchResult r = ChooseMove(*this, timeControl);
+        const CellIndex move = r.move < Coord::area && !IsOccupied(r.move) ? r.move : FirstEmptyCell();
+        Message("nbest 1: " + FormatCell(move) + " " + ScoreText(r));
+        return FormatCell(move);
+    }
+    // Each next best move is the best of the root moves not found yet, searched
+    // with its share of the time.
+    std::vector<CellIndex> found;
+    const int32_t share = std::max(1, budget / n);
+    for (int32_t i = 0; i < n && found.size() < candidates.size(); ++i) {
+        restrictedCount = 0;
+        for (CellIndex c : candidates)
+            if (std::find(found.begin(), found.end(), c) == found.end())
+                restrictedMoves[restrictedCount++] = c;
+        TimeControl tc = timeControl;
+        const uint32_t now = NowMs();
+        tc.moveClock = now;
+        tc.moveDeadline = now + static_cast<uint32_t>(share);
+        tc.turnDeadline = std::min<uint32_t>(timeControl.turnDeadline - now,
+                                             static_cast<uint32_t>(share + kTimeReserveMs)) +
+                          now;
+        BoardAI searched = *board;
+        searched.mPlain = 1;
+        InvalidateThreatLists();
+        SearchResult r = IterativeDeepening(*this, searched, &tc, maxDepth);
+        InvalidateThreatLists();
+        if (r.move >= Coord::area) r.move = restrictedMoves[0];
+        found.push_back(r.move);
+        Message("nbest " + std::to_string(i + 1) + ": " + FormatCell(r.move) + " " + ScoreText(r));
+    }
+    restrictedCount = 0;
+    return FormatCell(found.front());
+}
+
+std::string Engine::SearchDefend(const std::string& argument) {
+    const int32_t budget = AnalysisBudget(argument);
+    EnsureSearch();
+    if (NothingToProve(*board)) return FirstEmptyCell() == kNoCell ? Error("board is full.") : "NONE";
+    BoardAI copy = *board;
+    InvalidateThreatLists();
+    GenerateMoves(copy, 0);
+    InvalidateThreatLists();
+    const std::vector<CellIndex> first(copy.genMoves, copy.genMoves + copy.genCount);
+    const DefenceReport report = AnalyseDefences(*this, budget, first, true);
+    for (CellIndex c : report.losing) Message("REALTIME LOST " + FormatCell(c));
+    // One move: one that stops the threats, else a candidate not proven to lose.
+    CellIndex move = report.stopping.empty() ? kNoCell : report.stopping.front();
+    for (CellIndex c : first)
+        if (move == kNoCell && c < Coord::area &&
+            std::find(report.losing.begin(), report.losing.end(), c) == report.losing.end())
+            move = c;
+    if (move == kNoCell) move = first.empty() || first[0] >= Coord::area ? FirstEmptyCell() : first[0];
+    return FormatCell(move);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "board/simpleboard.h"
 #include "platform/clock.h"
 
 namespace {
@@ -39,7 +40,17 @@ void RefreshMoveDeadline(TimeControl& tc, int32_t score) {
     RefreshMoveDeadlineAt(tc, score, NowMs());
 }
 
+namespace {
+
+// Stopped for another reason than the clock.
+bool Halted(const TimeControl& tc) {
+    return tc.nodeLimit != 0 && nodeCounter - tc.nodeStart >= tc.nodeLimit;
+}
+
+}  // namespace
+
 bool TimeUpAt(const TimeControl& tc, uint32_t now) {
+    if (Halted(tc)) return true;
     if (tc.matchTimeout != 0) {
         if (StampDiff(now, tc.moveDeadline) > 0) return true;
         return StampDiff(now, tc.turnDeadline) > 0;
@@ -51,6 +62,7 @@ bool TimeUpAt(const TimeControl& tc, uint32_t now) {
 }
 
 bool TurnOverAt(const TimeControl& tc, uint32_t now) {
+    if (Halted(tc)) return true;
     return StampDiff(now, tc.turnDeadline - static_cast<uint32_t>(kTimeReserveMs)) > 0;
 }
 
@@ -63,6 +75,7 @@ bool TimeUp(const TimeControl& tc) {
 }
 
 int32_t TimeRemainingAt(const TimeControl& tc, uint32_t now) {
+    if (Halted(tc)) return -1;
     int32_t turnLeft = StampDiff(tc.turnDeadline, now);
     // Counted to the same line TimeUp stops at, so an iteration that time cut short
     // is never taken for a finished one.

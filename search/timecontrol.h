@@ -18,6 +18,10 @@ struct TimeControl {
     uint32_t matchClock;
     uint32_t matchStart;
     uint32_t matchNow;
+    // A bound on the stones a search may place (nodeCounter counts from
+    // nodeStart); 0 = none. The search stops at it as at the end of its time.
+    uint32_t nodeLimit = 0;
+    uint32_t nodeStart = 0;
 
     TimeControl();
     // Remaining match time t from now; restarts the move clock.

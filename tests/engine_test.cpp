@@ -313,7 +313,7 @@ TEST(EngineMemory, TheTableFollowsTheLimitAndNeverShrinksBelowItsLeast) {
     // little between the two readings.
     const long long used = StatusBytes(getpid(), "VmRSS");
     ASSERT_GT(used, 0);
-    engine.maxMemory = static_cast<int32_t>(used + 40000000);
+    engine.maxMemory = used + 40000000;
     engine.AllocSearch();
     const long long bytes = 24LL * engine.transpositionTable->Size();
     EXPECT_LE(bytes, 40000000 - 2097240);
@@ -330,6 +330,25 @@ TEST(EngineMemory, TheTableFollowsTheLimitAndNeverShrinksBelowItsLeast) {
     engine.AllocSearch();
     EXPECT_GT(engine.transpositionTable->Size(), 4082);
     EXPECT_NEAR(engine.transpositionTable->Size(), unlimited, unlimited / 50);
+}
+
+TEST(EngineMemory, SixtyFourBitLimitsAndAGuisHashSize) {
+    // Not under the sanitizers: their allocator touches the table's pages.
+    if (kSanitized) GTEST_SKIP() << "a table of gigabytes";
+    Engine engine(ProgramArguments{});
+    // 3 GiB as c-gomoku-cli sends it: about 98 percent of it in 24-byte entries,
+    // not the least table that 32 bits would have made of it.
+    EXPECT_EQ(engine.ParseCommand("info", "max_memory 3221225472"), "");
+    engine.AllocSearch();
+    const long long bytes = 24LL * engine.transpositionTable->Size();
+    EXPECT_GT(bytes, 3000000000LL);
+    EXPECT_LT(bytes, 3221225472LL);
+    // hash_size (KiB) asks for less within the limit, from the next search on.
+    EXPECT_EQ(engine.ParseCommand("info", "hash_size 8192"), "");
+    EXPECT_FALSE(engine.searchReady);
+    engine.AllocSearch();
+    EXPECT_LE(24LL * engine.transpositionTable->Size(), 8192LL * 1024);
+    EXPECT_GT(24LL * engine.transpositionTable->Size(), 8000LL * 1024);
 }
 
 // ---------------------------------------------------------------------------
@@ -464,6 +483,33 @@ TEST(EngineCommands, MaxDepthLimitsTheDeepening) {
     ASSERT_TRUE(ParseMove(r.text)) << r.text;
     ASSERT_TRUE(DepthOf(r.diagnostics));
     EXPECT_LE(DepthOf(r.diagnostics)->first, 2);
+}
+
+TEST(EngineCommands, AGuisDepthAndNodeLimitsBoundTheSearch) {
+    static const std::regex count("moves proceeed (\\d+)");
+    auto moves = [](Session& engine) {
+        std::smatch m;
+        const std::string line = engine.Command("searchdump").value_or("");
+        return std::regex_match(line, m, count) ? std::stoll(m[1]) : -1LL;
+    };
+    Session engine;
+    // Time enough for a far deeper search: the limits stop it.
+    StartEngine(engine, {"timeout_turn 5000", "max_depth 4"});
+    SendMoves(engine, kMiddleGame, kMiddleGame.size());
+    Reply r = Timed(engine, "done");
+    ASSERT_TRUE(ParseMove(r.text)) << r.text;
+    ASSERT_TRUE(DepthOf(r.diagnostics));
+    EXPECT_LE(DepthOf(r.diagnostics)->first, 4);
+
+    engine.WriteLine("info max_depth 0");
+    engine.WriteLine("info max_node 3000");
+    SendMoves(engine, kMiddleGame, kMiddleGame.size() - 2);
+    const long long before = moves(engine);
+    r = Timed(engine, "done");
+    ASSERT_TRUE(ParseMove(r.text)) << r.text;
+    // The board's own stones and the last node's subtree come on top.
+    EXPECT_LE(moves(engine) - before, 3000 + 1000);
+    EXPECT_LT(r.ms, 2500);
 }
 
 TEST(EngineCommands, RandomMovesRepeatFromRunToRunAndSkipTheSearch) {
