@@ -23,6 +23,16 @@ constexpr int64_t kProcessGrowthBytes = 524288;
 }  // namespace
 
 Engine::Engine(ProgramArguments args) : GameHandler(std::move(args)), SearchContext(diagnostics) {
+    timeControl.stop = &stop;
+    // Live lines go out with everything written before them, where the console
+    // writes at once.
+    liveOutput = [this](const std::string& line) {
+        diagnostics << line;
+        if (!output) return;
+        output(diagnostics.str());
+        diagnostics.str(std::string());
+        diagnostics.clear();
+    };
     board = std::make_unique<BoardAI>();
     rootSide = board->mSide;
     rootMoveCount = board->mMoveCount;
@@ -135,7 +145,8 @@ bool Engine::EngineInfo(const std::string& argument) {
     const size_t space = argument.find(' ');
     if (space == std::string::npos) return false;
     const std::string key = argument.substr(0, space);
-    if (key != "max_depth" && key != "max_node" && key != "hash_size") return false;
+    if (key != "max_depth" && key != "max_node" && key != "hash_size" && key != "show_detail")
+        return false;
     int64_t v = 0;
     if (!ReadInt64(argument.substr(space + 1), v)) return false;  // the usual message
     v = std::max<int64_t>(v, 0);
@@ -143,6 +154,8 @@ bool Engine::EngineInfo(const std::string& argument) {
         // The deepening's last iteration is one deeper than maxDepth; 0 = none.
         maxDepth = v == 0 ? static_cast<int32_t>(Coord::area)
                           : static_cast<int32_t>(std::min<int64_t>(v, kMaxArea) - 1);
+    } else if (key == "show_detail") {
+        showDetail = v != 0;
     } else if (key == "max_node") {
         timeControl.nodeLimit = static_cast<uint32_t>(std::min<int64_t>(v, 4294967295));
     } else if (v != hashSizeKiB) {

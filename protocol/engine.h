@@ -45,6 +45,7 @@ class Engine : public GameHandler, public SearchContext {
     std::string Benchmark(std::string argument, bool statistics) override;
     std::string SelfTest() override;
     void SetRule(uint32_t value) override;
+    std::atomic<bool>* StopFlag() override { return &stop; }
 
     void OpponentMoved(CellIndex cell) override;
     void StoreResult(SearchResult result) override;

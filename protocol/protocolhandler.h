@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,6 +40,9 @@ class ProtocolHandler {
     std::string line;
     ProgramArguments programArguments;
     std::stringstream diagnostics;
+    // Writes text at once, flushed, ahead of the reply (the console's standard
+    // output); none: text waits in the diagnostics for the reply.
+    std::function<void(const std::string&)> output;
 
     bool boardMode = false;
     static constexpr int64_t kDefaultMaxMemory = 104857600;
@@ -61,6 +66,9 @@ class ProtocolHandler {
     virtual std::string ParseCommand(std::string command, std::string argument);
     virtual void SetRule(uint32_t value);
     virtual std::string SelfTest();
+    // The flag that ends a running search when another thread raises it; none
+    // when nothing here searches.
+    virtual std::atomic<bool>* StopFlag() { return nullptr; }
 
     void Debug(const std::string& text);
     void Message(const std::string& text);

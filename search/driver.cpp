@@ -103,8 +103,10 @@ SearchResult IterativeDeepening(SearchContext& context, BoardAI& board, TimeCont
     context.maxMoveCount = board.mMoveCount;
 
     // 2. Deepen.
+    const uint32_t liveStartMs = NowMs(), liveStartNodes = nodeCounter;
     int32_t depth = 2;
     for (;; ++depth) {
+        if (context.showDetail) context.Live("REALTIME REFRESH");
         const SearchResult iteration = SearchIteration(context, board, depth, tc);
         if (iteration.move == kNoCell) break;
         // An iteration that time cut short gives its verdict but not its move;
@@ -113,6 +115,11 @@ SearchResult IterativeDeepening(SearchContext& context, BoardAI& board, TimeCont
         SetVerdict(result, iteration.value);
         const int64_t left = Remaining(tc);
         if (left > 0 || result.proof == 0) result = iteration;
+        if (context.showDetail && (left > 0 || result.proof == 0))
+            WriteIterationLines(context, board, depth,
+                                static_cast<int64_t>(context.maxMoveCount) - board.mMoveCount,
+                                result, nodeCounter - liveStartNodes,
+                                StampDiff(NowMs(), liveStartMs));
         const int64_t spent = previousLeft - left;
         previousLeft = left;
         if (result.proof == 0) {
@@ -143,6 +150,7 @@ SearchResult SearchIteration(SearchContext& context, BoardAI& board, int32_t dep
     params.vcfNoStandPat = true;
     params.iidSearch = false;
     params.vcfFloor = -9;
+    params.root = true;
     if (context.restrictedCount > 0) {  // root moves given by the threat solver
         params.rootMoves = context.restrictedMoves;
         params.rootMoveCount = context.restrictedCount;

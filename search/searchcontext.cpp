@@ -12,3 +12,11 @@ void SearchContext::Debug(const std::string& text) {
 void SearchContext::Message(const std::string& text) {
     diagnostics << "MESSAGE " << text << '\n';
 }
+
+void SearchContext::Live(const std::string& text) {
+    const std::string line = "MESSAGE " + text + "\n";
+    if (liveOutput)
+        liveOutput(line);
+    else
+        diagnostics << line;
+}

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -22,6 +24,15 @@ class SearchContext {
 
     int32_t maxDepth;                   // deepest iteration of the deepening
     int32_t randomMoveProbability = 0;  // percent
+    // Raised by another thread (a GUI's stop): the running search ends as if its
+    // time were up. The time control points the stop test at it.
+    std::atomic<bool> stop{false};
+    // Live analysis: the driver and the root of the alpha-beta search report
+    // what they do as it happens, through Live.
+    bool showDetail = false;
+    // Takes each live line ("MESSAGE ..." and its line feed) at once; none: the
+    // line joins the diagnostics.
+    std::function<void(const std::string&)> liveOutput;
     std::unique_ptr<BoardAI> board;     // the game's position; table entries age by its move count
     std::unique_ptr<TranspositionTable> transpositionTable;
     uint32_t maxMoveCount = 0;  // deepest board move count any search node reached
@@ -55,6 +66,8 @@ class SearchContext {
     // Diagnostic lines, "DEBUG " or "MESSAGE " and the text.
     void Debug(const std::string& text);
     void Message(const std::string& text);
+    // A live "MESSAGE " line; callers check showDetail first.
+    void Live(const std::string& text);
     std::stringstream& diagnostics;  // the owner's buffer
 
   protected:

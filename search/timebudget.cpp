@@ -10,6 +10,12 @@ namespace {
 constexpr int32_t kNormalDivisor = 45;
 constexpr int32_t kLeastDivisor = 10;
 
+// Stopped for another reason than the clock: the node bound, or a stop.
+bool Halted(const TimeControl& tc) {
+    return (tc.nodeLimit != 0 && nodeCounter - tc.nodeStart >= tc.nodeLimit) ||
+           (tc.stop && tc.stop->load(std::memory_order_relaxed));
+}
+
 }  // namespace
 
 int32_t MoveBudgetAt(const TimeControl& tc, bool first, int32_t divisor, uint32_t now) {
@@ -39,15 +45,6 @@ void RefreshMoveDeadlineAt(TimeControl& tc, int32_t score, uint32_t now) {
 void RefreshMoveDeadline(TimeControl& tc, int32_t score) {
     RefreshMoveDeadlineAt(tc, score, NowMs());
 }
-
-namespace {
-
-// Stopped for another reason than the clock.
-bool Halted(const TimeControl& tc) {
-    return tc.nodeLimit != 0 && nodeCounter - tc.nodeStart >= tc.nodeLimit;
-}
-
-}  // namespace
 
 bool TimeUpAt(const TimeControl& tc, uint32_t now) {
     if (Halted(tc)) return true;

@@ -9,6 +9,7 @@
 #include <random>
 #include <regex>
 #include <set>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -368,6 +369,113 @@ TEST(BadInput, RandomLinesNeverEndTheProcess) {
     ASSERT_GE(out.size(), 2u);
     EXPECT_EQ(out[out.size() - 2], "OK");
     EXPECT_EQ(out.back(), "7,7");
+}
+
+}  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Stop while thinking, and live analysis. Times are taken as lines arrive.
+
+using Clock = std::chrono::steady_clock;
+
+long long MsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// A middle game of twelve stones on 20 x 20 with the engine to move: nothing
+// decides it, so the engine searches as long as it may.
+void SendMiddleGame(Session& engine) {
+    const char* stones[] = {"10,10,1", "9,10,2",  "9,9,1",   "10,9,2",  "11,11,1", "12,12,2",
+                            "8,8,1",   "7,7,2",   "11,8,1",  "11,12,2", "10,8,1",  "9,8,2"};
+    engine.WriteLine("board");
+    for (const char* s : stones) engine.WriteLine(s);
+}
+
+TEST(StopWhileThinking, EachStopWordEndsATenSecondSearchAtOnce) {
+    const long long allowedMs = kSanitized ? 1000 : 300;
+    for (const std::string stopLine : {"yxstop", "stop", "INFO timeout_turn 0"}) {
+        Session engine;
+        ASSERT_EQ(engine.Command("start 20"), "OK");
+        engine.WriteLine("info timeout_turn 10000");
+        engine.WriteLine("info timeout_match 0");
+        SendMiddleGame(engine);
+        engine.WriteLine("done");
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        // A command during the search waits for the move.
+        engine.WriteLine("about");
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ASSERT_TRUE(engine.Running()) << "answered before the stop";
+        const Clock::time_point stopped = Clock::now();
+        engine.WriteLine(stopLine);
+        const std::string move = engine.ReadReply(kTimeout).value_or("(no reply)");
+        const long long ms = MsSince(stopped);
+        ASSERT_TRUE(ParseMove(move)) << stopLine << ": " << move;
+        EXPECT_LE(ms, allowedMs) << stopLine;
+        EXPECT_TRUE(LineMatches(kAboutLine, engine.ReadReply(kTimeout).value_or(""))) << stopLine;
+        // The next move is the engine's normal one; INFO timeout_turn 0 also
+        // holds for it, as the manager asked.
+        engine.WriteLine("info timeout_turn 300");
+        SendMiddleGame(engine);
+        const Clock::time_point next = Clock::now();
+        EXPECT_TRUE(ParseMove(engine.Command("done", kTimeout).value_or(""))) << stopLine;
+        EXPECT_GE(MsSince(next), 150) << stopLine << ": the old stop ended this search too";
+        engine.WriteLine("end");
+        EXPECT_EQ(engine.Wait(kTimeout), 0);
+    }
+}
+
+TEST(StopWhileThinking, AStopWithNoSearchRunningIsSilentAndStopsNothingLater) {
+    Session engine;
+    ASSERT_EQ(engine.Command("start 20"), "OK");
+    engine.WriteLine("info timeout_turn 500");
+    engine.WriteLine("yxstop");
+    engine.WriteLine("stop");
+    SendMiddleGame(engine);
+    const Clock::time_point start = Clock::now();
+    EXPECT_TRUE(ParseMove(engine.Command("done", kTimeout).value_or("")));
+    EXPECT_GE(MsSince(start), 250);
+}
+
+TEST(LiveAnalysis, RealtimeLinesArriveWhileTheSearchRuns) {
+    Session engine;
+    ASSERT_EQ(engine.Command("start 20"), "OK");
+    engine.WriteLine("info timeout_turn 1500");
+    engine.WriteLine("info show_detail 1");
+    SendMiddleGame(engine);
+    engine.WriteLine("done");
+    const Clock::time_point start = Clock::now();
+    long long firstRealtime = -1, firstSummary = -1, moveAt = -1;
+    std::set<std::string> kinds;
+    static const std::regex summary(
+        "MESSAGE depth (\\d+)-(\\d+) ev ([+-]M\\d+|-?\\d+) n \\d+ n/s \\d+ tm \\d+ pv "
+        "\\d+,\\d+( \\d+,\\d+)*");
+    while (moveAt < 0) {
+        std::optional<std::string> line = engine.ReadLine(kTimeout);
+        ASSERT_TRUE(line);
+        const long long at = MsSince(start);
+        if (line->rfind("MESSAGE REALTIME ", 0) == 0) {
+            if (firstRealtime < 0) firstRealtime = at;
+            kinds.insert(line->substr(17, line->find(' ', 17) - 17));
+        } else if (line->rfind("MESSAGE depth ", 0) == 0) {
+            EXPECT_TRUE(std::regex_match(*line, summary)) << *line;
+            if (firstSummary < 0) firstSummary = at;
+        } else if (ParseMove(*line)) {
+            moveAt = at;
+        } else {
+            EXPECT_TRUE(Session::IsDiagnosticLine(*line)) << *line;
+        }
+    }
+    // The first lines come as the search starts, not with the move.
+    ASSERT_GE(firstRealtime, 0);
+    ASSERT_GE(firstSummary, 0);
+    EXPECT_GE(moveAt - firstRealtime, 700);
+    EXPECT_GE(moveAt - firstSummary, 500);
+    for (const char* kind : {"REFRESH", "POS", "DONE", "BEST", "VAL", "PV"})
+        EXPECT_EQ(kinds.count(kind), 1u) << kind;
+    engine.WriteLine("end");
+    EXPECT_EQ(engine.Wait(kTimeout), 0);
 }
 
 }  // namespace
