@@ -43,7 +43,7 @@ std::string Lower(std::string text) {
 bool InputReader::IsStopLine(const std::string& line) {
     const size_t end = line.find_last_not_of(" \t");
     const std::string text = end == std::string::npos ? std::string() : line.substr(0, end + 1);
-    return text == "yxstop" || text == "stop" || text == "end" || text == "info timeout_turn 0";
+    return text == "yxstop" || text == "stop" || text == "info timeout_turn 0";
 }
 
 InputReader::InputReader(std::unique_ptr<std::ifstream> replay, std::atomic<bool>* stop)

@@ -8,9 +8,10 @@
 // Reads the command lines on a thread of its own, so that a line can end the
 // search the main thread is running: "input.txt" (its lines echoed) until its
 // end, then standard input. Lines wait in a queue, in order, for the main
-// thread. A stop line (yxstop, stop, END, INFO timeout_turn 0) also raises the
-// stop flag at once, for every command read before it; the flag is lowered
-// again for the commands read after it.
+// thread. A stop line (yxstop, stop, INFO timeout_turn 0) also raises the stop
+// flag at once, for every command read before it; the flag is lowered again for
+// the commands read after it. (END is no stop: a script that ends with it wants
+// its searches whole.)
 class InputReader {
   public:
     // replay: the open "input.txt", or null; stop: the search's flag, or null.

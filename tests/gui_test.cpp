@@ -438,6 +438,21 @@ TEST(StopWhileThinking, AStopWithNoSearchRunningIsSilentAndStopsNothingLater) {
     EXPECT_GE(MsSince(start), 250);
 }
 
+TEST(StopWhileThinking, EndAfterAMoveRequestLetsItsSearchFinish) {
+    // A script sends everything at once: END is read during the search and must
+    // not cut it short.
+    const tamlo_test::RunResult r = tamlo_test::RunTamlo(
+        "start 20\ninfo timeout_turn 400\nboard\n10,10,1\n9,10,2\n9,9,1\n10,9,2\n11,11,1\n"
+        "12,12,2\n8,8,1\n7,7,2\n11,8,1\n11,12,2\n10,8,1\n9,8,2\ndone\nend\n");
+    EXPECT_EQ(r.exitCode, 0) << tamlo_test::Describe(r);
+    static const std::regex depth("DEBUG dep=(\\d+)-\\d+.*");
+    std::smatch m;
+    const Lines lines = tamlo_test::SplitLines(r.output);
+    ASSERT_GE(lines.size(), 3u) << r.output;
+    ASSERT_TRUE(std::regex_match(lines[1], m, depth)) << r.output;
+    EXPECT_GT(std::stoi(m[1]), 3) << r.output;
+}
+
 TEST(LiveAnalysis, RealtimeLinesArriveWhileTheSearchRuns) {
     Session engine;
     ASSERT_EQ(engine.Command("start 20"), "OK");
