@@ -2,7 +2,10 @@
 
 #include <fstream>
 #include <iostream>
+#include <memory>
 
+#include "app/errorreport.h"
+#include "app/inputreader.h"
 #include "protocol/protocolhandler.h"
 
 std::pair<bool, std::string> FindOption(const ProtocolHandler& handler, const std::string& name) {
@@ -32,14 +35,21 @@ std::string ExecuteLine(ProtocolHandler& handler, const std::string& line) {
     size_t space = line.find(' ');
     std::string command = line.substr(0, space);
     std::string argument = space == std::string::npos ? std::string() : line.substr(space + 1);
-    std::string reply = handler.ParseCommand(command, argument);
-    std::string diagnostics = handler.diagnostics.str();
-    if (!diagnostics.empty()) {
-        reply = diagnostics + "\n" + reply;
-        handler.diagnostics.str(std::string());
-        handler.diagnostics.clear();
+    std::string reply;
+    try {
+        reply = handler.ParseCommand(command, argument);
+    } catch (...) {
+        // A manager must be able to go on after any line: the command answers its
+        // error, and every command checks its input before it changes anything.
+        reply = "ERROR " + DescribeError(std::current_exception());
     }
-    return reply;
+    // The diagnostic lines end with their line feeds; the reply follows at once,
+    // since a GUI would take an empty line for the engine's move.
+    std::string text = handler.diagnostics.str() + reply;
+    handler.diagnostics.str(std::string());
+    handler.diagnostics.clear();
+    if (reply.empty() && !text.empty()) text.pop_back();
+    return text;
 }
 
 void ProcessLine(ProtocolHandler& handler) {
@@ -50,22 +60,15 @@ void ProcessLine(ProtocolHandler& handler) {
     }
 }
 
-namespace {
-
-// Reads one line; a carriage return before the line feed is not part of it.
-bool ReadLine(std::istream& in, std::string& line) {
-    line.clear();
-    if (!std::getline(in, line)) return false;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return true;
-}
-
-}  // namespace
-
 void RunCommandLoop(ProtocolHandler& handler) {
-    std::ifstream replay("input.txt");
-    bool echo = replay.is_open();
-    std::istream* source = echo ? static_cast<std::istream*>(&replay) : &std::cin;
+    auto replay = std::make_unique<std::ifstream>("input.txt");
+    if (!replay->is_open()) replay.reset();
+
+    // Live analysis lines are written as they come.
+    handler.output = [](const std::string& text) {
+        std::cout << text;
+        std::cout.flush();
+    };
 
     auto [found, value] = FindOption(handler, "--command");
     if (found) {
@@ -75,14 +78,12 @@ void RunCommandLoop(ProtocolHandler& handler) {
             ProcessLine(handler);
         }
     }
+    if (!handler.running) return;
 
-    while (handler.running) {
-        handler.line.clear();
-        if (source != &std::cin && (source->eof() || source->fail())) source = &std::cin;
-        bool read = ReadLine(*source, handler.line);
-        // Standard input is exhausted: there will never be an END, so stop now
-        // rather than spin on empty reads.
-        if (!read && source == &std::cin) break;
+    // Input is read while a command runs, so that a stop line ends its search.
+    InputReader input(std::move(replay), handler.StopFlag());
+    bool echo = false;
+    while (handler.running && input.Next(handler.line, echo)) {
         if (echo) {
             std::cout << handler.line << '\n';
             std::cout.flush();
@@ -91,5 +92,6 @@ void RunCommandLoop(ProtocolHandler& handler) {
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
         ProcessLine(handler);
     }
-    if (replay.is_open()) replay.close();
+    // The flag stays lowered for commands run without the reader (the library).
+    if (std::atomic<bool>* stop = handler.StopFlag()) stop->store(false);
 }

@@ -14,7 +14,8 @@ std::pair<bool, std::string> FindOption(const ProtocolHandler& handler, const st
 std::vector<std::string> SplitCommands(const std::string& text);
 
 // Splits a line into command word and argument, runs it and puts the diagnostic
-// lines written meanwhile in front of the reply. Writes nothing.
+// lines written meanwhile in front of the reply. A command that fails answers its
+// "ERROR " line. Writes nothing.
 std::string ExecuteLine(ProtocolHandler& handler, const std::string& line);
 
 // Executes handler.line and writes the reply, if any, to standard output.

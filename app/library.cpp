@@ -7,7 +7,6 @@
 #include <string>
 
 #include "app/commandloop.h"
-#include "app/errorreport.h"
 #include "board/boardai.h"
 #include "board/coord.h"
 #include "platform/export.h"
@@ -47,18 +46,7 @@ const char* TamloCommand(const char* text) {
     std::string line = text ? text : "";
     if (!line.empty() && line.back() == '\n') line.pop_back();
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::string reply;
-    try {
-        reply = ExecuteLine(*libraryHandler, line);
-    } catch (...) {
-        // The console would end here; the library reports the same line and stays
-        // usable, since commands check their input before changing anything.
-        std::string diagnostics = libraryHandler->diagnostics.str();
-        libraryHandler->diagnostics.str(std::string());
-        libraryHandler->diagnostics.clear();
-        reply = "ERROR " + DescribeError(std::current_exception());
-        if (!diagnostics.empty()) reply = diagnostics + "\n" + reply;
-    }
+    std::string reply = ExecuteLine(*libraryHandler, line);
     if (reply == "OK") return kOk;
     if (reply.empty()) return nullptr;
     replyBuffer = std::move(reply);

@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
         BoardAI::Free();
         return 0;
     } catch (...) {
-        // No per-command recovery: the error ends the program with one line.
+        // Commands answer their own errors; this is for a start-up that fails.
         std::cout << "ERROR " << DescribeError(std::current_exception()) << '\n';
         std::cout.flush();
     }

@@ -107,3 +107,20 @@ std::string DumpTreeReply(const SearchWorker& worker, const std::string& fileNam
     if (!out) return "ERROR cannot write " + fileName + ".";
     return "OK";
 }
+
+std::string SearchDefendReply(SearchWorker& worker, int32_t budget, CellIndex fallback) {
+    if (NothingToProve(*worker.board))
+        return fallback == kNoCell ? "ERROR board is full." : "NONE";
+    BoardAI copy = *worker.board;
+    GenerateMoves(copy, 0);
+    const std::vector<CellIndex> first(copy.genMoves, copy.genMoves + copy.genCount);
+    const DefenceReport report = AnalyseDefences(worker, budget, first, true);
+    for (CellIndex c : report.losing) worker.Message("REALTIME LOST " + FormatCell(c));
+    CellIndex move = report.stopping.empty() ? kNoCell : report.stopping.front();
+    for (CellIndex c : first)
+        if (move == kNoCell && c < Coord::area &&
+            std::find(report.losing.begin(), report.losing.end(), c) == report.losing.end())
+            move = c;
+    if (move == kNoCell) move = first.empty() || first[0] >= Coord::area ? fallback : first[0];
+    return FormatCell(move);
+}

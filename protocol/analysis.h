@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "board/coord.h"
+
 class SearchWorker;
 
 // The replies of the analysis words on the worker's position, whose search
@@ -16,3 +18,7 @@ std::string DefendReply(SearchWorker& worker, int32_t budget);
 // "OK" having written the last proof tree (or else the defences' tree) as GML
 // to fileName; an "ERROR " line without a tree or when the file fails.
 std::string DumpTreeReply(const SearchWorker& worker, const std::string& fileName);
+// A GUI's defend: a "MESSAGE REALTIME LOST x,y" line for each move proven to
+// lose, and one move as "x,y": one that stops the threats, else a candidate
+// not proven to lose, else fallback. A full board is an "ERROR " line.
+std::string SearchDefendReply(SearchWorker& worker, int32_t budget, CellIndex fallback);

@@ -13,6 +13,8 @@
 #include "pns/threatsolver.h"
 #include "protocol/analysis.h"
 #include "search/driver.h"
+#include "search/movegen.h"
+#include "search/pvsearch.h"
 #include "search/timebudget.h"
 #include "tools/testsuite.h"
 
@@ -27,6 +29,17 @@ constexpr int64_t kProcessGrowthBytes = 524288;
 Engine::Engine(ProgramArguments args)
     : GameHandler(std::move(args)), worker(shared, diagnostics) {
     worker.allocateStructures = [this] { AllocSearch(); };
+    timeControl.stop = &shared.stop;
+    timeControl.nodes = &worker.nodeCounter;
+    // Live lines go out with everything written before them, where the console
+    // writes at once.
+    worker.liveOutput = [this](const std::string& line) {
+        diagnostics << line;
+        if (!output) return;
+        output(diagnostics.str());
+        diagnostics.str(std::string());
+        diagnostics.clear();
+    };
     board = std::make_unique<BoardAI>();
     board->CountStonesIn(worker.nodeCounter);
     worker.SetPosition(*board);
@@ -38,10 +51,24 @@ Engine::~Engine() {
     DestroyProofPool(worker);
 }
 
+namespace {
+
+// A GUI's stop button; outside a search there is nothing to stop.
+bool IsStopWord(const std::string& command) {
+    return command == "yxstop" || command == "stop";
+}
+
+// A line of a database word's list: numbers and commas.
+bool IsListLine(const std::string& command) {
+    return !command.empty() && command.find_first_not_of("0123456789,") == std::string::npos;
+}
+
+}  // namespace
+
 std::string Engine::ParseCommand(std::string command, std::string argument) {
     // Checked before everything else, so they also work in board mode.
-    if (command == "searchdump")
-        return "moves proceeed " + std::to_string(worker.nodeCounter) + "\n";
+    if (command == "searchdump") return "moves proceeed " + std::to_string(worker.nodeCounter);
+    if (IsStopWord(command)) return "";
     if (command == "set_maxdepth") {
         shared.maxDepth = atoi(argument.c_str());
         return "OK";
@@ -55,6 +82,15 @@ std::string Engine::ParseCommand(std::string command, std::string argument) {
         shared.randomMoveProbability = atoi(argument.c_str());
         return "OK";
     }
+    // A database word's list is passed over; a word that is no list line ends it.
+    if (databaseList) {
+        if (command == "done") {
+            databaseList = false;
+            return "";
+        }
+        if (IsListLine(command)) return "";
+        databaseList = false;
+    }
     // Analysis words. A yxboard list swallows every line up to "done", as BOARD's does.
     if (yxBoardMode) {
         if (command == "done") {
@@ -64,12 +100,50 @@ std::string Engine::ParseCommand(std::string command, std::string argument) {
         yxBoardEntries.push_back(ParseBoardEntry(command));
         return "";
     }
+    if (swap2Mode) {
+        if (command == "done") {
+            swap2Mode = false;
+            return Swap2(swap2Entries);
+        }
+        uint32_t xy[2];
+        // A line that is not x,y is kept as owner 0, which Swap2 refuses.
+        swap2Entries.push_back(ReadNumbers(command, ',', xy, 2) ? BoardEntry{xy[0], xy[1], 1}
+                                                                  : BoardEntry{0, 0, 0});
+        return "";
+    }
     if (command == "yxboard") {
         yxBoardMode = true;
         boardMode = false;
         yxBoardEntries.clear();
+        // The list may also come on the same line: "yxboard 7,7,1 8,8,2 done".
+        std::string reply;
+        size_t start = 0;
+        while (start < argument.size()) {
+            size_t end = argument.find(' ', start);
+            if (end == std::string::npos) end = argument.size();
+            if (end > start) reply = ParseCommand(argument.substr(start, end - start), "");
+            start = end + 1;
+        }
+        return reply;
+    }
+    if (command == "swap2board") {
+        swap2Mode = true;
+        boardMode = false;
+        swap2Entries.clear();
         return "";
     }
+    if (command == "info" && EngineInfo(argument)) return "";
+    if (command == "yxshowinfo") return ShowInfo();
+    if (command == "yxhashclear") {
+        if (shared.transpositionTable) shared.transpositionTable->ClearTable();
+        return "";
+    }
+    if (command.rfind("yx", 0) == 0 && command.find("database") != std::string::npos) {
+        databaseList = true;
+        return quietUnknown ? "" : "UNKNOWN";
+    }
+    if (command == "yxnbest") return BestMoves(argument);
+    if (command == "yxsearchdefend") return SearchDefend(argument);
     if (command == "set_pnstime") {
         pnsTime = std::max(0, atoi(argument.c_str()));
         return "OK";
@@ -80,7 +154,43 @@ std::string Engine::ParseCommand(std::string command, std::string argument) {
     return GameHandler::ParseCommand(std::move(command), std::move(argument));
 }
 
-void Engine::SetMaxMemory(int32_t) {}
+bool Engine::EngineInfo(const std::string& argument) {
+    const size_t space = argument.find(' ');
+    if (space == std::string::npos) return false;
+    const std::string key = argument.substr(0, space);
+    if (key != "max_depth" && key != "max_node" && key != "hash_size" && key != "show_detail")
+        return false;
+    int64_t v = 0;
+    if (!ReadInt64(argument.substr(space + 1), v)) return false;  // the usual message
+    v = std::max<int64_t>(v, 0);
+    if (key == "max_depth") {
+        // The deepening's last iteration is one deeper than maxDepth; 0 = none.
+        shared.maxDepth = v == 0 ? static_cast<int32_t>(Coord::area)
+                                 : static_cast<int32_t>(std::min<int64_t>(v, kMaxArea) - 1);
+    } else if (key == "show_detail") {
+        worker.showDetail = v != 0;
+    } else if (key == "max_node") {
+        timeControl.nodeLimit = static_cast<uint32_t>(std::min<int64_t>(v, 4294967295));
+    } else if (v != hashSizeKiB) {
+        // The next search makes the table of the new size.
+        hashSizeKiB = v;
+        searchReady = false;
+    }
+    return true;
+}
+
+std::string Engine::ShowInfo() {
+    // From here on a GUI is talking: unknown words get no reply.
+    quietUnknown = true;
+    const int64_t limit = maxMemory == 0 ? kDefaultMaxMemory : maxMemory;
+    int k = 0;
+    while ((int64_t{2} << k) * 1024 <= limit) ++k;
+    Message("INFO MAX_THREAD_NUM 1");
+    Message("INFO MAX_HASH_SIZE " + std::to_string(k));
+    return "";
+}
+
+void Engine::SetMaxMemory(int64_t) {}
 
 std::string Engine::Benchmark(std::string argument, bool statistics) {
     return ::Benchmark(worker, argument, statistics);
@@ -129,17 +239,23 @@ void Engine::StoreResult(SearchResult result) {
         lastResult = ScoreUnknown;
 }
 
-SearchResult Engine::Search() {
+int32_t Engine::StartMoveClock() {
     // The turn time is per move: its clock starts with this request, also for a
     // manager that sends no time_left before each move.
     timeControl.turnClock = NowMs();
     timeControl.turnDeadline = timeControl.turnClock + timeControl.turnTimeout;
+    timeControl.nodeStart = worker.nodeCounter;
     // 1-3. This move's budget; only the first request of the process deducts the
     //      match time already used.
     int32_t budget = MoveBudget(timeControl, firstMoveRequest, 45);
     timeControl.moveClock = NowMs();
     timeControl.moveDeadline = timeControl.moveClock + static_cast<uint32_t>(budget);
     firstMoveRequest = false;
+    return budget;
+}
+
+SearchResult Engine::Search() {
+    const int32_t budget = StartMoveClock();
     // 4. The table is sized at the first request, from the limit in force then.
     if (!searchReady) {
         AllocSearch();
@@ -192,11 +308,16 @@ void Engine::AllocSearch() {
     used = (used + kMiB - 1) / kMiB * kMiB;
     // 2. The rest of the limit, less a reserve. Managers send 0 for "no limit":
     //    the table then gets the size it has when no limit is sent at all.
-    const int32_t limit = maxMemory == 0 ? kDefaultMaxMemory : maxMemory;
+    const int64_t limit = maxMemory == 0 ? kDefaultMaxMemory : maxMemory;
     int64_t budget = static_cast<int64_t>(limit) - static_cast<int64_t>(used) - 2097240;
+    // A GUI's hash_size asks for less.
+    if (hashSizeKiB > 0) budget = std::min(budget, hashSizeKiB * 1024);
     if (budget < 100000) budget = 100000;
     // 3. About 98 percent of it in 24-byte entries.
-    int32_t entries = static_cast<int32_t>(static_cast<float>(budget) * 0.040829167f);
+    //    (Limits of many GiB, as 64-bit managers send them, stay within the
+    //    table's 32-bit count.)
+    const int32_t entries = static_cast<int32_t>(std::min<int64_t>(
+        static_cast<int64_t>(static_cast<float>(budget) * 0.040829167f), 2147483647));
     // 4. The proof-number pool gets what the table leaves of the limit, less a
     //    little for the process's own growth (stack, streams); then the table.
     //    The old structures go first so that two never exist at once.
@@ -228,9 +349,10 @@ void Engine::EnsureSearch() {
 }
 
 int32_t Engine::AnalysisBudget(const std::string& argument) const {
-    if (argument.find_first_of("0123456789") == std::string::npos)
+    int64_t ms = 0;
+    if (!ReadInt64(argument, ms))
         return static_cast<int32_t>(std::min<uint32_t>(timeControl.turnTimeout, 2147483647u));
-    return std::max(0, atoi(argument.c_str()));
+    return static_cast<int32_t>(std::max<int64_t>(0, std::min<int64_t>(ms, 2147483647)));
 }
 
 std::string Engine::SetUpPosition(const std::vector<BoardEntry>& entries) {
@@ -238,12 +360,12 @@ std::string Engine::SetUpPosition(const std::vector<BoardEntry>& entries) {
     // would have it, but nothing is searched and nothing answered.
     std::string refusal = ValidateEntries(entries);
     if (!refusal.empty()) return refusal;
-    NewGame();
+    BeginGame();
     lastMover = 2;
     for (const BoardEntry& e : entries) PlaceStone(e.x, e.y, e.owner);
     engineToMove = true;
     if (lastMover == 1) {
-        MakeMove(kPass);
+        Apply(kPass);
         lastMover = 2;
     }
     return "";
@@ -263,4 +385,71 @@ std::string Engine::Defend(const std::string& argument) {
 
 std::string Engine::DumpTree(const std::string& fileName) {
     return DumpTreeReply(worker, fileName);
+}
+
+namespace {
+
+std::string CellText(CellIndex cell) {
+    return std::to_string(cell % Coord::width) + "," + std::to_string(cell / Coord::width);
+}
+
+// A result's score for a reader: "win", "loss" or the value.
+std::string ScoreText(const SearchResult& r) {
+    return r.proof == 0 ? "win" : r.disproof == 0 ? "loss" : std::to_string(r.value);
+}
+
+}  // namespace
+
+std::string Engine::BestMoves(const std::string& argument) {
+    int64_t wanted = 1;
+    ReadInt64(argument, wanted);
+    const int32_t n = static_cast<int32_t>(std::max<int64_t>(1, std::min<int64_t>(wanted, 20)));
+    if (FirstEmptyCell() == kNoCell) return Error("board is full.");
+    const int32_t budget = StartMoveClock();
+    EnsureSearch();
+    BoardAI copy = *board;
+    copy.mPlain = 1;
+    const int32_t verdict = GenerateMoves(copy, 0);
+    std::vector<CellIndex> candidates(copy.genMoves, copy.genMoves + copy.genCount);
+    candidates.erase(std::remove(candidates.begin(), candidates.end(), kNoCell), candidates.end());
+    // A decided position, or a single move, has one best move: the normal decision.
+    if (IsDecisive(verdict) || candidates.size() < 2 || copy.mMoveCount <= 1) {
+        const SearchResult r = ChooseMove(worker, timeControl);
+        const CellIndex move = r.move < Coord::area && !IsOccupied(r.move) ? r.move : FirstEmptyCell();
+        Message("nbest 1: " + CellText(move) + " " + ScoreText(r));
+        return CellText(move);
+    }
+    // Each next best move is the best of the root moves not found yet, searched
+    // with its share of the time.
+    std::vector<CellIndex> found;
+    const int32_t share = std::max(1, budget / n);
+    for (int32_t i = 0; i < n && found.size() < candidates.size(); ++i) {
+        worker.restrictedCount = 0;
+        for (CellIndex c : candidates)
+            if (std::find(found.begin(), found.end(), c) == found.end())
+                worker.restrictedMoves[worker.restrictedCount++] = c;
+        TimeControl tc = timeControl;
+        const uint32_t now = NowMs();
+        tc.moveClock = now;
+        tc.moveDeadline = now + static_cast<uint32_t>(share);
+        tc.turnDeadline = std::min<uint32_t>(timeControl.turnDeadline - now,
+                                             static_cast<uint32_t>(share + kTimeReserveMs)) +
+                          now;
+        BoardAI searched = *worker.board;
+        searched.mPlain = 1;
+        SearchResult r = shared.classic
+                             ? IterativeDeepening(worker, searched, &tc, shared.maxDepth)
+                             : PvDeepening(worker, searched, &tc, shared.maxDepth);
+        if (r.move >= Coord::area) r.move = worker.restrictedMoves[0];
+        found.push_back(r.move);
+        Message("nbest " + std::to_string(i + 1) + ": " + CellText(r.move) + " " + ScoreText(r));
+    }
+    worker.restrictedCount = 0;
+    return CellText(found.front());
+}
+
+std::string Engine::SearchDefend(const std::string& argument) {
+    const int32_t budget = AnalysisBudget(argument);
+    EnsureSearch();
+    return SearchDefendReply(worker, budget, FirstEmptyCell());
 }

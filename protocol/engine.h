@@ -34,12 +34,20 @@ class Engine : public GameHandler {
     // Collecting the lines of "yxboard" until "done".
     bool yxBoardMode = false;
     std::vector<BoardEntry> yxBoardEntries;
+    // A GUI's database word: its list of stones is passed over up to "done".
+    bool databaseList = false;
+    // Collecting the stones of "swap2board" until "done" (owners unused).
+    bool swap2Mode = false;
+    std::vector<BoardEntry> swap2Entries;
+    // "INFO hash_size" in KiB; 0: the table takes what max_memory allows.
+    int64_t hashSizeKiB = 0;
 
     std::string ParseCommand(std::string command, std::string argument) override;
-    void SetMaxMemory(int32_t bytes) override;
+    void SetMaxMemory(int64_t bytes) override;
     std::string Benchmark(std::string argument, bool statistics) override;
     std::string SelfTest() override;
     void SetRule(uint32_t value) override;
+    std::atomic<bool>* StopFlag() override { return &shared.stop; }
 
     void OpponentMoved(CellIndex cell) override;
     void StoreResult(SearchResult result) override;
@@ -56,11 +64,28 @@ class Engine : public GameHandler {
     std::string DumpTree(const std::string& fileName);
     // The position of a "yxboard" list, set up as BOARD would, without a search.
     std::string SetUpPosition(const std::vector<BoardEntry>& entries);
+    // "yxnbest n": the n best moves of the position, each reported; the reply is
+    // the best. "yxsearchdefend": defend's analysis as a GUI shows it.
+    std::string BestMoves(const std::string& argument);
+    std::string SearchDefend(const std::string& argument);
+    // The swap2 opening: the reply to a "swap2board" list of 0, 3 or 5 stones.
+    std::string Swap2(const std::vector<BoardEntry>& stones);
 
   private:
     // After every change of board: the worker's copy, the root fields, and the
     // proof trees, which belong to the old position.
     void PositionChanged();
+    // The INFO keys the engine reads itself; false for the others.
+    bool EngineInfo(const std::string& argument);
+    std::string ShowInfo();
+    // Opens the clock of a move request and answers its budget in milliseconds.
+    int32_t StartMoveClock();
+    // A search of the stones (black first, alternating) for the side to move, in
+    // ms; its value for that side, decided results far outside any evaluation.
+    int32_t JudgeOpening(const std::vector<CellIndex>& stones, int32_t ms, CellIndex* best);
+    // The stones as the game from here on: the engine has the given colour
+    // (0 black, 1 white), and the opponent is to move.
+    void SetUpOpening(const std::vector<CellIndex>& stones, int engineColour);
     void EnsureSearch();
     int32_t AnalysisBudget(const std::string& argument) const;
 };

@@ -17,13 +17,25 @@ std::string FormatMove(uint32_t x, uint32_t y) {
 
 }  // namespace
 
+void GameHandler::Apply(CellIndex cell) {
+    gameOperations.push_back(cell);
+    MakeMove(cell);
+}
+
+void GameHandler::BeginGame() {
+    gameOperations.clear();
+    placements.clear();
+    NewGame();
+}
+
 void GameHandler::PlaceStone(uint32_t x, uint32_t y, uint32_t owner) {
     if (owner == 3) return;
     // Convert first: a cell outside the board must raise before a pass is made.
     CellIndex cell = Coord::xy2z(x, y);
-    if (lastMover == owner) MakeMove(kPass);
+    placements.push_back({cell, gameOperations.size(), lastMover, engineToMove});
+    if (lastMover == owner) Apply(kPass);
     lastMover = owner;
-    MakeMove(cell);
+    Apply(cell);
     engineToMove = !engineToMove;
 }
 
@@ -36,7 +48,7 @@ std::string GameHandler::Turn(uint32_t x, uint32_t y) {
 }
 
 std::string GameHandler::Begin() {
-    NewGame();
+    BeginGame();
     engineToMove = true;
     lastMover = 4;
     return Think();
@@ -44,6 +56,9 @@ std::string GameHandler::Begin() {
 
 std::string GameHandler::ValidateEntries(const std::vector<BoardEntry>& entries) {
     std::vector<bool> used(Coord::area, false);
+    for (const BoardEntry& e : entries) {
+        if (e.owner < 1 || e.owner > 3) return Error("a board line is not x,y,owner (owner 1, 2 or 3).");
+    }
     for (const BoardEntry& e : entries) {
         if (e.owner == 3) continue;
         CellIndex cell = Coord::xy2z(e.x, e.y);
@@ -58,7 +73,7 @@ std::string GameHandler::Board(std::vector<BoardEntry> entries) {
     // the previous game.
     std::string refusal = ValidateEntries(entries);
     if (!refusal.empty()) return refusal;
-    NewGame();
+    BeginGame();
     lastMover = 2;
     for (const BoardEntry& e : entries) PlaceStone(e.x, e.y, e.owner);
     entries.clear();
@@ -81,19 +96,32 @@ std::string GameHandler::Start(uint32_t width, uint32_t height) {
     }
     engineToMove = false;
     lastMover = 4;
-    NewGame();
+    BeginGame();
     return "OK";
 }
 
 std::string GameHandler::Restart() {
     engineToMove = false;
     lastMover = 4;
-    NewGame();
+    BeginGame();
     return "OK";
 }
 
-std::string GameHandler::Takeback(uint32_t, uint32_t) {
-    return Error("TAKEBACK not supported, use BOARD instead.");
+std::string GameHandler::Takeback(uint32_t x, uint32_t y) {
+    // Only the last stone, as a manager's undo takes it; anything else needs BOARD.
+    if (x >= Coord::width || y >= Coord::height || placements.empty() ||
+        placements.back().cell != Coord::xy2z(x, y))
+        return Error("TAKEBACK not supported, use BOARD instead.");
+    const Placement last = placements.back();
+    std::vector<Placement> earlier(placements.begin(), placements.end() - 1);
+    std::vector<CellIndex> operations(gameOperations.begin(),
+                                      gameOperations.begin() + last.operations);
+    BeginGame();
+    for (CellIndex cell : operations) Apply(cell);
+    placements = std::move(earlier);
+    lastMover = last.lastMover;
+    engineToMove = last.engineToMove;
+    return "OK";
 }
 
 std::string GameHandler::Play(uint32_t x, uint32_t y) {
@@ -116,7 +144,7 @@ std::string GameHandler::Think() {
     // opponent's turn, hands the move to the engine's side, so the search is for
     // the engine and its stone gets the engine's colour.
     if (lastMover == 1) {
-        MakeMove(kPass);
+        Apply(kPass);
         lastMover = 2;
     }
     engineToMove = true;

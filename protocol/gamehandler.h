@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "board/coord.h"
 #include "protocol/protocolhandler.h"
 #include "search/score.h"
@@ -38,8 +40,24 @@ class GameHandler : public ProtocolHandler {
     virtual bool IsOccupied(CellIndex cell) const = 0;
 
     void PlaceStone(uint32_t x, uint32_t y, uint32_t owner);
+    // MakeMove and NewGame as the game's record sees them; everything that changes
+    // the game's board goes through these two.
+    void Apply(CellIndex cell);
+    void BeginGame();
 
   protected:
+    // How the game stood before each stone placed through the protocol: the
+    // board operations (stones and passes) made until then and the owners' state.
+    // TAKEBACK puts the game back exactly by replaying the operations before it.
+    struct Placement {
+        CellIndex cell;
+        size_t operations;
+        uint32_t lastMover;
+        bool engineToMove;
+    };
+    std::vector<CellIndex> gameOperations;
+    std::vector<Placement> placements;
+
     std::string ValidateEntries(const std::vector<BoardEntry>& entries) override;
     // First empty cell in index order, 400 when the board is full.
     CellIndex FirstEmptyCell() const;

@@ -1,6 +1,8 @@
 #include "protocol/protocolhandler.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <stdexcept>
 
 #include "board/boardai.h"
@@ -22,18 +24,13 @@ void ProtocolHandler::Message(const std::string& text) {
 
 namespace {
 
-// "%u"-style reading: leading blanks skipped, a leading minus wraps, a value the
-// text does not hold stays 0.
-void ReadUnsigned(const std::string& text, uint32_t& a) {
-    unsigned int v = 0;
-    if (sscanf(text.c_str(), "%u", &v) >= 1) a = v;
-}
+const char kNotAMove[] = "expected two numbers x,y.";
 
-void ReadUnsignedPair(const std::string& text, uint32_t& a, uint32_t& b) {
-    unsigned int v[2] = {0, 0};
-    sscanf(text.c_str(), "%u,%u", &v[0], &v[1]);
-    a = v[0];
-    b = v[1];
+// The longest time a millisecond stamp can reach (about 24 days): "no limit".
+constexpr int64_t kNoTimeLimit = 2147483647;
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
 }
 
 // The compiler's date with single spaces: "Dec  9 2026" becomes "Dec 9 2026".
@@ -75,9 +72,46 @@ int32_t ProtocolHandler::StringToInt(const std::string& text) {
     return v;
 }
 
+bool ProtocolHandler::ReadInt64(const std::string& text, int64_t& value) {
+    size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    if (i >= text.size() || text[i] < '0' || text[i] > '9') return false;
+    uint64_t v = 0;
+    const uint64_t limit = negative ? 9223372036854775808ull : 9223372036854775807ull;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        v = std::min<uint64_t>(limit, v * 10 + static_cast<uint64_t>(text[i] - '0'));
+    value = negative ? static_cast<int64_t>(0 - v) : static_cast<int64_t>(v);
+    return true;
+}
+
+bool ReadNumbers(const std::string& text, char separator, uint32_t* values, size_t count) {
+    size_t i = 0;
+    for (size_t n = 0; n < count; ++n) {
+        while (i < text.size() && IsBlank(text[i])) ++i;
+        if (n > 0) {
+            if (separator != ' ') {
+                if (i >= text.size() || text[i] != separator) return false;
+                ++i;
+                while (i < text.size() && IsBlank(text[i])) ++i;
+            } else if (i == 0 || !IsBlank(text[i - 1])) {
+                return false;
+            }
+        }
+        if (i >= text.size() || text[i] < '0' || text[i] > '9') return false;
+        uint64_t v = 0;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+            v = std::min<uint64_t>(4294967295u, v * 10 + static_cast<uint64_t>(text[i] - '0'));
+        values[n] = static_cast<uint32_t>(v);
+    }
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    return i == text.size();
+}
+
 BoardEntry ParseBoardEntry(const std::string& line) {
-    unsigned int v[3] = {0, 0, 0};
-    sscanf(line.c_str(), "%u,%u,%u", &v[0], &v[1], &v[2]);
+    uint32_t v[3] = {0, 0, 0};
+    if (!ReadNumbers(line, ',', v, 3)) return {0, 0, 0};
     return {v[0], v[1], v[2]};
 }
 
@@ -93,7 +127,8 @@ std::string ProtocolHandler::ParseCommand(std::string command, std::string argum
         return "";
     }
 
-    uint32_t x = 0, y = 0;
+    uint32_t xy[2] = {0, 0};
+    const uint32_t &x = xy[0], &y = xy[1];
     if (command == "board") {
         boardMode = true;
         boardEntries.clear();
@@ -105,16 +140,16 @@ std::string ProtocolHandler::ParseCommand(std::string command, std::string argum
     }
     if (command == "about") return AboutText();
     if (command == "turn") {
-        ReadUnsignedPair(argument, x, y);
+        if (!ReadNumbers(argument, ',', xy, 2)) return Error(kNotAMove);
         return Turn(x, y);
     }
     if (command == "begin") return Begin();
     if (command == "play") {
-        ReadUnsignedPair(argument, x, y);
+        if (!ReadNumbers(argument, ',', xy, 2)) return Error(kNotAMove);
         return Play(x, y);
     }
     if (command == "takeback") {
-        ReadUnsignedPair(argument, x, y);
+        if (!ReadNumbers(argument, ',', xy, 2)) return Error(kNotAMove);
         return Takeback(x, y);
     }
     if (command == "benchmark") return Benchmark(argument, false);
@@ -123,45 +158,65 @@ std::string ProtocolHandler::ParseCommand(std::string command, std::string argum
     if (command == "info") return Info(argument);
     if (command == "copyright") return CopyrightText();
     if (command == "start") {
-        ReadUnsigned(argument, x);
-        return Start(x, x);
+        // "START n", or "START w h" as some managers send a rectangle.
+        if (ReadNumbers(argument, ' ', xy, 1)) return Start(x, x);
+        if (ReadNumbers(argument, ' ', xy, 2)) return Start(x, y);
+        return Error("expected a board size.");
     }
     if (command == "rectstart") {
-        ReadUnsignedPair(argument, x, y);
+        if (!ReadNumbers(argument, ',', xy, 2)) return Error("expected a board size w,h.");
         return Start(x, y);
     }
     if (command == "test") return SelfTest();
     if (command == "restart") return Restart();
-    return "UKNOWN";
+    return quietUnknown ? "" : "UNKNOWN";
 }
 
 std::string ProtocolHandler::Info(const std::string& argument) {
+    // Managers never read a reply to INFO: what cannot be used is said in a
+    // MESSAGE line and otherwise ignored.
     size_t space = argument.find(' ');
-    if (space == std::string::npos) return Error("uknown info format.");
+    if (space == std::string::npos) {
+        Message("INFO ignored: no value in \"" + argument.substr(0, 255) + "\".");
+        return "";
+    }
     // The settings hold at most 255 characters of each part.
     std::string key = argument.substr(0, space).substr(0, 255);
     std::string value = argument.substr(space + 1).substr(0, 255);
+    static const char* const keys[] = {"timeout_turn", "timeout_match", "max_memory",
+                                       "time_left",    "game_type",     "rule"};
+    if (std::find(std::begin(keys), std::end(keys), key) == std::end(keys)) return "";
+    int64_t v = 0;
+    if (!ReadInt64(value, v)) {
+        Message("INFO " + key + " ignored: \"" + value + "\" is not a number.");
+        return "";
+    }
+    const auto clamp = [](int64_t n, int64_t low, int64_t high) {
+        return std::max(low, std::min(high, n));
+    };
 
     if (key == "timeout_turn") {
-        int32_t v = StringToInt(value);
+        // Negative (managers send -1): no limit for the move.
+        const uint32_t t = static_cast<uint32_t>(v < 0 ? kNoTimeLimit : clamp(v, 0, kNoTimeLimit));
         uint32_t now = NowMs();
-        timeControl.turnTimeout = static_cast<uint32_t>(v);
+        timeControl.turnTimeout = t;
         timeControl.turnClock = now;
-        timeControl.turnDeadline = now + static_cast<uint32_t>(v);
+        timeControl.turnDeadline = now + t;
     } else if (key == "timeout_match") {
-        timeControl.matchTimeout = StringToInt(value);
+        // 0, and negative, is a match without a limit; 2147483647 marks "not given".
+        timeControl.matchTimeout = static_cast<int32_t>(v < 0 ? 0 : clamp(v, 0, kNoTimeLimit - 1));
     } else if (key == "max_memory") {
-        maxMemory = StringToInt(value);
+        maxMemory = std::max<int64_t>(v, 0);
         SetMaxMemory(maxMemory);
     } else if (key == "time_left") {
-        timeControl.SetTimeLeft(StringToInt(value));
+        timeControl.SetTimeLeft(static_cast<int32_t>(clamp(v, 0, kNoTimeLimit)));
     } else if (key == "game_type") {
-        gameType = static_cast<uint32_t>(StringToInt(value));
+        gameType = static_cast<uint32_t>(v);
     } else if (key == "rule") {
-        uint32_t v = static_cast<uint32_t>(StringToInt(value));
-        if (v != rule) {
-            rule = v;
-            SetRule(v);
+        uint32_t r = static_cast<uint32_t>(v);
+        if (r != rule) {
+            rule = r;
+            SetRule(r);
         }
     }
     return "";

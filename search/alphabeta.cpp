@@ -8,6 +8,7 @@
 #include "search/score.h"
 #include "search/searchworker.h"
 #include "search/searchmove.h"
+#include "search/trace.h"
 #include "search/transpositiontable.h"
 #include "search/vcf.h"
 
@@ -134,7 +135,8 @@ void AlphaBeta(SearchWorker& worker, MoveList& list, BoardAI& board, int32_t dep
         SortMoveList(list);
     }
 
-    // 10. Move loop.
+    // 10. Move loop. The iteration's root reports its moves to live analysis.
+    const bool live = params.root && !params.iidSearch && worker.showDetail;
     int32_t bestScore = ScoreLoss;
     if (list.count > 0) SetBestMove(list, list.entries[0].move);
     // A forced single reply costs no depth.
@@ -145,6 +147,7 @@ void AlphaBeta(SearchWorker& worker, MoveList& list, BoardAI& board, int32_t dep
         // The shallower search proved this move lost (its list is in another order).
         if (deepened && ScoreOf(scratch, entry.move) == ScoreLoss) continue;
 
+        if (live) LiveCell(worker, "POS", entry.move);
         const uint32_t start = board.StonesCounted();
         MakeSearchMove(board, entry.move);
         MoveList child;
@@ -152,10 +155,15 @@ void AlphaBeta(SearchWorker& worker, MoveList& list, BoardAI& board, int32_t dep
         const int32_t s = -child.score;
         entry.nodes = board.StonesCounted() - start;
         entry.score = s;
+        if (live) LiveCell(worker, s == ScoreLoss ? "LOST" : "DONE", entry.move);
         if (s > bestScore) {
             SetBestMove(list, entry.move);
             list.score = s;
             bestScore = s;
+            if (live) {
+                LiveCell(worker, "BEST", entry.move);
+                LiveValue(worker, s);
+            }
         }
         if (s >= beta) {
             UndoSearchMove(board, entry.move);

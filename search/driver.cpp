@@ -107,8 +107,10 @@ SearchResult IterativeDeepening(SearchWorker& worker, BoardAI& board, TimeContro
     worker.maxMoveCount = board.mMoveCount;
 
     // 2. Deepen.
+    const uint32_t liveStartMs = NowMs(), liveStartNodes = worker.nodeCounter;
     int32_t depth = 2;
     for (;; ++depth) {
+        if (worker.showDetail) worker.Live("REALTIME REFRESH");
         const SearchResult iteration = SearchIteration(worker, board, depth, tc);
         if (iteration.move == kNoCell) break;
         // An iteration that time cut short gives its verdict but not its move;
@@ -117,6 +119,11 @@ SearchResult IterativeDeepening(SearchWorker& worker, BoardAI& board, TimeContro
         SetVerdict(result, iteration.value);
         const int64_t left = Remaining(worker, tc);
         if (left > 0 || result.proof == 0) result = iteration;
+        if (worker.showDetail && (left > 0 || result.proof == 0))
+            WriteIterationLines(worker, board, depth,
+                                static_cast<int64_t>(worker.maxMoveCount) - board.mMoveCount,
+                                result, worker.nodeCounter - liveStartNodes,
+                                StampDiff(NowMs(), liveStartMs));
         const int64_t spent = previousLeft - left;
         previousLeft = left;
         if (result.proof == 0) {
@@ -149,6 +156,7 @@ SearchResult SearchIteration(SearchWorker& worker, BoardAI& board, int32_t depth
     params.vcfNoStandPat = true;
     params.iidSearch = false;
     params.vcfFloor = -9;
+    params.root = true;
     if (worker.restrictedCount > 0) {  // root moves given by the threat solver
         params.rootMoves = worker.restrictedMoves;
         params.rootMoveCount = worker.restrictedCount;

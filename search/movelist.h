@@ -54,6 +54,7 @@ struct SearchParams {
     // The moves a root search is restricted to (none: all); see rootmoves.h.
     const CellIndex* rootMoves = nullptr;
     uint32_t rootMoveCount = 0;
+    bool root = false;  // the iteration's own root node (live analysis reports it)
 };
 
 // Stores a node's result in the engine's table, aged by the move count of the

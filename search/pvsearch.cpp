@@ -113,7 +113,8 @@ class PvSearch {
     int32_t Leaf(BoardAI& b, int32_t beta);
     // A stop request counts as the time running out.
     bool OutOfTime() const {
-        return mWorker.StopRequested() || (mTc && StampDiff(NowMs(), mDeadline) >= 0);
+        return mWorker.StopRequested() ||
+               (mTc && (StampDiff(NowMs(), mDeadline) >= 0 || Halted(*mTc)));
     }
     int32_t Reduction(int32_t depth, uint32_t index) const {
         return mReduction[std::min(depth / kPly, kTableSize - 1)]
@@ -294,8 +295,10 @@ int32_t PvSearch::Root(BoardAI& b, RootMove* moves, uint32_t n, int32_t depth, i
                        int32_t beta) {
     int32_t best = ScoreLoss;
     uint32_t bestIndex = 0;
+    const bool live = mWorker.showDetail;
     for (uint32_t i = 0; i < n; ++i) {
         RootMove& rm = moves[i];
+        if (live) LiveCell(mWorker, "POS", rm.move);
         const uint32_t start = mWorker.nodeCounter;
         const int32_t next = depth - MoveCost(n, rm.four);
         MakeSearchMove(b, rm.move);
@@ -314,9 +317,14 @@ int32_t PvSearch::Root(BoardAI& b, RootMove* moves, uint32_t n, int32_t depth, i
         rm.nodes += mWorker.nodeCounter - start;
         if (aborted) break;
         rm.score = s;
+        if (live) LiveCell(mWorker, s == ScoreLoss ? "LOST" : "DONE", rm.move);
         if (i == 0 || s > best) {
             best = s;
             bestIndex = i;
+            if (live) {
+                LiveCell(mWorker, "BEST", rm.move);
+                LiveValue(mWorker, s);
+            }
         }
         if (s > alpha) {
             alpha = s;
@@ -369,7 +377,9 @@ SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl
     int32_t previous = 0;
     int32_t completed = 0;
     int32_t stable = 0;
+    const uint32_t liveNodes = worker.nodeCounter;
     for (int32_t depth = 2;; ++depth) {
+        if (worker.showDetail) worker.Live("REALTIME REFRESH");
         // a. A win by continuous fours ends the search.
         CellIndex four = kNoCell;
         if (VCF(worker, board, depth, vcfParams, four, true, ScoreWin, nullptr) == ScoreWin &&
@@ -411,6 +421,10 @@ SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl
         result.move = moves[0].move;
         SetVerdict(result, score);
         completed = depth;
+        if (worker.showDetail)
+            WriteIterationLines(worker, board, depth,
+                                static_cast<int64_t>(worker.maxMoveCount) - board.mMoveCount,
+                                result, worker.nodeCounter - liveNodes, StampDiff(NowMs(), start));
         if (IsDecisive(score)) break;
         stable = result.move == lastBest ? stable + 1 : 0;
 

@@ -25,5 +25,6 @@ inline SearchParams ChildParams(const SearchParams& params) {
     SearchParams child = params;
     child.rootMoves = nullptr;
     child.rootMoveCount = 0;
+    child.root = false;
     return child;
 }

@@ -24,3 +24,11 @@ void SearchWorker::Debug(const std::string& text) {
 void SearchWorker::Message(const std::string& text) {
     diagnostics << "MESSAGE " << text << '\n';
 }
+
+void SearchWorker::Live(const std::string& text) {
+    const std::string line = "MESSAGE " + text + "\n";
+    if (liveOutput)
+        liveOutput(line);
+    else
+        diagnostics << line;
+}

@@ -73,8 +73,17 @@ class SearchWorker {
 
     bool StopRequested() const { return shared.stop.load(std::memory_order_relaxed); }
 
+    // Live analysis: the driver and the root of the search report what they do
+    // as it happens, through Live.
+    bool showDetail = false;
+    // Takes each live line ("MESSAGE ..." and its line feed) at once; none: the
+    // line joins the diagnostics.
+    std::function<void(const std::string&)> liveOutput;
+
     // Diagnostic lines, "DEBUG " or "MESSAGE " and the text.
     void Debug(const std::string& text);
     void Message(const std::string& text);
+    // A live "MESSAGE " line; callers check showDetail first.
+    void Live(const std::string& text);
     std::stringstream& diagnostics;  // the owner's buffer
 };

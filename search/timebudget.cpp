@@ -11,6 +11,11 @@ constexpr int32_t kLeastDivisor = 10;
 
 }  // namespace
 
+bool Halted(const TimeControl& tc) {
+    return (tc.nodeLimit != 0 && tc.nodes && *tc.nodes - tc.nodeStart >= tc.nodeLimit) ||
+           (tc.stop && tc.stop->load(std::memory_order_relaxed));
+}
+
 int32_t MoveBudgetAt(const TimeControl& tc, bool first, int32_t divisor, uint32_t now) {
     // 64 bits: matchTimeout minus a negative time left must not overflow.
     int64_t turnLeft = StampDiff(tc.turnDeadline, now);
@@ -40,6 +45,7 @@ void RefreshMoveDeadline(TimeControl& tc, int32_t score) {
 }
 
 bool TimeUpAt(const TimeControl& tc, uint32_t now) {
+    if (Halted(tc)) return true;
     if (tc.matchTimeout != 0) {
         if (StampDiff(now, tc.moveDeadline) > 0) return true;
         return StampDiff(now, tc.turnDeadline) > 0;
@@ -51,6 +57,7 @@ bool TimeUpAt(const TimeControl& tc, uint32_t now) {
 }
 
 bool TurnOverAt(const TimeControl& tc, uint32_t now) {
+    if (Halted(tc)) return true;
     return StampDiff(now, tc.turnDeadline - static_cast<uint32_t>(kTimeReserveMs)) > 0;
 }
 
@@ -63,6 +70,7 @@ bool TimeUp(const TimeControl& tc) {
 }
 
 int32_t TimeRemainingAt(const TimeControl& tc, uint32_t now) {
+    if (Halted(tc)) return -1;
     int32_t turnLeft = StampDiff(tc.turnDeadline, now);
     // Counted to the same line TimeUp stops at, so an iteration that time cut short
     // is never taken for a finished one.

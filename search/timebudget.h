@@ -23,6 +23,9 @@ int32_t MoveBudgetAt(const TimeControl& tc, bool first, int32_t divisor, uint32_
 void RefreshMoveDeadline(TimeControl& tc, int32_t score);
 void RefreshMoveDeadlineAt(TimeControl& tc, int32_t score, uint32_t now);
 
+// Stopped for another reason than the clock: the node bound, or a stop.
+bool Halted(const TimeControl& tc);
+
 // The stop test polled by the searches.
 bool TimeUp(const TimeControl& tc);
 bool TimeUpAt(const TimeControl& tc, uint32_t now);

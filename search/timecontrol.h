@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 // The manager's time limits for the match and the current move, as millisecond
@@ -18,6 +19,14 @@ struct TimeControl {
     uint32_t matchClock;
     uint32_t matchStart;
     uint32_t matchNow;
+    // A bound on the stones a search may place (the counter `nodes` points at
+    // counts from nodeStart); 0 = none. The search stops at it as at the end
+    // of its time.
+    uint32_t nodeLimit = 0;
+    uint32_t nodeStart = 0;
+    const uint32_t* nodes = nullptr;
+    // When set and raised, the search stops as at the end of its time.
+    const std::atomic<bool>* stop = nullptr;
 
     TimeControl();
     // Remaining match time t from now; restarts the move clock.

@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "search/score.h"
 #include "search/searchworker.h"
+#include "search/transpositiontable.h"
 
 namespace {
 
@@ -52,4 +53,54 @@ void WriteDepthLine(SearchWorker& worker, int32_t depth, int64_t selective, int3
 
 void WriteVictoryPicture(SearchWorker& worker) {
     for (const char* line : kVictoryPicture) worker.Message(line);
+}
+
+namespace {
+
+std::string CellText(CellIndex cell) {
+    return std::to_string(cell % Coord::width) + "," + std::to_string(cell / Coord::width);
+}
+
+}  // namespace
+
+void LiveCell(SearchWorker& worker, const char* what, CellIndex cell) {
+    if (cell < Coord::area) worker.Live(std::string("REALTIME ") + what + " " + CellText(cell));
+}
+
+void LiveValue(SearchWorker& worker, int32_t value) {
+    worker.Live("REALTIME VAL " + std::to_string(value));
+}
+
+void WriteIterationLines(SearchWorker& worker, const BoardAI& board, int32_t depth,
+                         int64_t selective, const SearchResult& result, uint32_t nodes,
+                         int32_t elapsedMs) {
+    // The line: the best move, then each position's table move, on a copy.
+    std::string line;
+    int plies = 0;
+    if (result.move < Coord::area && board.mCells[result.move] == 0) {
+        BoardAI copy = board;
+        copy.mPlain = 1;
+        CellIndex move = result.move;
+        while (plies < depth + 4) {
+            if (plies) line += ' ';
+            line += CellText(move);
+            ++plies;
+            copy.Toggle(move);
+            int32_t alpha = ScoreLoss, beta = ScoreWin, score = 0;
+            uint8_t bound = 0;
+            if (!worker.shared.transpositionTable ||
+                !worker.shared.transpositionTable->ProbeHash(copy.mHash, 0, alpha, beta, move, bound,
+                                                       score) ||
+                move >= Coord::area || copy.mCells[move] != 0)
+                break;
+        }
+        worker.Live("REALTIME PV " + line);
+    }
+    std::string score = std::to_string(result.value);
+    if (result.proof == 0) score = "+M" + std::to_string(std::max(plies, 1));
+    if (result.disproof == 0) score = "-M" + std::to_string(std::max(plies, 1));
+    const int64_t rate = elapsedMs > 0 ? 1000LL * nodes / elapsedMs : 0;
+    worker.Live("depth " + std::to_string(depth) + "-" + std::to_string(selective) + " ev " +
+                 score + " n " + std::to_string(nodes) + " n/s " + std::to_string(rate) + " tm " +
+                 std::to_string(elapsedMs) + " pv " + line);
 }

@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <string>
 
+#include "board/boardai.h"
+#include "search/score.h"
+
 class SearchWorker;
 
 // Texts of the search's diagnostic lines, without the "DEBUG " that Debug adds.
@@ -18,6 +21,19 @@ void WriteSearchStatistics(SearchWorker& worker, uint32_t nodesBefore, uint32_t 
                            uint32_t msBefore, uint32_t msAfter);
 // The depth line; written only when the search went at least one move deep.
 void WriteDepthLine(SearchWorker& worker, int32_t depth, int64_t selective, int32_t value);
+
+// Live analysis ("MESSAGE REALTIME ..." through SearchWorker::Live); callers
+// check showDetail first. A root move being searched (POS), searched (DONE),
+// proven lost (LOST), or the new best (BEST); the best's value (VAL).
+void LiveCell(SearchWorker& worker, const char* what, CellIndex cell);
+void LiveValue(SearchWorker& worker, int32_t value);
+// After a finished iteration: the principal line from the iteration's best move
+// through the table ("REALTIME PV ..."), then one summary line of depth,
+// selective depth, score (a decided one as +M<plies> or -M<plies>), nodes, nodes
+// per second, milliseconds and the line. The board is the searched position.
+void WriteIterationLines(SearchWorker& worker, const BoardAI& board, int32_t depth,
+                         int64_t selective, const SearchResult& result, uint32_t nodes,
+                         int32_t elapsedMs);
 
 constexpr int kVictoryPictureLines = 11;
 extern const char* const kVictoryPicture[kVictoryPictureLines];

@@ -163,9 +163,11 @@ TEST_F(CoordTest, Xy2zOutsideTheBoardRaisesTheCoordinateError) {
 }
 
 TEST(MyException, FullMessageJoinsTheParts) {
-    MyException e("Bad thing.", "some/file.cpp", "Class::Function", 42);
+    MyException e("Bad thing.", "/home/builder/src/some/file.cpp", "Class::Function", 42);
     EXPECT_STREQ(e.what(), "Bad thing.");
-    EXPECT_EQ(e.FullMessage(), "Bad thing.|some/file.cpp|Class::Function|42");
+    // The file without the folders it was built in, whichever separator they use.
+    EXPECT_EQ(e.FullMessage(), "Bad thing.|file.cpp|Class::Function|42");
+    EXPECT_EQ(MyException("x", "c:\\src\\coord.cpp", "f", 1).FullMessage(), "x|coord.cpp|f|1");
 }
 
 TEST(MyException, IsNotCaughtAsAStandardException) {

@@ -321,7 +321,7 @@ TEST(EngineMemory, TheTableFollowsTheLimitAndNeverShrinksBelowItsLeast) {
     // little between the two readings.
     const long long used = StatusBytes(getpid(), "VmRSS");
     ASSERT_GT(used, 0);
-    engine.maxMemory = static_cast<int32_t>(used + 40000000);
+    engine.maxMemory = used + 40000000;
     engine.AllocSearch();
     const long long bytes = 24LL * engine.shared.transpositionTable->Size();
     EXPECT_LE(bytes, 40000000 - 2097240);
@@ -338,6 +338,25 @@ TEST(EngineMemory, TheTableFollowsTheLimitAndNeverShrinksBelowItsLeast) {
     engine.AllocSearch();
     EXPECT_GT(engine.shared.transpositionTable->Size(), 4082);
     EXPECT_NEAR(engine.shared.transpositionTable->Size(), unlimited, unlimited / 50);
+}
+
+TEST(EngineMemory, SixtyFourBitLimitsAndAGuisHashSize) {
+    // Not under the sanitizers: their allocator touches the table's pages.
+    if (kSanitized) GTEST_SKIP() << "a table of gigabytes";
+    Engine engine(ProgramArguments{});
+    // 3 GiB as c-gomoku-cli sends it: about 98 percent of it in 24-byte entries,
+    // not the least table that 32 bits would have made of it.
+    EXPECT_EQ(engine.ParseCommand("info", "max_memory 3221225472"), "");
+    engine.AllocSearch();
+    const long long bytes = 24LL * engine.shared.transpositionTable->Size();
+    EXPECT_GT(bytes, 3000000000LL);
+    EXPECT_LT(bytes, 3221225472LL);
+    // hash_size (KiB) asks for less within the limit, from the next search on.
+    EXPECT_EQ(engine.ParseCommand("info", "hash_size 8192"), "");
+    EXPECT_FALSE(engine.searchReady);
+    engine.AllocSearch();
+    EXPECT_LE(24LL * engine.shared.transpositionTable->Size(), 8192LL * 1024);
+    EXPECT_GT(24LL * engine.shared.transpositionTable->Size(), 8000LL * 1024);
 }
 
 // ---------------------------------------------------------------------------
@@ -474,6 +493,33 @@ TEST(EngineCommands, MaxDepthLimitsTheDeepening) {
     EXPECT_LE(DepthOf(r.diagnostics)->first, 2);
 }
 
+TEST(EngineCommands, AGuisDepthAndNodeLimitsBoundTheSearch) {
+    static const std::regex count("moves proceeed (\\d+)");
+    auto moves = [](Session& engine) {
+        std::smatch m;
+        const std::string line = engine.Command("searchdump").value_or("");
+        return std::regex_match(line, m, count) ? std::stoll(m[1]) : -1LL;
+    };
+    Session engine;
+    // Time enough for a far deeper search: the limits stop it.
+    StartEngine(engine, {"timeout_turn 5000", "max_depth 4"});
+    SendMoves(engine, kMiddleGame, kMiddleGame.size());
+    Reply r = Timed(engine, "done");
+    ASSERT_TRUE(ParseMove(r.text)) << r.text;
+    ASSERT_TRUE(DepthOf(r.diagnostics));
+    EXPECT_LE(DepthOf(r.diagnostics)->first, 4);
+
+    engine.WriteLine("info max_depth 0");
+    engine.WriteLine("info max_node 3000");
+    SendMoves(engine, kMiddleGame, kMiddleGame.size() - 2);
+    const long long before = moves(engine);
+    r = Timed(engine, "done");
+    ASSERT_TRUE(ParseMove(r.text)) << r.text;
+    // The board's own stones and the last node's subtree come on top.
+    EXPECT_LE(moves(engine) - before, 3000 + 1000);
+    EXPECT_LT(r.ms, 2500);
+}
+
 TEST(EngineCommands, RandomMovesRepeatFromRunToRunAndSkipTheSearch) {
     struct Run {
         Lines moves;
@@ -507,11 +553,11 @@ TEST(EngineCommands, RandomMovesRepeatFromRunToRunAndSkipTheSearch) {
 
 TEST(EngineCommands, SearchDumpCountsTheMovesMadeOnAnyBoard) {
     Session engine;
-    // Its reply ends with a line feed of its own, so an empty line follows.
     ASSERT_TRUE(engine.WriteLine("searchdump"));
     EXPECT_EQ(engine.ReadLine(), "moves proceeed 0");
-    EXPECT_EQ(engine.ReadLine(), "");
-    StartEngine(engine, {"timeout_turn 300"});
+    // The first move request also pays for the time since the process started,
+    // which a busy machine makes long: a turn time well above it.
+    StartEngine(engine, {"timeout_turn 1000"});
     SendMoves(engine, kMiddleGame, kMiddleGame.size());
     ASSERT_TRUE(ParseMove(Timed(engine, "done").text));
     static const std::regex count("moves proceeed (\\d+)");
@@ -522,7 +568,6 @@ TEST(EngineCommands, SearchDumpCountsTheMovesMadeOnAnyBoard) {
     const unsigned long first = std::stoul(m[1]);
     // Far more than the stones on the board: the search made its moves too.
     EXPECT_GT(first, 1000u);
-    EXPECT_EQ(engine.ReadLine(), "");
     ASSERT_TRUE(ParseMove(Timed(engine, "turn 12,10").text));
     engine.WriteLine("searchdump");
     after = engine.ReadLine().value_or("");
@@ -531,20 +576,17 @@ TEST(EngineCommands, SearchDumpCountsTheMovesMadeOnAnyBoard) {
 }
 
 TEST(EngineCommands, InBoardModeSearchDumpIsAnsweredWhileEndIsCollected) {
-    // Transcript: board, 10,10,1, searchdump, end, 11,11,2, done.
+    // Transcript: board, 10,10,1, searchdump, end, 11,11,2, done; the collected
+    // "end" is no stone, so DONE refuses the list, and the engine goes on.
     Session engine;
     StartEngine(engine, {"timeout_turn 200"});
     engine.WriteLine("board");
     engine.WriteLine("10,10,1");
     engine.WriteLine("searchdump");
     EXPECT_EQ(engine.ReadLine(), "moves proceeed 0");
-    EXPECT_EQ(engine.ReadLine(), "");
     engine.WriteLine("end");
     engine.WriteLine("11,11,2");
-    std::optional<std::string> reply = engine.Command("done");
-    std::optional<Cell> move = reply ? ParseMove(*reply) : std::nullopt;
-    ASSERT_TRUE(move) << reply.value_or("(no reply)");
-    EXPECT_FALSE(*move == (Cell{10, 10}) || *move == (Cell{11, 11})) << *reply;
+    EXPECT_EQ(engine.Command("done"), "ERROR a board line is not x,y,owner (owner 1, 2 or 3).");
     // The program did not stop at the collected "end"; a real one ends it.
     EXPECT_EQ(engine.Command("start 20"), "OK");
     engine.WriteLine("end");
@@ -576,16 +618,15 @@ TEST(EngineMessages, TheSearchLinesHaveTheirFormatAndComeBeforeTheMove) {
     StartEngine(engine, {"timeout_turn 300"});
     SendMoves(engine, kMiddleGame, kMiddleGame.size());
     ASSERT_TRUE(engine.WriteLine("done"));
-    // Read the raw lines: the diagnostics, one empty line, the move.
+    // Read the raw lines: the diagnostics, then at once the move.
     Lines lines;
     while (lines.empty() || !ParseMove(lines.back())) {
         std::optional<std::string> line = engine.ReadLine(30);
         ASSERT_TRUE(line) << "so far: " << lines.size() << " lines";
         lines.push_back(*line);
     }
-    ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[lines.size() - 2], "");
-    const Lines diagnostics(lines.begin(), lines.end() - 2);
+    ASSERT_GE(lines.size(), 3u);
+    const Lines diagnostics(lines.begin(), lines.end() - 1);
     static const std::regex depth("DEBUG dep=(\\d+)-(\\d+)( val=-?\\d+)?");
     static const std::regex speed("DEBUG AB: \\d+, speed:\\d+/s");
     // A 220 ms search of an open position: both lines, the depth line first.

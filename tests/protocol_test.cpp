@@ -35,7 +35,7 @@ class RecordingHandler : public GameHandler {
     std::vector<bool> occupied;
     std::deque<CellIndex> searchMoves{Z(3, 4)};
     std::vector<uint32_t> rules;
-    std::vector<int32_t> memories;
+    std::vector<int64_t> memories;
     bool forwardSetRule = false;  // also run the handler's own SetRule
 
     void OpponentMoved(CellIndex cell) override { events.push_back("opponent " + Cell(cell)); }
@@ -55,7 +55,7 @@ class RecordingHandler : public GameHandler {
     }
     void AllocSearch() override { events.push_back("alloc"); }
     bool IsOccupied(CellIndex cell) const override { return occupied.at(cell); }
-    void SetMaxMemory(int32_t bytes) override { memories.push_back(bytes); }
+    void SetMaxMemory(int64_t bytes) override { memories.push_back(bytes); }
     std::string Benchmark(std::string argument, bool statistics) override {
         events.push_back((statistics ? "tcbenchmark [" : "benchmark [") + argument + "]");
         return "benchmarked";
@@ -125,7 +125,11 @@ TEST_F(ProtocolTest, StartAndRectstartWithinFourHundredCells) {
     EXPECT_EQ(Coord::height, 20u);
     EXPECT_EQ(Coord::area, 300u);
     EXPECT_EQ(Coord::RayCount(1, 284), 1u);
-    EXPECT_EQ(h.events, (Events{"new game", "new game", "new game", "new game"}));
+    // Two numbers after START are a rectangle, as RECTSTART's.
+    EXPECT_EQ(h.Do("start", "12 16"), "OK");
+    EXPECT_EQ(Coord::width, 12u);
+    EXPECT_EQ(Coord::height, 16u);
+    EXPECT_EQ(h.events, (Events{"new game", "new game", "new game", "new game", "new game"}));
 }
 
 TEST_F(ProtocolTest, OverFourHundredCellsIsRefusedAndChangesNothing) {
@@ -195,34 +199,40 @@ TEST_F(ProtocolTest, GameOpenedByTheOpponentNeedsNoPass) {
     EXPECT_EQ(h.events, (Events{"new game", "opponent 10,10", "move 10,10", "search", "move 3,4"}));
 }
 
-TEST_F(ProtocolTest, TurnReadsTwoUnsignedNumbers) {
-    h.searchMoves = {Z(19, 19), Z(18, 19), Z(17, 19), Z(16, 19)};
-    EXPECT_EQ(h.Lines({"start 20", "turn", "turn 7", "turn  5,6", "turn 7,8 junk"}),
-              (Replies{"OK", "19,19", "18,19", "17,19", "16,19"}));
-    Events opponents;
-    for (const std::string& e : h.events)
-        if (e.rfind("opponent", 0) == 0) opponents.push_back(e);
-    EXPECT_EQ(opponents, (Events{"opponent 0,0", "opponent 7,0", "opponent 5,6", "opponent 7,8"}));
+TEST_F(ProtocolTest, MoveWordsTakeExactlyTwoNumbers) {
+    h.searchMoves = {Z(19, 19), Z(18, 19)};
+    EXPECT_EQ(h.Lines({"start 20", "turn  5,6", "turn 7 , 8 "}), (Replies{"OK", "19,19", "18,19"}));
+    h.events.clear();
+    const std::pair<const char*, const char*> refused[] = {
+        {"turn", ""},         {"turn", "7"},        {"turn", "7,8 junk"}, {"turn", "-1,0"},
+        {"turn", "a,b"},      {"turn", "7,8,1"},    {"turn", "7;8"},      {"play", ""},
+        {"play", "0,-1"},     {"play", "1.5,2"},    {"takeback", "x"},    {"rectstart", "15"},
+        {"rectstart", "a,b"}, {"start", "20 20 20"}, {"start", "twenty"}, {"start", "-20"},
+    };
+    for (const auto& [command, argument] : refused)
+        EXPECT_EQ(h.Do(command, argument).rfind("ERROR expected ", 0), 0u)
+            << command << " " << argument;
+    EXPECT_TRUE(h.events.empty());
 }
 
-TEST_F(ProtocolTest, MinusSignWrapsToAHugeCoordinate) {
+TEST_F(ProtocolTest, CoordinatesOutsideTheBoardRaiseBeforeAnythingIsPlaced) {
     h.Do("start", "20");
     h.events.clear();
     try {
-        h.Do("turn", "-1,0");
+        h.Do("turn", "20,0");
         FAIL() << "expected an exception";
     } catch (const MyException& e) {
         EXPECT_STREQ(e.what(), "X coord overflow.");
     }
     try {
-        h.Do("play", "0,-1");
+        h.Do("play", "0,20");
         FAIL() << "expected an exception";
     } catch (const MyException& e) {
         EXPECT_STREQ(e.what(), "Y coord overflow.");
     }
-    EXPECT_THROW(h.Do("turn", "20,0"), MyException);
-    EXPECT_THROW(h.Do("turn", "0,20"), MyException);
-    EXPECT_TRUE(h.events.empty());  // raised before anything was placed
+    // Too large for 32 bits: still outside the board.
+    EXPECT_THROW(h.Do("turn", "99999999999,0"), MyException);
+    EXPECT_TRUE(h.events.empty());
 }
 
 TEST_F(ProtocolTest, PlayForcesTheEngineMoveAndTheNextTurnKeepsTheColours) {
@@ -276,11 +286,45 @@ TEST_F(ProtocolTest, FullBoardGetsAnErrorInsteadOfAMove) {
     EXPECT_EQ(std::count(h.events.begin(), h.events.end(), "search"), 0);
 }
 
-TEST_F(ProtocolTest, TakebackIsRefused) {
-    h.Lines({"start 20", "begin"});
+TEST_F(ProtocolTest, TakebackOfTheLastStoneUndoesItExactly) {
+    h.searchMoves = {Z(3, 4), Z(5, 5)};
+    h.Lines({"start 20", "turn 10,10"});  // the engine answers 3,4
+    const Events game = h.events;
+    const uint32_t lastMover = h.lastMover;
+    const bool engineToMove = h.engineToMove;
+    // Only the last stone can be taken back.
+    for (const char* argument : {"10,10", "7,7", "25,3"})
+        EXPECT_EQ(h.Do("takeback", argument), "ERROR TAKEBACK not supported, use BOARD instead.")
+            << argument;
+    EXPECT_EQ(h.events, game);
+
+    // The engine's stone, then the opponent's: each time the game is replayed up
+    // to the stone before, with the owners as they were.
+    EXPECT_EQ(h.Do("takeback", "3,4"), "OK");
+    EXPECT_EQ(h.events.back(), "move 10,10");
+    EXPECT_FALSE(h.IsOccupied(Z(3, 4)));
+    EXPECT_EQ(h.lastMover, 2u);
+    EXPECT_EQ(h.Do("takeback", "10,10"), "OK");
+    EXPECT_FALSE(h.IsOccupied(Z(10, 10)));
+    EXPECT_EQ(h.lastMover, 4u);
+    EXPECT_EQ(h.Do("takeback", "10,10"), "ERROR TAKEBACK not supported, use BOARD instead.");
+
+    // Played again, the game is the one before the undo.
     h.events.clear();
-    EXPECT_EQ(h.Do("takeback", "3,4"), "ERROR TAKEBACK not supported, use BOARD instead.");
-    EXPECT_TRUE(h.events.empty());
+    h.searchMoves = {Z(3, 4)};
+    EXPECT_EQ(h.Do("turn", "10,10"), "3,4");
+    EXPECT_EQ(h.events, (Events{"opponent 10,10", "move 10,10", "search", "move 3,4"}));
+    EXPECT_EQ(h.lastMover, lastMover);
+    EXPECT_EQ(h.engineToMove, engineToMove);
+}
+
+TEST_F(ProtocolTest, TakebackAfterPlayKeepsThePassesInStep) {
+    h.Lines({"start 20", "play 0,0", "play 19,19"});  // a pass between the two
+    h.events.clear();
+    EXPECT_EQ(h.Do("takeback", "19,19"), "OK");
+    EXPECT_EQ(h.events, (Events{"new game", "move 0,0"}));
+    EXPECT_EQ(h.lastMover, 1u);
+    EXPECT_TRUE(h.engineToMove);
 }
 
 // ---------------------------------------------------------------------------
@@ -313,7 +357,8 @@ TEST_F(ProtocolTest, BoardModeCollectsEveryOtherWord) {
     EXPECT_TRUE(h.running);
     EXPECT_TRUE(h.boardMode);
     ASSERT_EQ(h.boardEntries.size(), 6u);
-    const uint32_t expected[6][3] = {{0, 0, 0}, {0, 0, 0}, {7, 8, 0},
+    // A line that is not three numbers is kept as owner 0, which DONE refuses.
+    const uint32_t expected[6][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0},
                                      {5, 6, 2}, {0, 0, 0}, {0, 0, 0}};
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(h.boardEntries[i].x, expected[i][0]) << i;
@@ -323,6 +368,18 @@ TEST_F(ProtocolTest, BoardModeCollectsEveryOtherWord) {
     // An empty command word is not a board line.
     EXPECT_EQ(h.Do("", "1,1,1"), "");
     EXPECT_EQ(h.boardEntries.size(), 6u);
+}
+
+TEST_F(ProtocolTest, ABoardLineThatIsNotXYOwnerKeepsThePreviousGame) {
+    h.Lines({"start 20", "turn 10,10"});
+    for (const char* line : {"1,1", "1,1,0", "1,1,4", "1,1,1,1", "a,b,c", "1,1,1x"}) {
+        h.events.clear();
+        EXPECT_EQ(h.Lines({"board", "2,2,1", line, "done"}).back(),
+                  "ERROR a board line is not x,y,owner (owner 1, 2 or 3).")
+            << line;
+        EXPECT_TRUE(h.events.empty()) << line;
+        EXPECT_TRUE(h.IsOccupied(Z(10, 10)));
+    }
 }
 
 TEST_F(ProtocolTest, DoneKeepsTheEntriesUntilTheNextBoard) {
@@ -336,7 +393,7 @@ TEST_F(ProtocolTest, DoneKeepsTheEntriesUntilTheNextBoard) {
 }
 
 TEST_F(ProtocolTest, DoneOutsideBoardModeIsUnknown) {
-    EXPECT_EQ(h.Do("done"), "UKNOWN");
+    EXPECT_EQ(h.Do("done"), "UNKNOWN");
     EXPECT_TRUE(h.events.empty());
 }
 
@@ -408,10 +465,13 @@ TEST_F(ProtocolTest, LoadOfAMissingFileRaises) {
 // ---------------------------------------------------------------------------
 // INFO
 
-TEST_F(ProtocolTest, InfoWithoutSpaceIsAFormatError) {
-    EXPECT_EQ(h.Do("info"), "ERROR uknown info format.");
-    EXPECT_EQ(h.Do("info", "timeout_turn"), "ERROR uknown info format.");
+TEST_F(ProtocolTest, InfoWithoutAValueIsIgnoredWithAMessage) {
+    EXPECT_EQ(h.Do("info"), "");
+    EXPECT_EQ(h.Do("info", "timeout_turn"), "");
     EXPECT_EQ(h.timeControl.turnTimeout, 1000u);
+    EXPECT_EQ(h.diagnostics.str(),
+              "MESSAGE INFO ignored: no value in \"\".\n"
+              "MESSAGE INFO ignored: no value in \"timeout_turn\".\n");
 }
 
 TEST_F(ProtocolTest, InfoKeysSetTheirValues) {
@@ -420,7 +480,7 @@ TEST_F(ProtocolTest, InfoKeysSetTheirValues) {
               (Replies{"", "", "", ""}));
     EXPECT_EQ(h.timeControl.matchTimeout, 120000);
     EXPECT_EQ(h.maxMemory, 83886080);
-    EXPECT_EQ(h.memories, std::vector<int32_t>{83886080});
+    EXPECT_EQ(h.memories, std::vector<int64_t>{83886080});
     EXPECT_EQ(h.gameType, 0u);
     EXPECT_EQ(h.timeControl.timeLeftDeadline - h.timeControl.timeLeftClock, 7000u);
     EXPECT_EQ(h.timeControl.turnDeadline - h.timeControl.turnClock, 1000u);
@@ -448,17 +508,49 @@ TEST_F(ProtocolTest, InfoIgnoresOtherKeysWhateverTheirValue) {
     EXPECT_TRUE(h.rules.empty());
 }
 
-TEST_F(ProtocolTest, InfoValueThatIsNotANumberRaises) {
-    for (const char* argument : {"time_left abc", "timeout_turn ", "max_memory x1", "rule -"}) {
-        try {
-            h.Do("info", argument);
-            ADD_FAILURE() << argument << ": expected an exception";
-        } catch (const std::runtime_error& e) {
-            EXPECT_STREQ(e.what(), "StringToInt Conversion failed.") << argument;
-        }
-    }
+TEST_F(ProtocolTest, InfoValueThatIsNotANumberIsIgnored) {
+    for (const char* argument : {"time_left abc", "timeout_turn ", "max_memory x1", "rule -"})
+        EXPECT_EQ(h.Do("info", argument), "") << argument;
+    EXPECT_EQ(h.timeControl.turnTimeout, 1000u);
+    EXPECT_EQ(h.timeControl.timeLeftDeadline - h.timeControl.timeLeftClock, 300000u);
     EXPECT_TRUE(h.memories.empty());
     EXPECT_TRUE(h.rules.empty());
+    EXPECT_NE(h.diagnostics.str().find("MESSAGE INFO time_left ignored: \"abc\" is not a number."),
+              std::string::npos)
+        << h.diagnostics.str();
+}
+
+TEST_F(ProtocolTest, InfoValuesBeyondThirtyTwoBitsAndBelowZero) {
+    struct Case {
+        const char* line;
+        int64_t maxMemory;
+        uint32_t turnTimeout;
+        int32_t matchTimeout;
+        uint32_t timeLeft;
+    };
+    // c-gomoku-cli sends memory as it is; -1 for a time-out is no limit; a time
+    // left below zero is none left.
+    const Case cases[] = {
+        {"max_memory 3221225472", 3221225472, 1000, 300000, 300000},
+        {"max_memory 4294967296", 4294967296, 1000, 300000, 300000},
+        {"max_memory -5", 0, 1000, 300000, 300000},
+        {"timeout_turn -1", 104857600, 2147483647u, 300000, 300000},
+        {"timeout_turn 99999999999", 104857600, 2147483647u, 300000, 300000},
+        {"timeout_match -1", 104857600, 1000, 0, 300000},
+        {"time_left -250", 104857600, 1000, 300000, 0},
+        {"time_left 4294967296", 104857600, 1000, 300000, 2147483647u},
+    };
+    for (const Case& c : cases) {
+        RecordingHandler fresh;
+        const std::string line = c.line;
+        EXPECT_EQ(fresh.Do("info", line), "") << c.line;
+        EXPECT_EQ(fresh.maxMemory, c.maxMemory) << c.line;
+        EXPECT_EQ(fresh.timeControl.turnTimeout, c.turnTimeout) << c.line;
+        EXPECT_EQ(fresh.timeControl.turnDeadline - fresh.timeControl.turnClock, c.turnTimeout);
+        EXPECT_EQ(fresh.timeControl.matchTimeout, c.matchTimeout) << c.line;
+        EXPECT_EQ(fresh.timeControl.timeLeftDeadline - fresh.timeControl.timeLeftClock, c.timeLeft)
+            << c.line;
+    }
 }
 
 TEST_F(ProtocolTest, InfoRuleChangesOnlyOnADifferentValue) {
@@ -496,9 +588,9 @@ TEST_F(ProtocolTest, InfoPartsOverTwoHundredFiftyFiveCharacters) {
 // Other command words
 
 TEST_F(ProtocolTest, UnknownAndEmptyWords) {
-    EXPECT_EQ(h.Do("xyz"), "UKNOWN");
-    EXPECT_EQ(h.Do("TURN", "1,1"), "UKNOWN");  // matching is case-sensitive
-    EXPECT_EQ(h.Do("turn10,10"), "UKNOWN");
+    EXPECT_EQ(h.Do("xyz"), "UNKNOWN");
+    EXPECT_EQ(h.Do("TURN", "1,1"), "UNKNOWN");  // matching is case-sensitive
+    EXPECT_EQ(h.Do("turn10,10"), "UNKNOWN");
     EXPECT_EQ(h.Do(""), "");
     EXPECT_EQ(h.Do("", "turn 10,10"), "");
     EXPECT_TRUE(h.events.empty());

@@ -74,6 +74,9 @@ def game(binary, setup, size, rule, depth, moves):
         b.tell("info rule %d" % rule)
         b.tell("info timeout_match 0")
         b.tell("info timeout_turn 100000000")
+        # A table of a fixed size: one sized from the memory the process uses
+        # would differ between builds and place its entries elsewhere.
+        b.tell("info hash_size 32768")
         assert b.ask("set_maxdepth %d" % depth)[0] == "OK"
         for line in setup:
             assert b.ask(line)[0] == "OK"
