@@ -77,8 +77,8 @@ void ReportPairs(benchmark::State& state) {
 // One iteration: a stone placed on a candidate cell and taken back through the
 // full move operation (lists, caches, border list). Argument: the board.
 void BM_MakeMovePair(benchmark::State& state) {
-    UseBoard(state, state.range(0));
-    BorderListBoard board;
+    const Rules rules = UseBoard(state, state.range(0));
+    BorderListBoard board(rules);
     SetUpMiddleGame(board, [](BorderListBoard& b, CellIndex z) { b.MakeMove(z); });
     const std::vector<CellIndex> cells = Candidates();
     size_t i = 0;
@@ -95,8 +95,8 @@ BENCHMARK(BM_MakeMovePair)->DenseRange(0, kBoardCount - 1);
 
 // The same through ListBoard::Toggle alone.
 void BM_TogglePair(benchmark::State& state) {
-    UseBoard(state, state.range(0));
-    BoardAI board;
+    const Rules rules = UseBoard(state, state.range(0));
+    BoardAI board(rules);
     SetUpMiddleGame(board, [](BoardAI& b, CellIndex z) { b.Toggle(z); });
     const std::vector<CellIndex> cells = Candidates();
     size_t i = 0;
@@ -124,8 +124,8 @@ BENCHMARK(BM_AllocFree)->Unit(benchmark::kMillisecond);
 // Building one player's threat list from scratch (arguments: the player, the
 // board).
 void BM_ThreatListRebuild(benchmark::State& state) {
-    UseBoard(state, state.range(1));
-    BoardAI board;
+    const Rules rules = UseBoard(state, state.range(1));
+    BoardAI board(rules);
     SetUpMiddleGame(board, [](BoardAI& b, CellIndex z) { b.Toggle(z); });
     const int player = static_cast<int>(state.range(0));
     size_t entries = 0;

@@ -61,8 +61,8 @@ void SetUp(Board& board, const Moves& moves) {
 }
 
 void BM_GenerateMoves(benchmark::State& state) {
-    UseBoard(state, 0);
-    BorderListBoard board;
+    const Rules rules = UseBoard(state, 0);
+    BorderListBoard board(rules);
     SetUp(board, kPositions[state.range(0)]);
     for (auto _ : state) {
         board.RestoreThreatListFlags(0);  // every node of a search sees a fresh position

@@ -11,7 +11,6 @@
 #include "board/boardai.h"
 #include "board/coord.h"
 #include "board/patterntables.h"
-#include "board/threatlist.h"
 
 struct BenchBoard {
     uint32_t side;
@@ -21,15 +20,16 @@ inline constexpr BenchBoard kBenchBoards[] = {{20, 0}, {15, 0}, {20, 1}};
 inline constexpr int kBoardCount = 3;
 
 // Rebuilds the geometry and every table for board `index` when they differ,
-// and names it in the benchmark's label.
-inline void UseBoard(benchmark::State& state, int64_t index) {
+// names it in the benchmark's label, and answers the rules its boards are
+// built for.
+inline Rules UseBoard(benchmark::State& state, int64_t index) {
     const BenchBoard b = kBenchBoards[index];
-    if (Coord::width != b.side || Coord::height != b.side || rule != b.rule) {
+    if (Coord::width != b.side || Coord::height != b.side) {
         BoardAI::Free();
-        rule = b.rule;
         Coord::SetSize(b.side, b.side);
         BoardAI::Alloc();
     }
     state.SetLabel(std::to_string(b.side) + "x" + std::to_string(b.side) + " rule " +
                    std::to_string(b.rule));
+    return Rules::FromProtocolValue(b.rule);
 }
