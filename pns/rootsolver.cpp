@@ -11,17 +11,7 @@
 #include "pns/threatsolver.h"
 #include "search/movegen.h"
 #include "search/searchworker.h"
-
-namespace {
-
-std::string FormatCell(CellIndex cell) {
-    char buffer[32];
-    snprintf(buffer, sizeof buffer, "%d,%d", static_cast<int>(cell % Coord::width),
-             static_cast<int>(cell / Coord::width));
-    return buffer;
-}
-
-}  // namespace
+#include "search/trace.h"
 
 bool SolveAtRoot(SearchWorker& worker, int32_t solverBudgetMs, int32_t moveBudgetMs,
                  SearchResult& result) {
@@ -74,7 +64,7 @@ bool SolveAtRoot(SearchWorker& worker, int32_t solverBudgetMs, int32_t moveBudge
                 << " moves kept, " << report.stopping.size() << " stop it, " << report.losing.size()
                 << " lose, " << report.nodes << " nodes, " << StampDiff(NowMs(), start) << " ms";
     for (CellIndex c : report.losing)
-        diagnostics << (c == report.losing[0] ? "; lost: " : " ") << FormatCell(c);
+        diagnostics << (c == report.losing[0] ? "; lost: " : " ") << CellText(c);
     diagnostics << '\n';
     // Every move loses: the search chooses as usual.
     if (kept.empty()) return false;

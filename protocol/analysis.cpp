@@ -14,15 +14,9 @@
 #include "pns/treedump.h"
 #include "search/movegen.h"
 #include "search/searchworker.h"
+#include "search/trace.h"
 
 namespace {
-
-std::string FormatCell(CellIndex cell) {
-    char buffer[32];
-    snprintf(buffer, sizeof buffer, "%d,%d", static_cast<int>(cell % Coord::width),
-             static_cast<int>(cell / Coord::width));
-    return buffer;
-}
 
 // A five (or, where exactly five wins, a line of exactly five) on the board.
 bool HasFive(const BoardAI& board) {
@@ -70,7 +64,7 @@ std::string ProveReply(SearchWorker& worker, int32_t budget) {
         const ProofShape shape = MeasureProof(worker.pnRoots[kProofSlotB]);
         diagnostics << "DEBUG PROVE: proof of " << shape.nodes << " nodes, " << shape.plies
                     << " plies\n";
-        return r.move < Coord::area ? "WIN " + FormatCell(r.move) : "WIN";
+        return r.move < Coord::area ? "WIN " + CellText(r.move) : "WIN";
     }
     return r.disproof == 0 ? "NOWIN" : "UNKNOWN";
 }
@@ -90,7 +84,7 @@ std::string DefendReply(SearchWorker& worker, int32_t budget) {
     std::string reply;
     for (CellIndex c : report.stopping) {
         if (!reply.empty()) reply += ' ';
-        reply += FormatCell(c);
+        reply += CellText(c);
     }
     return reply;
 }
@@ -115,12 +109,12 @@ std::string SearchDefendReply(SearchWorker& worker, int32_t budget, CellIndex fa
     GenerateMoves(copy, 0);
     const std::vector<CellIndex> first(copy.genMoves, copy.genMoves + copy.genCount);
     const DefenceReport report = AnalyseDefences(worker, budget, first, true);
-    for (CellIndex c : report.losing) worker.Message("REALTIME LOST " + FormatCell(c));
+    for (CellIndex c : report.losing) worker.Message("REALTIME LOST " + CellText(c));
     CellIndex move = report.stopping.empty() ? kNoCell : report.stopping.front();
     for (CellIndex c : first)
         if (move == kNoCell && c < Coord::area &&
             std::find(report.losing.begin(), report.losing.end(), c) == report.losing.end())
             move = c;
     if (move == kNoCell) move = first.empty() || first[0] >= Coord::area ? fallback : first[0];
-    return FormatCell(move);
+    return CellText(move);
 }

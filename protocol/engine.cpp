@@ -16,6 +16,7 @@
 #include "search/movegen.h"
 #include "search/pvsearch.h"
 #include "search/timebudget.h"
+#include "search/trace.h"
 #include "tools/testsuite.h"
 
 namespace {
@@ -388,10 +389,6 @@ std::string Engine::DumpTree(const std::string& fileName) {
 }
 
 namespace {
-
-std::string CellText(CellIndex cell) {
-    return std::to_string(cell % Coord::width) + "," + std::to_string(cell / Coord::width);
-}
 
 // A result's score for a reader: "win", "loss" or the value.
 std::string ScoreText(const SearchResult& r) {

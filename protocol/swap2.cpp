@@ -12,6 +12,7 @@
 #include "search/driver.h"
 #include "search/movegen.h"
 #include "search/timebudget.h"
+#include "search/trace.h"
 
 namespace {
 
@@ -20,13 +21,6 @@ namespace {
 constexpr int32_t kBalanced = 40;
 // A decided opening, as JudgeOpening scores it.
 constexpr int32_t kDecided = 1000000;
-
-std::string FormatCell(CellIndex cell) {
-    char buffer[32];
-    snprintf(buffer, sizeof buffer, "%d,%d", static_cast<int>(cell % Coord::width),
-             static_cast<int>(cell / Coord::width));
-    return buffer;
-}
 
 }  // namespace
 
@@ -112,8 +106,8 @@ std::string Engine::Swap2(const std::vector<BoardEntry>& list) {
         }
         // The opponent chooses next; until it does, the engine stands as black.
         SetUpOpening(openings[chosen], 0);
-        return FormatCell(openings[chosen][0]) + " " + FormatCell(openings[chosen][1]) + " " +
-               FormatCell(openings[chosen][2]);
+        return CellText(openings[chosen][0]) + " " + CellText(openings[chosen][1]) + " " +
+               CellText(openings[chosen][2]);
     }
 
     if (stones.size() == 5) {
@@ -123,7 +117,7 @@ std::string Engine::Swap2(const std::vector<BoardEntry>& list) {
         if (white >= 0) {
             stones.push_back(sixth);
             SetUpOpening(stones, 1);
-            return FormatCell(sixth);
+            return CellText(sixth);
         }
         SetUpOpening(stones, 0);
         return "SWAP";
@@ -137,7 +131,7 @@ std::string Engine::Swap2(const std::vector<BoardEntry>& list) {
         if (white > 0) {
             stones.push_back(fourth);
             SetUpOpening(stones, 1);
-            return FormatCell(fourth);
+            return CellText(fourth);
         }
         SetUpOpening(stones, 0);
         return "SWAP";
@@ -168,5 +162,5 @@ std::string Engine::Swap2(const std::vector<BoardEntry>& list) {
     }
     four.push_back(fifth);
     SetUpOpening(four, 0);
-    return FormatCell(fourth) + " " + FormatCell(fifth);
+    return CellText(fourth) + " " + CellText(fifth);
 }

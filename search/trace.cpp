@@ -55,13 +55,9 @@ void WriteVictoryPicture(SearchWorker& worker) {
     for (const char* line : kVictoryPicture) worker.Message(line);
 }
 
-namespace {
-
 std::string CellText(CellIndex cell) {
     return std::to_string(cell % Coord::width) + "," + std::to_string(cell / Coord::width);
 }
-
-}  // namespace
 
 void LiveCell(SearchWorker& worker, const char* what, CellIndex cell) {
     if (cell < Coord::area) worker.Live(std::string("REALTIME ") + what + " " + CellText(cell));

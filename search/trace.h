@@ -8,6 +8,9 @@
 
 class SearchWorker;
 
+// A cell as the protocol writes it: "x,y".
+std::string CellText(CellIndex cell);
+
 // Texts of the search's diagnostic lines, without the "DEBUG " that Debug adds.
 // "AB: <nodes>, speed:<nodes per second>/s"; elapsedMs must be positive.
 std::string SearchStatisticsText(uint32_t nodes, int32_t elapsedMs);
