@@ -66,7 +66,7 @@ void BM_GenerateMoves(benchmark::State& state) {
     SetUp(board, kPositions[state.range(0)]);
     for (auto _ : state) {
         board.RestoreThreatListFlags(0);  // every node of a search sees a fresh position
-        benchmark::DoNotOptimize(GenerateMoves(board, 0));
+        benchmark::DoNotOptimize(GenerateMoves(board, GenMode::kFull));
     }
     state.SetItemsProcessed(state.iterations());
 }

@@ -406,7 +406,7 @@ std::string Engine::BestMoves(const std::string& argument) {
     EnsureSearch();
     BoardAI copy = *board;
     copy.mPlain = 1;
-    const int32_t verdict = GenerateMoves(copy, 0);
+    const int32_t verdict = GenerateMoves(copy, GenMode::kFull);
     std::vector<CellIndex> candidates(copy.genMoves, copy.genMoves + copy.genCount);
     candidates.erase(std::remove(candidates.begin(), candidates.end(), kNoCell), candidates.end());
     // A decided position, or a single move, has one best move: the normal decision.

@@ -22,6 +22,7 @@
 #include "search/cutoffscan.h"
 #include "search/driver.h"
 #include "search/history.h"
+#include "search/evaluate.h"
 #include "search/movegen.h"
 #include "search/movelist.h"
 #include "search/pvsearch.h"
@@ -106,7 +107,7 @@ bool SamePosition(const BoardAI& a, const BoardAI& b) {
 std::vector<CellIndex> Candidates(const BoardAI& board, uint32_t genLimit = Coord::area) {
     BoardAI copy = board;
     copy.genLimit = genLimit;
-    GenerateMoves(copy, 0);
+    GenerateMoves(copy, GenMode::kFull);
     return std::vector<CellIndex>(copy.genMoves, copy.genMoves + copy.genCount);
 }
 
@@ -401,7 +402,7 @@ TEST_F(SearchTest, VcfWithoutFoursLosesOrStandsPat) {
     EXPECT_FALSE(Table().Lookup(board.mHash));
 
     BoardAI copy = board;
-    GenerateMovesCore(copy, 1);
+    GenerateMovesCore(copy, GenMode::kVcfAttacker);
     const int32_t standPat = Evaluate(copy);
     ASSERT_FALSE(IsDecisive(standPat));
     params.vcfNoStandPat = false;
@@ -413,7 +414,7 @@ TEST_F(SearchTest, VcfWithoutFoursLosesOrStandsPat) {
 TEST_F(SearchTest, VcfFindsAWinBehindAForcedBlock) {
     BoardAI board = Position(kWinByFours);
     const BoardAI original = board;
-    ASSERT_EQ(GenerateMoves(board, 0), ScoreUnknown);
+    ASSERT_EQ(GenerateMoves(board, GenMode::kFull), ScoreUnknown);
     SearchParams params;
     params.vcfNoStandPat = true;
     engine.worker.maxMoveCount = board.mMoveCount;
@@ -459,7 +460,7 @@ TEST_F(SearchTest, VcfGoesOnToLaterFoursWhenTheFirstFails) {
         ".....O....X.........",
     });
     BoardAI copy = board;
-    GenerateMovesCore(copy, 1);
+    GenerateMovesCore(copy, GenMode::kVcfAttacker);
     ASSERT_EQ(copy.genCount, 3u);
     ASSERT_NE(copy.genMoves[0], Z(6, 8));
     SearchParams params;
@@ -479,7 +480,7 @@ TEST_F(SearchTest, VcfExpandsAtDepthMinusEightButNotMinusNine) {
 
     Table().ClearTable();
     BoardAI copy = board;
-    const int32_t verdict = GenerateMovesCore(copy, 0);
+    const int32_t verdict = GenerateMovesCore(copy, GenMode::kFull);
     const int32_t expected = IsDecisive(verdict) ? verdict : Evaluate(copy);
     before = board.StonesCounted();
     move = 0;
@@ -546,7 +547,7 @@ TEST_F(SearchTest, VcfDefenceAnswersAStraightFourBlockAsAWin) {
 TEST_F(SearchTest, HorizonIsALeafOnlyWithPlayerOneToMove) {
     BoardAI board = Position(kQuiet, 1);
     BoardAI copy = board;
-    const int32_t verdict = GenerateMovesCore(copy, 6);
+    const int32_t verdict = GenerateMovesCore(copy, GenMode::kLeafThreats);
     ASSERT_FALSE(IsDecisive(verdict));
     const int32_t expected = Evaluate(copy);
     SearchParams params;
@@ -631,9 +632,9 @@ TEST_F(SearchTest, TimeUpAtTheFirstInteriorNodeAnswersAtOnce) {
     BoardAI board = Position(kQuiet);
     BoardAI copy = board;
     copy.genLimit = 3 + 5;
-    GenerateMoves(copy, 0);
+    GenerateMoves(copy, GenMode::kFull);
     const CellIndex first = copy.genMoves[0];
-    const int32_t verdict = GenerateMovesCore(copy, 6);
+    const int32_t verdict = GenerateMovesCore(copy, GenMode::kLeafThreats);
     const int32_t expected = IsDecisive(verdict) ? verdict : Evaluate(copy);
 
     const TimeControl tc = Expired();
@@ -1006,7 +1007,7 @@ TEST_F(SearchTest, ChooseMoveSearchesOnACopyAndSmilesWhenWon) {
     SetEngineBoard(kWinByFours);
     const BoardAI original = *engine.board;
     BoardAI copy = original;
-    ASSERT_EQ(GenerateMoves(copy, 0), ScoreUnknown);
+    ASSERT_EQ(GenerateMoves(copy, GenMode::kFull), ScoreUnknown);
     ASSERT_GE(copy.genCount, 2u);
     TimeControl tc = Generous();
     SearchResult result = ChooseMove(engine.worker, tc);
