@@ -1,5 +1,6 @@
 #include "search/driver.h"
 
+#include <cassert>
 #include <stdexcept>
 
 #include "board/simpleboard.h"
@@ -165,17 +166,15 @@ SearchResult SearchIteration(SearchWorker& worker, BoardAI& board, int32_t depth
     // 1. A forced win by fours ends the iteration.
     CellIndex move = kNoCell;
     int32_t value = VCF(worker, board, depth, params, move, true, ScoreWin, nullptr);
-    if (value == ScoreWin) {
-        if (move > kNoCell) throw std::runtime_error("invalid bestMove in VCF");
-    } else {
+    if (value != ScoreWin) {
         // 2. Otherwise the fours' value is the lower bound of the full search.
         MoveList list;
         params.vcfNoStandPat = false;
         AlphaBeta(worker, list, board, depth, value, ScoreWin, params);
-        if (list.best > kNoCell) throw std::runtime_error("invalid bestMove in AlphaBeta");
         move = list.best;
         value = list.score;
     }
+    assert(move <= kNoCell);
     board.genLimit = Coord::area;
 
     SearchResult result{0, 1, 1, move};

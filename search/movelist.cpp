@@ -1,13 +1,13 @@
 #include "search/movelist.h"
 
 #include <algorithm>
-#include <stdexcept>
+#include <cassert>
 
 #include "search/searchworker.h"
 #include "search/stablesort.h"
 
 void SetBestMove(MoveList& list, CellIndex cell) {
-    if (cell > kNoCell) throw std::runtime_error("invalid bestMove in SetBestMove");
+    assert(cell <= kNoCell);
     list.best = cell;
 }
 

@@ -1,5 +1,6 @@
 #include "search/verdicts.h"
 
+#include <cassert>
 #include <utility>
 
 #include "board/coord.h"
@@ -100,7 +101,7 @@ CellIndex FourPartner(BoardAI& board, CellIndex cell, int player) {
     while (slot >= 0 && slotValue(slot) == static_cast<uint32_t>(player)) --slot;
     if (slot >= 0 && slotValue(slot) == 0) {
         CellIndex z = Coord::Shift(cell, slot - 5, d);
-        if (board.mCells[z]) throw std::runtime_error("!IsEmpty(potencialFoundedL)");
+        assert(!board.mCells[z] && "the line pattern shows the cell empty");
         if (board.LineCat(player, z, d) <= kFour) return z;
     }
     // Towards higher indices.
@@ -108,6 +109,6 @@ CellIndex FourPartner(BoardAI& board, CellIndex cell, int player) {
     while (slot <= 9 && slotValue(slot) == static_cast<uint32_t>(player)) ++slot;
     if (slot > 9 || slotValue(slot) != 0) return kNoCell;
     CellIndex z = Coord::Shift(cell, slot - 4, d);
-    if (board.mCells[z]) throw std::runtime_error("!IsEmpty(potencialFoundedR)");
+    assert(!board.mCells[z] && "the line pattern shows the cell empty");
     return board.LineCat(player, z, d) <= kFour ? z : kNoCell;
 }
