@@ -379,6 +379,6 @@ void FreePatternTables() {
 }
 
 const char* CategoryName(uint32_t index) {
-    if (index >= kCategoryCount) throw std::runtime_error("Group index overflow.");
+    if (index >= kCategoryCount) throw std::runtime_error("Category index overflow.");
     return categoryNames[index];
 }

@@ -72,7 +72,7 @@ TEST(CategoryNameTest, NamesAndOverflow) {
     EXPECT_STREQ(CategoryName(0), "Win");
     EXPECT_STREQ(CategoryName(kFourDevelopThree), "FourDevelopThree");
     EXPECT_STREQ(CategoryName(17), "Impossible");
-    EXPECT_EQ(ErrorOf([] { CategoryName(18); }), "Group index overflow.");
+    EXPECT_EQ(ErrorOf([] { CategoryName(18); }), "Category index overflow.");
 }
 
 TEST_F(BoardTest, CounterCellsOnEmptyBoard) {
