@@ -266,6 +266,7 @@ void PutFirst(BoardAI& b, CellIndex z, uint8_t kind) {
     b.genPriority[0] = priority;
 }
 
+// Steps 2-16 of a generation; step 1, a fresh list, is GenerateMovesCore's.
 int32_t Generate(Gen& g) {
     BoardAI& board = g.b;
     const GenMode mode = g.mode;
