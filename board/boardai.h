@@ -45,6 +45,10 @@ class BoardAI : public ListBoard {
     static void Free();
 
   protected:
+    // LineDefenceMoves for a straight four under the exact-five rule, checked by
+    // trial stones (see the definition).
+    int ExactFiveLineDefences(CellIndex cell, int d, CellIndex* out, uint16_t flags, bool add,
+                              int minGain);
     void ResetSearchBlock();
     void EmitDefence(CellIndex cell, uint16_t flags, bool add, int priority);
     void CopySearchBlock(const BoardAI& other);

@@ -36,6 +36,54 @@ int BoardAI::LineDefenceMoves(CellIndex cell, int d, CellIndex* out, bool withSt
     return n;
 }
 
+// The segment tables see five cells each side of the threat, but under the
+// exact-five rule a stone six away decides whether a completion is a five or an
+// overline: X..XXX.. with X at the far left makes an open four only to the
+// right, and a stone beyond that end then stops it, which the tables miss. So
+// the tables' cells are kept only when a trial stone really leaves no straight
+// four at cell, and the line's other cells within five that do are added.
+int BoardAI::ExactFiveLineDefences(CellIndex cell, int d, CellIndex* out, uint16_t flags, bool add,
+                                   int minGain) {
+    const int opponent = static_cast<int>(mOpponent);
+    CellIndex table[kMaxSegmentLength + 1];
+    const int listed = LineDefenceMoves(cell, d, table, false, flags, add, minGain);
+    // The trial stones are the defender's whatever the side fields say (a caller
+    // may have swapped mToMove and mOpponent to see a threat from the other side).
+    const uint16_t lists = ThreatListFlags();
+    const uint8_t side = mSide;
+    const uint32_t toMove = mToMove, waiting = mOpponent;
+    mSide = static_cast<uint8_t>(2 - (3 - opponent));
+    auto stops = [&](CellIndex t) {
+        if (t == cell) return true;
+        Toggle(t);
+        const bool stopped = LineCat(opponent, cell, d) != kStraightFour;
+        Toggle(t);
+        return stopped;
+    };
+    CellIndex found[2 * 5 + 1];
+    int n = 0;
+    for (int i = 0; i < listed; ++i)
+        if (stops(table[i])) found[n++] = table[i];
+    for (int k = -5; k <= 5; ++k) {
+        const CellIndex t = k == 0 ? cell : Coord::Shift(cell, k, d);
+        if (t == kOffBoard || mCells[t]) continue;
+        bool known = false;
+        for (int i = 0; i < listed && !known; ++i) known = table[i] == t;
+        if (!known && stops(t)) found[n++] = t;
+    }
+    mSide = side;
+    mToMove = toMove;
+    mOpponent = waiting;
+    RestoreThreatListFlags(lists);
+    for (int i = 0; i < n; ++i) {
+        if (out)
+            out[i] = found[i];
+        else
+            EmitDefence(found[i], flags, add, 3);
+    }
+    return n;
+}
+
 int BoardAI::DefenceMoves(CellIndex cell, CellIndex* out, uint16_t flags, bool add, int minGain) {
     const int opponent = static_cast<int>(mOpponent);
     const uint32_t c = Category(opponent, cell);
@@ -57,9 +105,12 @@ int BoardAI::DefenceMoves(CellIndex cell, CellIndex* out, uint16_t flags, bool a
     }
     // 3. A straight four in one line: block that line.
     if (c == kStraightFourFour || c == kStraightFour) {
-        for (int d = 0; d < 4; ++d)
-            if (LineCat(opponent, cell, d) == kStraightFour)
-                return LineDefenceMoves(cell, d, out, false, flags, add, minGain);
+        for (int d = 0; d < 4; ++d) {
+            if (LineCat(opponent, cell, d) != kStraightFour) continue;
+            if (Patterns().rules.ExactFive())
+                return ExactFiveLineDefences(cell, d, out, flags, add, minGain);
+            return LineDefenceMoves(cell, d, out, false, flags, add, minGain);
+        }
     }
     // 4. A fork: the cell itself, then its threat lines.
     emitCell(3);

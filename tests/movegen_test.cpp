@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <vector>
 
 #include "board/borderlistboard.h"
@@ -321,3 +322,57 @@ INSTANTIATE_TEST_SUITE_P(
                     ScoreUnknown,
                     {5, 5}}),
     [](const ::testing::TestParamInfo<VerdictCase>& info) { return std::string(info.param.name); });
+
+namespace {
+
+int StraightFourCells(const BoardAI& b, int player) {
+    const uint16_t* n = b.Counts(player);
+    return n[k2xStraightFour] + n[kStraightFourFour] + n[kStraightFour];
+}
+
+// Against an open three, with no four of its own to answer with, the side to
+// move gets exactly the cells after which the opponent has no open four left:
+// a missed cell hides a defence from every search, an extra one wastes width.
+class DefenceListRandomTest : public ::testing::TestWithParam<uint32_t> {};
+
+TEST_P(DefenceListRandomTest, DefencesOfAnOpenThreeAreExact) {
+    std::mt19937 rng(700 + GetParam());
+    int checked = 0;
+    for (int game = 0; game < 400 && checked < 150; ++game) {
+        BorderListBoard b(Rules::FromProtocolValue(GetParam()));
+        const int stones = 5 + static_cast<int>(rng() % 20);
+        for (int s = 0; s < stones; ++s) {
+            CellIndex z;
+            do {
+                z = Coord::xy2z(5 + rng() % 10, 5 + rng() % 10);
+            } while (b.mCells[z]);
+            b.MakeMove(z);
+            const int own = static_cast<int>(b.mToMove), opp = static_cast<int>(b.mOpponent);
+            const uint16_t* oppCount = b.Counts(opp);
+            bool ownFour = false;
+            for (int c = kWin; c <= kFour; ++c) ownFour |= b.Counts(own)[c] > 0;
+            if (ownFour || oppCount[kWin] || oppCount[kFourThree] || oppCount[k2xThree] ||
+                StraightFourCells(b, opp) == 0)
+                continue;
+            std::vector<CellIndex> expected;
+            for (uint32_t z2 = 0; z2 < Coord::area; ++z2) {
+                if (b.mCells[z2]) continue;
+                BorderListBoard after = b;
+                after.MakeMove(static_cast<CellIndex>(z2));
+                if (StraightFourCells(after, opp) == 0) expected.push_back(z2);
+            }
+            if (expected.empty()) continue;  // no stone stops them all: a verdict's case
+            BorderListBoard copy = b;
+            GenerateMovesCore(copy, GenMode::kFull);
+            std::vector<CellIndex> listed(copy.genMoves, copy.genMoves + copy.genCount);
+            std::sort(listed.begin(), listed.end());
+            ASSERT_EQ(listed, expected) << "game " << game << " stone " << s;
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 50) << "too few positions with an open three to answer";
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, DefenceListRandomTest, ::testing::Values(0u, 1u));
+
+}  // namespace
