@@ -3,12 +3,15 @@
 their `make bench` and `make benchmark` figures side by side, each the median of
 several runs taken in turn, so that both see the same machine load.
 
-usage: compare.py [--runs N] [--filter REGEX] [--quick] OLD [NEW]
+usage: compare.py [--runs N] [--filter REGEX] [--quick] [--classic] OLD [NEW]
 
 OLD and NEW are git revisions; NEW defaults to the working tree (uncommitted
 changes included). Both builds run the working tree's bench/ sources, so that
 they time the same benchmarks. Builds are kept under build-compare/ and reused.
 --quick runs only the 20 x 20 freestyle benchmark and the board benchmarks.
+--classic runs the benchmark searches with `set_classic 1`, the search every
+revision shares (revisions without the setting ignore it), so that their speed
+compares like for like.
 """
 import argparse
 import json
@@ -115,12 +118,15 @@ def main():
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--filter", default="Pair|ThreatList|GenerateMoves|IterativeDeepening")
     parser.add_argument("--quick", action="store_true")
+    parser.add_argument("--classic", action="store_true")
     parser.add_argument("old")
     parser.add_argument("new", nargs="?")
     args = parser.parse_args()
     boards = BOARDS[:1] if args.quick else BOARDS
     if args.quick:
         args.filter = "Pair|ThreatList"
+    if args.classic:
+        boards = [(label, ["set_classic 1"] + before) for label, before in boards]
 
     builds = [("old", build(args.old)), ("new", build(args.new))]
     samples = {"old": {}, "new": {}}
