@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "board/cellcodes.h"
 #include "board/coord.h"
 #include "board/patterntables.h"
 #include "board/simpleboard.h"
@@ -49,6 +50,8 @@ class ListBoard : public SimpleBoard {
     uint16_t* mOppLists;
     uint16_t mCategoryCount1[kCategoryCount];
     uint16_t mCategoryCount2[kCategoryCount];
+    // Per-cell codes and their value sums under an attached table (cellcodes.h).
+    CellCodes mCodes;
 
     explicit ListBoard(Rules rules = Rules{});
     ListBoard(const ListBoard& other);
@@ -56,6 +59,9 @@ class ListBoard : public SimpleBoard {
 
     bool Toggle(CellIndex cell);
     void Reset();
+    // Keeps per-cell codes and their sums under table from now on (nullptr:
+    // stops); copies of the board keep them too.
+    void AttachCodeValues(const CodeValues* table) { mCodes.Attach(table, mCells, mCategoryWord); }
 
     // Cells behind a named counter (see counters.h).
     virtual std::vector<CellIndex> CounterCells(const std::string& name, int side);
