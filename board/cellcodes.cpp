@@ -101,6 +101,17 @@ inline void CellCodes::Add(uint32_t z, int sign) {
     }
 }
 
+// Player p + 1's code of cell z for its new category word.
+inline void CellCodes::Move(uint32_t z, int p, uint32_t categoryWord) {
+    const uint32_t to = CodeOf(categoryWord), from = code[z][p];
+    if (to == from) return;
+    code[z][p] = static_cast<uint16_t>(to);
+    const int32_t* a = values->value[from];
+    const int32_t* b = values->value[to];
+    sum[p][0] += b[0] - a[0];
+    sum[p][1] += b[1] - a[1];
+}
+
 void CellCodes::Update(const uint8_t* cells, const uint32_t (*words)[2], CellIndex cell,
                        bool placed) {
     uint64_t w;
@@ -117,10 +128,11 @@ void CellCodes::Update(const uint8_t* cells, const uint32_t (*words)[2], CellInd
     auto visit = [&](uint32_t z) {
         if (cells[z]) return;
         memcpy(&w, words[z], sizeof w);
-        if (w == word[z]) return;
-        Add(z, -1);
-        Recode(z, w);
-        Add(z, 1);
+        const uint64_t before = word[z];
+        if (w == before) return;
+        word[z] = w;
+        if (static_cast<uint32_t>(w ^ before)) Move(z, 0, static_cast<uint32_t>(w));
+        if ((w ^ before) >> 32) Move(z, 1, static_cast<uint32_t>(w >> 32));
     };
     for (const UpdateEntry* e = Coord::UpdateRow(cell); e->key != 0xFFFF; ++e) visit(e->key >> 2);
     for (int d = 0; d < 4; ++d)

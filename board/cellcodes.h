@@ -68,4 +68,5 @@ class CellCodes {
     void Update(const uint8_t* cells, const uint32_t (*words)[2], CellIndex cell, bool placed);
     void Recode(uint32_t z, uint64_t w);
     void Add(uint32_t z, int sign);
+    void Move(uint32_t z, int p, uint32_t categoryWord);
 };
