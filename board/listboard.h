@@ -1,8 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
 #include "board/cellcodes.h"
 #include "board/coord.h"
@@ -62,9 +60,6 @@ class ListBoard : public SimpleBoard {
     // Keeps per-cell codes and their sums under table from now on (nullptr:
     // stops); copies of the board keep them too.
     void AttachCodeValues(const CodeValues* table) { mCodes.Attach(table, mCells, mCategoryWord); }
-
-    // Cells behind a named counter (see counters.h).
-    virtual std::vector<CellIndex> CounterCells(const std::string& name, int side);
 
     // Threat and defence views. The threat list is built on first use after a
     // change and kept until the next stone.
