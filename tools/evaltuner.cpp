@@ -78,7 +78,7 @@ DataSet LoadGames(const std::string& path, int skipPlies) {
         board = BoardAI();
         for (size_t i = 0; i < moves.size(); ++i) {
             if (static_cast<int>(i) >= skipPlies && board.Counts(board.mOpponent)[kWin] == 0 &&
-                GenerateMovesCore(board, 6) == ScoreUnknown) {
+                GenerateMovesCore(board, GenMode::kLeafThreats) == ScoreUnknown) {
                 data.begin.push_back(static_cast<uint32_t>(data.features.size()));
                 AddFeatures(board, data, scratch, touched);
                 data.result.push_back(static_cast<float>(i % 2 == 0 ? firstResult : 1 - firstResult));
