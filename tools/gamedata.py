@@ -41,6 +41,8 @@ class Brain:
 
     def close(self):
         self.send("END")
+        # Closed input also ends a wrapper script around the engine.
+        self.p.stdin.close()
         self.p.wait(timeout=10)
 
 
