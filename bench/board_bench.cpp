@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,27 @@ void BM_TogglePair(benchmark::State& state) {
     ReportPairs(state);
 }
 BENCHMARK(BM_TogglePair)->DenseRange(0, kBoardCount - 1);
+
+// The same with the cell codes and their sums kept (a learned evaluation's
+// table attached).
+void BM_TogglePairWithCellCodes(benchmark::State& state) {
+    const Rules rules = UseBoard(state, state.range(0));
+    BoardAI board(rules);
+    SetUpMiddleGame(board, [](BoardAI& b, CellIndex z) { b.Toggle(z); });
+    const auto table = std::make_unique<CodeValues>();
+    board.AttachCodeValues(table.get());
+    const std::vector<CellIndex> cells = Candidates();
+    size_t i = 0;
+    for (auto _ : state) {
+        const CellIndex z = cells[i];
+        board.Toggle(z);
+        board.Toggle(z);
+        if (++i == cells.size()) i = 0;
+    }
+    benchmark::DoNotOptimize(board.mCodes.sum);
+    ReportPairs(state);
+}
+BENCHMARK(BM_TogglePairWithCellCodes)->Arg(0);
 
 // Rebuilding every process-wide table for a 20 x 20 board.
 void BM_AllocFree(benchmark::State& state) {

@@ -12,6 +12,8 @@
 #include "board/threatlist.h"
 #include "protocol/engine.h"
 #include "search/driver.h"
+#include "search/evaluate.h"
+#include "search/learnedvalues.h"
 #include "search/movegen.h"
 
 namespace {
@@ -73,6 +75,22 @@ void BM_GenerateMoves(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_GenerateMoves)->DenseRange(0, 2);
+
+// The static evaluation of a leaf that has fresh threat lists to build, as in
+// a search; argument 0 the classic one, 1 the learned one (its sums kept by
+// the board).
+void BM_Evaluate(benchmark::State& state) {
+    const Rules rules = UseBoard(state, 0);
+    BorderListBoard board(rules);
+    SetUp(board, kPositions[0]);
+    if (state.range(0)) board.AttachCodeValues(&kLearnedValues);
+    for (auto _ : state) {
+        board.RestoreThreatListFlags(0);
+        benchmark::DoNotOptimize(Evaluate(board));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_Evaluate)->DenseRange(0, 1);
 
 // Iterative deepening to depth 8 with no time limit, from an empty table.
 void BM_IterativeDeepeningDepth8(benchmark::State& state) {

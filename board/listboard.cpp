@@ -98,6 +98,7 @@ void ListBoard::CopyFrom(const ListBoard& other) {
     memcpy(mNext2, other.mNext2, sizeof mNext2);
     memcpy(mCategoryCount1, other.mCategoryCount1, sizeof mCategoryCount1);
     memcpy(mCategoryCount2, other.mCategoryCount2, sizeof mCategoryCount2);
+    mCodes.CopyFrom(other.mCodes);
     mThreatListValid[0] = mThreatListValid[1] = 0;
     AimLists();
 }
@@ -164,6 +165,7 @@ void ListBoard::Reset() {
         ++mCategoryCount2[c2];
         Append(mPrev2, mNext2, z, c2);
     }
+    mCodes.Attach(mCodes.values, mCells, mCategoryWord);
 }
 
 // Both players' words of a cell as one 8-byte pair: player 1 in the low half.
@@ -298,5 +300,6 @@ bool ListBoard::Toggle(CellIndex cell) {
         }
         for (int i = 0; i < m; ++i) UpdateSixCell(extra[i], combined);
     }
+    mCodes.Refresh(mCells, mCategoryWord, cell, placed);
     return placed;
 }

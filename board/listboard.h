@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "board/cellcodes.h"
 #include "board/coord.h"
 #include "board/patterntables.h"
 #include "board/simpleboard.h"
@@ -47,6 +48,8 @@ class ListBoard : public SimpleBoard {
     uint16_t* mOppLists;
     uint16_t mCategoryCount1[kCategoryCount];
     uint16_t mCategoryCount2[kCategoryCount];
+    // Per-cell codes and their value sums under an attached table (cellcodes.h).
+    CellCodes mCodes;
 
     explicit ListBoard(Rules rules = Rules{});
     ListBoard(const ListBoard& other);
@@ -54,6 +57,9 @@ class ListBoard : public SimpleBoard {
 
     bool Toggle(CellIndex cell);
     void Reset();
+    // Keeps per-cell codes and their sums under table from now on (nullptr:
+    // stops); copies of the board keep them too.
+    void AttachCodeValues(const CodeValues* table) { mCodes.Attach(table, mCells, mCategoryWord); }
 
     // Threat and defence views. The threat list is built on first use after a
     // change and kept until the next stone.

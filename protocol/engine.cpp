@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 
 #include "board/simpleboard.h"
@@ -77,6 +78,12 @@ std::string Engine::ParseCommand(std::string command, std::string argument) {
     if (command == "set_hashtablesize") return "OK";  // the table follows max_memory
     if (command == "set_classic") {
         shared.classic = atoi(argument.c_str()) != 0;
+        return "OK";
+    }
+    if (command == "set_eval") {
+        if (argument != "classic" && argument != "learned")
+            throw std::runtime_error("set_eval takes classic or learned");
+        shared.learnedEval = argument == "learned";
         return "OK";
     }
     if (command == "set_randommoveprobability") {

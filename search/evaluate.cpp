@@ -2,6 +2,7 @@
 
 #include "board/patterntables.h"
 #include "board/threatlist.h"
+#include "search/learnedeval.h"
 
 const int32_t ownWeight[kCategoryCount] = {1000000, 30000, 20000, 10000, 1100, 670, 580, 250, 730,
                                            330,     200,   110,   130,   80,   50,  20,  0,   -1};
@@ -9,6 +10,7 @@ const int32_t oppWeight[kCategoryCount] = {-1800, -1500, -1450, -1400, -1300, -9
                                            -700,  -330,  -400,  -130,  -50,   -40,
                                            -50,   -25,   -20,   -8,    0,     1};
 int32_t Evaluate(BoardAI& board) {
+    if (board.mCodes.values) return LearnedEvaluate(board);
     const int own = static_cast<int>(board.mToMove), opp = static_cast<int>(board.mOpponent);
     const uint16_t* ownCount = board.Counts(own);
     const uint16_t* oppCount = board.Counts(opp);

@@ -10,5 +10,6 @@
 extern const int32_t ownWeight[kCategoryCount];
 extern const int32_t oppWeight[kCategoryCount];
 
-// Static score for the side to move.
+// Static score for the side to move: the learned evaluation when the board
+// keeps cell codes under a table, else the category counts weighted.
 int32_t Evaluate(BoardAI& board);

@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "search/evaluate.h"
 #include "search/history.h"
+#include "search/learnedvalues.h"
 #include "search/movegen.h"
 #include "search/movelist.h"
 #include "search/searchmove.h"
@@ -350,6 +351,9 @@ SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl
     const uint32_t deadline = start + static_cast<uint32_t>(plan.limitMs);
     worker.maxMoveCount = board.mMoveCount;
     worker.history.Age();
+    // The board keeps the learned evaluation's sums only when it is asked for;
+    // Evaluate reads them where they are kept.
+    board.AttachCodeValues(worker.shared.learnedEval ? &kLearnedValues : nullptr);
 
     // 1. The root moves: the generator's, or those the threat solver left.
     SearchResult result{0, 1, 1, kNoCell};

@@ -493,6 +493,32 @@ TEST(EngineCommands, MaxDepthLimitsTheDeepening) {
     EXPECT_LE(DepthOf(r.diagnostics)->first, 2);
 }
 
+// set_eval: back on classic after learned, a fixed-depth search is the one of
+// an engine that never left it (same move, same node count); learned changes
+// the tree; another word is refused.
+TEST(EngineCommands, SetEvalChoosesTheEvaluation) {
+    struct Result {
+        std::string move, nodes;
+    };
+    auto search = [](const std::vector<std::string>& settings) {
+        Session engine;
+        StartEngine(engine, {"timeout_turn 20000"});
+        for (const std::string& s : settings) EXPECT_EQ(engine.Command(s), "OK") << s;
+        EXPECT_EQ(engine.Command("set_maxdepth 6"), "OK");
+        SendMoves(engine, kMiddleGame, 10);
+        Result r{Timed(engine, "done").text, engine.Command("searchdump").value_or("")};
+        EXPECT_EQ(engine.Command("set_eval fancy").value_or("").rfind("ERROR", 0), 0u);
+        return r;
+    };
+    const Result classic = search({});
+    const Result back = search({"set_eval learned", "set_eval classic"});
+    const Result learned = search({"set_eval learned"});
+    EXPECT_EQ(back.move, classic.move);
+    EXPECT_EQ(back.nodes, classic.nodes);
+    EXPECT_TRUE(ParseMove(learned.move)) << learned.move;
+    EXPECT_NE(learned.nodes, classic.nodes);
+}
+
 TEST(EngineCommands, AGuisDepthAndNodeLimitsBoundTheSearch) {
     static const std::regex count("moves proceeed (\\d+)");
     auto moves = [](Session& engine) {
