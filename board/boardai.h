@@ -22,8 +22,6 @@ class BoardAI : public ListBoard {
     BoardAI(const BoardAI& other);
     BoardAI& operator=(const BoardAI& other);
 
-    std::vector<CellIndex> CounterCells(const std::string& name, int side) override;
-
     // Lists a cell in genMoves (true) or, when it is listed already and update is
     // set, merges its flags or, with flag 1024, moves it to the end (false).
     bool AddGenerated(CellIndex cell, uint8_t kind, uint16_t flags, bool update, uint32_t priority);

@@ -1,6 +1,6 @@
 #include "board/boardai.h"
 
-#include <stdexcept>
+#include <cassert>
 
 #include "board/patterntables.h"
 #include "board/segment.h"
@@ -9,8 +9,8 @@ void BoardAI::EmitDefence(CellIndex cell, uint16_t flags, bool add, int priority
     AddGenerated(cell, 4, flags, add, static_cast<uint32_t>(priority));
 }
 
-int BoardAI::LineDefenceMoves(CellIndex cell, int d, CellIndex* out, bool withStone,
-                                uint16_t flags, bool add, int minGain) {
+int BoardAI::LineDefenceMoves(CellIndex cell, int d, CellIndex* out, bool withStone, uint16_t flags,
+                              bool add, int minGain) {
     const uint32_t w = mLinePattern[cell * 4 + d];
     const int opponent = static_cast<int>(mOpponent);
     int neg = 0, pos = 0;
@@ -76,7 +76,7 @@ int BoardAI::DefenceMoves(CellIndex cell, CellIndex* out, uint16_t flags, bool a
         }
         ++count;
     }
-    if (count == 0) throw std::runtime_error("Fork is not fork.");
+    assert(count > 0 && "a fork cell has a line from FourThree to Three");
     CellIndex* rest = out ? out + 1 : nullptr;
     // 5. One line.
     if (count == 1)

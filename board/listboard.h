@@ -1,8 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
 #include "board/coord.h"
 #include "board/patterntables.h"
@@ -56,9 +54,6 @@ class ListBoard : public SimpleBoard {
 
     bool Toggle(CellIndex cell);
     void Reset();
-
-    // Cells behind a named counter (see counters.h).
-    virtual std::vector<CellIndex> CounterCells(const std::string& name, int side);
 
     // Threat and defence views. The threat list is built on first use after a
     // change and kept until the next stone.

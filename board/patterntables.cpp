@@ -454,3 +454,8 @@ void FreePatternTables() {
     Release(threatWithoutLine);
     for (std::atomic<PatternTables*>& slot : builtTables) delete slot.exchange(nullptr);
 }
+
+const char* CategoryName(uint32_t index) {
+    if (index >= kCategoryCount) throw std::runtime_error("Category index overflow.");
+    return categoryNames[index];
+}

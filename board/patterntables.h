@@ -131,5 +131,7 @@ std::unique_ptr<PatternTables> BuildPatternTables(Rules rules, int black = 1);
 // threatWithoutLine and categoryNames.
 void BuildCombinedTable(CombineFn combine = Combine);
 void BuildCategoryNames();
+// The name of a category, for traces and tests.
+const char* CategoryName(uint32_t index);
 // Frees every table, the per-rules ones included.
 void FreePatternTables();

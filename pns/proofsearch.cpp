@@ -113,7 +113,8 @@ void DestroyProofPool(SearchWorker& worker) {
 
 int32_t ProveWin(SearchWorker& worker, int32_t budgetMs, CellIndex& move) {
     uint32_t count = 0;
-    SearchResult result = ProofSearch(worker, kProofSlotB, budgetMs, 2, -2, nullptr, count);
+    SearchResult result = ProofSearch(worker, kProofSlotB, budgetMs, GenMode::kProofAttacker,
+                                      GenMode::kProofDefender, nullptr, count);
     move = result.move;
     if (result.proof == 0) return ScoreWin;
     return result.disproof > 0 ? ScoreUnknown : ScoreLoss;
@@ -121,12 +122,14 @@ int32_t ProveWin(SearchWorker& worker, int32_t budgetMs, CellIndex& move) {
 
 SearchResult ProveWinResult(SearchWorker& worker, int32_t budgetMs) {
     uint32_t count = 0;
-    return ProofSearch(worker, kProofSlotB, budgetMs, 2, -2, nullptr, count);
+    return ProofSearch(worker, kProofSlotB, budgetMs, GenMode::kProofAttacker,
+                       GenMode::kProofDefender, nullptr, count);
 }
 
 SearchResult FindDefences(SearchWorker& worker, int32_t budgetMs, CellIndex* moves,
                           uint32_t& count) {
-    return ProofSearch(worker, kProofSlotC, budgetMs, -2, 2, moves, count);
+    return ProofSearch(worker, kProofSlotC, budgetMs, GenMode::kProofDefender,
+                       GenMode::kProofAttacker, moves, count);
 }
 
 BoardAI& GetNodeBoard(SearchWorker& worker, PnNode* node) {
@@ -316,9 +319,8 @@ void ReleaseTree(SearchWorker& worker, int rootSlot) {
     root = nullptr;
 }
 
-SearchResult ProofSearch(SearchWorker& worker, int rootSlot, int32_t budgetMs,
-                         int32_t attackerMode, int32_t defenderMode, CellIndex* moves,
-                         uint32_t& count) {
+SearchResult ProofSearch(SearchWorker& worker, int rootSlot, int32_t budgetMs, GenMode attackerMode,
+                         GenMode defenderMode, CellIndex* moves, uint32_t& count) {
     // 1. The search structures.
     if (!worker.pnPool && worker.allocateStructures) worker.allocateStructures();
     if (!worker.pnPool) CreateProofPool(worker);
@@ -330,12 +332,12 @@ SearchResult ProofSearch(SearchWorker& worker, int rootSlot, int32_t budgetMs,
     // 3. A new root holds its own copy of the engine's board.
     if (!worker.pnRoots[rootSlot]) {
         BoardAI& board = *worker.board;
-        GenerateMoves(board, 0);
+        GenerateMoves(board, GenMode::kFull);
         PnNode* root = pool.CreateRoot(board);
         root->side = 1;
         BoardAI& own = *root->cacheEntry->board;
         own.CountStonesIn(worker.nodeCounter);  // the tree's boards are copies of it
-        GenerateMoves(own, 0);
+        GenerateMoves(own, GenMode::kFull);
         own.genLimit = Coord::area;
         root->hash = board.mHash;
         worker.pnRoots[rootSlot] = root;
@@ -394,7 +396,7 @@ SearchResult ProofSearch(SearchWorker& worker, int rootSlot, int32_t budgetMs,
         if (ms < 1) ms = 1;
         worker.pnLastSpeed = static_cast<float>(stones) / static_cast<float>(ms);
         worker.diagnostics << " speed= " << static_cast<int64_t>(worker.pnLastSpeed * 1000.0f)
-                            << "/s";
+                           << "/s";
     }
     worker.diagnostics << '\n';
     // 8. The result.

@@ -5,6 +5,7 @@
 #include "board/boardai.h"
 #include "board/coord.h"
 #include "pns/pnnode.h"
+#include "search/movegen.h"
 #include "search/score.h"
 
 class SearchWorker;
@@ -39,9 +40,8 @@ SearchResult FindDefences(SearchWorker& worker, int32_t budgetMs, CellIndex* mov
 // Grows the tree of a root slot until the root is solved, the budget runs out or
 // the pool is nearly empty; a second run on the same slot continues the tree.
 // The generator modes are for nodes with side 1 and side 0.
-SearchResult ProofSearch(SearchWorker& worker, int rootSlot, int32_t budgetMs,
-                         int32_t attackerMode, int32_t defenderMode, CellIndex* moves,
-                         uint32_t& count);
+SearchResult ProofSearch(SearchWorker& worker, int rootSlot, int32_t budgetMs, GenMode attackerMode,
+                         GenMode defenderMode, CellIndex* moves, uint32_t& count);
 
 // Node operations of the search, on the engine's pool and current modes.
 //

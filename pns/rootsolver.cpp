@@ -21,7 +21,7 @@ bool SolveAtRoot(SearchWorker& worker, int32_t solverBudgetMs, int32_t moveBudge
     const BoardAI& board = *worker.board;
     BoardAI copy = board;
     copy.mPlain = 1;
-    const int32_t verdict = GenerateMoves(copy, 0);
+    const int32_t verdict = GenerateMoves(copy, GenMode::kFull);
     if (IsDecisive(verdict) || copy.genCount < 2 || copy.mMoveCount <= 1 ||
         worker.shared.randomMoveProbability > 0)
         return false;
@@ -40,7 +40,7 @@ bool SolveAtRoot(SearchWorker& worker, int32_t solverBudgetMs, int32_t moveBudge
     if (own.proof == 0 && own.move < Coord::area && board.mCells[own.move] == 0) {
         const ProofShape shape = MeasureProof(worker.pnRoots[kProofSlotB]);
         worker.Message("threat win proven: " + std::to_string(shape.nodes) + " nodes, " +
-                std::to_string(shape.plies) + " plies");
+                       std::to_string(shape.plies) + " plies");
         result = own;
         return true;
     }

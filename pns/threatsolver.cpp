@@ -98,7 +98,8 @@ SearchResult ProveOn(SearchWorker& worker, const BoardAI& position, int32_t budg
     worker.pnCurrentRoot = nullptr;
     ReleaseTree(worker, slot);
     uint32_t count = 0;
-    SearchResult result = ProofSearch(worker, slot, budgetMs, 2, -2, nullptr, count);
+    SearchResult result = ProofSearch(worker, slot, budgetMs, GenMode::kProofAttacker,
+                                      GenMode::kProofDefender, nullptr, count);
     if (moves && result.proof == 0) ProofMoves(worker.pnRoots[slot], *moves);
     // A proof is kept when its moves are asked for, for ProofHolds.
     lend.keep = moves != nullptr && result.proof == 0;
@@ -125,7 +126,8 @@ const PnNode* ProvenChild(const PnNode* node, CellIndex move) {
 
 bool ProofHolds(const PnNode* node, BoardAI& board, uint32_t& evaluations) {
     ++evaluations;
-    const int32_t v = GenerateMoves(board, node->side ? 2 : -2);
+    const int32_t v =
+        GenerateMoves(board, node->side ? GenMode::kProofAttacker : GenMode::kProofDefender);
     if (v == ScoreWin || v == ScoreLoss) return (v == ScoreWin) == (node->side == 1);
     if (!node->expanded) return false;  // the proof ended on a verdict that is gone
     if (node->side == 1) {

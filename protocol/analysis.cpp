@@ -83,7 +83,7 @@ std::string DefendReply(SearchWorker& worker, int32_t budget) {
     std::stringstream& diagnostics = worker.diagnostics;
     if (NothingToProve(*worker.board)) return "NONE";
     BoardAI copy = *worker.board;
-    GenerateMoves(copy, 0);
+    GenerateMoves(copy, GenMode::kFull);
     const std::vector<CellIndex> first(copy.genMoves, copy.genMoves + copy.genCount);
     const uint32_t start = NowMs();
     DefenceReport report = AnalyseDefences(worker, budget, first, true);
@@ -116,7 +116,7 @@ std::string SearchDefendReply(SearchWorker& worker, int32_t budget, CellIndex fa
     if (NothingToProve(*worker.board))
         return fallback == kNoCell ? "ERROR board is full." : "NONE";
     BoardAI copy = *worker.board;
-    GenerateMoves(copy, 0);
+    GenerateMoves(copy, GenMode::kFull);
     const std::vector<CellIndex> first(copy.genMoves, copy.genMoves + copy.genCount);
     const DefenceReport report = AnalyseDefences(worker, budget, first, true);
     for (CellIndex c : report.losing) worker.Message("REALTIME LOST " + CellText(c));

@@ -251,8 +251,8 @@ int32_t Engine::StartMoveClock() {
     timeControl.turnClock = NowMs();
     timeControl.turnDeadline = timeControl.turnClock + timeControl.turnTimeout;
     timeControl.nodeStart = worker.nodeCounter;
-    // 1-3. This move's budget; only the first request of the process deducts the
-    //      match time already used.
+    // This move's budget; only the first request of the process deducts the match
+    // time already used.
     int32_t budget = MoveBudget(timeControl, firstMoveRequest, 45);
     timeControl.moveClock = NowMs();
     timeControl.moveDeadline = timeControl.moveClock + static_cast<uint32_t>(budget);
@@ -262,7 +262,7 @@ int32_t Engine::StartMoveClock() {
 
 SearchResult Engine::Search() {
     const int32_t budget = StartMoveClock();
-    // 4. The table is sized at the first request, from the limit in force then.
+    // The table is sized at the first request, from the limit in force then.
     if (!searchReady) {
         AllocSearch();
         searchReady = true;
@@ -273,8 +273,8 @@ SearchResult Engine::Search() {
         StoreResult(result);
         return result;
     }
-    // 5-6. Decide on a copy of the board; the solver's restriction is for this
-    //      search only, however it ends.
+    // Decide on a copy of the board; the solver's restriction is for this search
+    // only, however it ends.
     struct Unrestrict {
         uint32_t& count;
         ~Unrestrict() { count = 0; }
@@ -428,7 +428,7 @@ std::string Engine::BestMoves(const std::string& argument) {
     EnsureSearch();
     BoardAI copy = *board;
     copy.mPlain = 1;
-    const int32_t verdict = GenerateMoves(copy, 0);
+    const int32_t verdict = GenerateMoves(copy, GenMode::kFull);
     std::vector<CellIndex> candidates(copy.genMoves, copy.genMoves + copy.genCount);
     candidates.erase(std::remove(candidates.begin(), candidates.end(), kNoCell), candidates.end());
     // A decided position, or a single move, has one best move: the normal decision.

@@ -143,7 +143,7 @@ std::string Engine::Swap2(const std::vector<BoardEntry>& list) {
     SetUpOpening(four, 1);
     BoardAI copy = *board;
     copy.mPlain = 1;
-    GenerateMoves(copy, 0);
+    GenerateMoves(copy, GenMode::kFull);
     std::vector<CellIndex> fifths;
     for (uint32_t i = 0; i < copy.genCount && fifths.size() < 6; ++i)
         if (copy.genMoves[i] < Coord::area) fifths.push_back(copy.genMoves[i]);

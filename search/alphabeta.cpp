@@ -3,11 +3,12 @@
 #include <algorithm>
 
 #include "search/cutoffscan.h"
+#include "search/evaluate.h"
 #include "search/movegen.h"
 #include "search/rootmoves.h"
 #include "search/score.h"
-#include "search/searchworker.h"
 #include "search/searchmove.h"
+#include "search/searchworker.h"
 #include "search/trace.h"
 #include "search/transpositiontable.h"
 #include "search/vcf.h"
@@ -20,7 +21,7 @@ CellIndex FirstGenerated(const BoardAI& board) {
 
 // The leaf judgement without searching: a decisive threat verdict or the evaluation.
 int32_t StaticValue(BoardAI& board) {
-    int32_t verdict = GenerateMovesCore(board, 6);
+    int32_t verdict = GenerateMovesCore(board, GenMode::kLeafThreats);
     return IsDecisive(verdict) ? verdict : Evaluate(board);
 }
 
@@ -63,7 +64,7 @@ void AlphaBeta(SearchWorker& worker, MoveList& list, BoardAI& board, int32_t dep
     uint8_t tableBound = 0;
     int32_t tableScore = 0;
     bool hadEntry = worker.shared.transpositionTable->ProbeHash(board.mHash, depth, alpha, beta,
-                                                          tableMove, tableBound, tableScore);
+                                                                tableMove, tableBound, tableScore);
     if (params.rootMoves)
         RestrictTableProbe(params, hadEntry, tableMove, alpha, beta, alphaIn, betaIn);
     if (hadEntry) {

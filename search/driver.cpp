@@ -1,5 +1,6 @@
 #include "search/driver.h"
 
+#include <cassert>
 #include <stdexcept>
 
 #include "board/simpleboard.h"
@@ -29,13 +30,14 @@ int64_t Remaining(const SearchWorker& worker, const TimeControl* tc) {
 SearchResult ChooseMove(SearchWorker& worker, TimeControl& tc) {
     // 1. Search structures, and a copy of the board to search on.
     if (!worker.shared.transpositionTable && worker.allocateStructures) worker.allocateStructures();
-    if (!worker.shared.transpositionTable) throw std::runtime_error("search structures not allocated");
+    if (!worker.shared.transpositionTable)
+        throw std::runtime_error("search structures not allocated");
     BoardAI copy = *worker.board;
     // A BoardAI copy has no candidate-cell list, whatever the original was.
     copy.mPlain = 1;
 
     // 2. The generator may settle the move alone.
-    const int32_t verdict = GenerateMoves(copy, 0);
+    const int32_t verdict = GenerateMoves(copy, GenMode::kFull);
     const uint32_t n = copy.genCount;
     uint32_t index = 0;
     bool search = false;
@@ -99,7 +101,7 @@ SearchResult IterativeDeepening(SearchWorker& worker, BoardAI& board, TimeContro
     // 1. The generator's first candidate is the fallback.
     board.CountStonesIn(worker.nodeCounter);
     SearchResult result{0, 1, 1, kNoCell};
-    GenerateMoves(board, 0);
+    GenerateMoves(board, GenMode::kFull);
     CellIndex keep = board.genCount > 0 ? board.genMoves[0] : kNoCell;
     if (worker.restrictedCount > 0) keep = worker.restrictedMoves[0];  // root moves given
     result.move = keep;
@@ -120,10 +122,9 @@ SearchResult IterativeDeepening(SearchWorker& worker, BoardAI& board, TimeContro
         const int64_t left = Remaining(worker, tc);
         if (left > 0 || result.proof == 0) result = iteration;
         if (worker.showDetail && (left > 0 || result.proof == 0))
-            WriteIterationLines(worker, board, depth,
-                                static_cast<int64_t>(worker.maxMoveCount) - board.mMoveCount,
-                                result, worker.nodeCounter - liveStartNodes,
-                                StampDiff(NowMs(), liveStartMs));
+            WriteIterationLines(
+                worker, board, depth, static_cast<int64_t>(worker.maxMoveCount) - board.mMoveCount,
+                result, worker.nodeCounter - liveStartNodes, StampDiff(NowMs(), liveStartMs));
         const int64_t spent = previousLeft - left;
         previousLeft = left;
         if (result.proof == 0) {
@@ -152,7 +153,7 @@ SearchResult SearchIteration(SearchWorker& worker, BoardAI& board, int32_t depth
     SearchParams params;
     params.timeControl = tc;
     params.stop = &worker.shared.stop;
-    params.genMode = 0;
+    params.genMode = GenMode::kFull;
     params.vcfNoStandPat = true;
     params.iidSearch = false;
     params.vcfFloor = -9;
@@ -165,17 +166,15 @@ SearchResult SearchIteration(SearchWorker& worker, BoardAI& board, int32_t depth
     // 1. A forced win by fours ends the iteration.
     CellIndex move = kNoCell;
     int32_t value = VCF(worker, board, depth, params, move, true, ScoreWin, nullptr);
-    if (value == ScoreWin) {
-        if (move > kNoCell) throw std::runtime_error("invalid bestMove in VCF");
-    } else {
+    if (value != ScoreWin) {
         // 2. Otherwise the fours' value is the lower bound of the full search.
         MoveList list;
         params.vcfNoStandPat = false;
         AlphaBeta(worker, list, board, depth, value, ScoreWin, params);
-        if (list.best > kNoCell) throw std::runtime_error("invalid bestMove in AlphaBeta");
         move = list.best;
         value = list.score;
     }
+    assert(move <= kNoCell);
     board.genLimit = Coord::area;
 
     SearchResult result{0, 1, 1, move};

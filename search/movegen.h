@@ -14,14 +14,19 @@ constexpr uint8_t kKindDevelopDefence = 32;
 constexpr uint8_t kKindCounter = 64;
 constexpr uint8_t kKindFallback = 128;
 
+// What a generation is for. The numbers are the ones traces and tests have
+// always shown.
+enum class GenMode : int32_t {
+    kFull = 0,            // every candidate of an interior node
+    kVcfAttacker = 1,     // the attacker's fours
+    kVcfDefender = -1,    // the block of a five threat
+    kProofAttacker = 2,   // proof-number search, the side that attacks
+    kProofDefender = -2,  // proof-number search, the side that defends
+    kLeafThreats = 6,     // verdicts and threat answers only, at a leaf
+};
+
 // Decides the position or lists a few ordered candidate moves in genMoves.
-// Modes: 0 full listing, 1 attacker's fours (VCF), -1 the block of a five
-// threat (VCF defender), 2 / -2 proof-number search, 6 leaf threats only.
 // Answers ScoreWin, ScoreLoss or ScoreUnknown for the side to move.
-int32_t GenerateMovesCore(BoardAI& board, int32_t mode);
+int32_t GenerateMovesCore(BoardAI& board, GenMode mode);
 // GenerateMovesCore plus the completion steps for interior nodes.
-int32_t GenerateMoves(BoardAI& board, int32_t mode);
-// Static score for the side to move.
-int32_t Evaluate(BoardAI& board);
-// The cell that completes, on the same line, the four the player makes at cell.
-CellIndex FourPartner(BoardAI& board, CellIndex cell, int player);
+int32_t GenerateMoves(BoardAI& board, GenMode mode);

@@ -1,13 +1,13 @@
 #include "search/movelist.h"
 
 #include <algorithm>
-#include <stdexcept>
+#include <cassert>
 
 #include "search/searchworker.h"
 #include "search/stablesort.h"
 
 void SetBestMove(MoveList& list, CellIndex cell) {
-    if (cell > kNoCell) throw std::runtime_error("invalid bestMove in SetBestMove");
+    assert(cell <= kNoCell);
     list.best = cell;
 }
 
@@ -68,5 +68,5 @@ void SortMoveList(MoveList& list) {
 void RecordNodeResult(SearchWorker& worker, uint64_t key, int32_t depth, int32_t score,
                       uint8_t bound, CellIndex move) {
     worker.shared.transpositionTable->RecordHash(key, depth, score, bound, move,
-                                           static_cast<int16_t>(worker.board->mMoveCount));
+                                                 static_cast<int16_t>(worker.board->mMoveCount));
 }

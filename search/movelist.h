@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "board/coord.h"
+#include "search/movegen.h"
 #include "search/timebudget.h"
 #include "search/timecontrol.h"
 
@@ -47,7 +48,7 @@ void SortMoveList(MoveList& list);
 struct SearchParams {
     const TimeControl* timeControl = nullptr;  // none: the search never stops for time
     const std::atomic<bool>* stop = nullptr;   // the shared stop flag, read with the clock
-    int32_t genMode = 0;
+    GenMode genMode = GenMode::kFull;
     bool vcfNoStandPat = false;
     bool iidSearch = false;  // inside an internal deepening: list more moves
     int32_t vcfFloor = -9;

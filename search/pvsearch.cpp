@@ -6,6 +6,7 @@
 
 #include "board/threatcategory.h"
 #include "platform/clock.h"
+#include "search/evaluate.h"
 #include "search/history.h"
 #include "search/movegen.h"
 #include "search/movelist.h"
@@ -138,12 +139,12 @@ int32_t PvSearch::Leaf(BoardAI& b, int32_t beta) {
     const int32_t v = VCF(mWorker, b, 0, mLeafParams, four, true, beta, nullptr);
     b.mLookSix = 1;
     if (v != ScoreLoss && four < kNoCell) return v;
-    const int32_t verdict = GenerateMovesCore(b, 6);
+    const int32_t verdict = GenerateMovesCore(b, GenMode::kLeafThreats);
     return IsDecisive(verdict) ? verdict : Evaluate(b);
 }
 
-int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, int32_t ply,
-                       bool pv, bool cutNode) {
+int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, int32_t ply, bool pv,
+                       bool cutNode) {
     mWorker.maxMoveCount = std::max(mWorker.maxMoveCount, b.mMoveCount);
     if (b.mMoveCount >= Coord::area) return ScoreDraw;
     if (depth < kPly || ply >= SearchHistory::kMaxPly) return Leaf(b, beta);
@@ -169,7 +170,7 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
     // 2. The generator decides, or lists the moves; against a threat it lists
     //    only the defences and the side's own fours.
     b.genLimit = static_cast<uint32_t>(plies + 5);
-    const int32_t verdict = GenerateMoves(b, 0);
+    const int32_t verdict = GenerateMoves(b, GenMode::kFull);
     if (IsDecisive(verdict)) return verdict;
     const uint32_t own = b.mToMove;
     const uint16_t* oppCount = b.Counts(static_cast<int>(b.mOpponent));
@@ -204,8 +205,7 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
         const CellIndex m = b.genMoves[i];
         if (m < Coord::area && b.mCells[m] == 0) add(m, static_cast<int32_t>(i));
     }
-    if (tableMove != kNoCell && !b.IsListed(tableMove) && n < kMoveListCapacity)
-        add(tableMove, 0);
+    if (tableMove != kNoCell && !b.IsListed(tableMove) && n < kMoveListCapacity) add(tableMove, 0);
     if (n == 0) return Evaluate(b);
     SortDescending(moves, n, [](const Candidate& c) { return c.key; });
 
@@ -274,7 +274,8 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
                 if (quiet) {
                     const int32_t bonus = std::min(32 * plies * plies, 2048);
                     mHistory.Reward(own, c.move, bonus);
-                    for (uint32_t q = 0; q < quietCount; ++q) mHistory.Penalise(own, quiets[q], bonus);
+                    for (uint32_t q = 0; q < quietCount; ++q)
+                        mHistory.Penalise(own, quiets[q], bonus);
                     mHistory.AddKiller(ply, c.move);
                     mHistory.SetCounter(own, previous, c.move);
                 }
@@ -310,8 +311,10 @@ int32_t PvSearch::Root(BoardAI& b, RootMove* moves, uint32_t n, int32_t depth, i
             if (depth >= kReductionDepth && !rm.tactical && i >= 3)
                 r = std::clamp(Reduction(depth, i) - kPly, 0, std::max(next - kPly, 0));
             s = -Node(b, next - r, -alpha - 1, -alpha, 1, false, true);
-            if (s > alpha && r > 0 && !aborted) s = -Node(b, next, -alpha - 1, -alpha, 1, false, true);
-            if (s > alpha && s < beta && !aborted) s = -Node(b, next, -beta, -alpha, 1, true, false);
+            if (s > alpha && r > 0 && !aborted)
+                s = -Node(b, next, -alpha - 1, -alpha, 1, false, true);
+            if (s > alpha && s < beta && !aborted)
+                s = -Node(b, next, -beta, -alpha, 1, true, false);
         }
         UndoSearchMove(b, rm.move);
         rm.nodes += mWorker.nodeCounter - start;
@@ -351,7 +354,7 @@ SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl
     // 1. The root moves: the generator's, or those the threat solver left.
     SearchResult result{0, 1, 1, kNoCell};
     board.genLimit = Coord::area;
-    GenerateMoves(board, 0);
+    GenerateMoves(board, GenMode::kFull);
     RootMove moves[kMoveListCapacity];
     uint32_t n = 0;
     auto add = [&](CellIndex m) {
@@ -450,6 +453,6 @@ SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl
     }
     if (!quiet)
         WriteDepthLine(worker, completed,
-                   static_cast<int64_t>(worker.maxMoveCount) - board.mMoveCount, result.value);
+                       static_cast<int64_t>(worker.maxMoveCount) - board.mMoveCount, result.value);
     return result;
 }

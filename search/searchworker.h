@@ -9,6 +9,7 @@
 #include "board/boardai.h"
 #include "board/zobrist.h"
 #include "search/history.h"
+#include "search/movegen.h"
 #include "search/searchshared.h"
 
 class PnNode;
@@ -56,8 +57,8 @@ class SearchWorker {
     PnNodePoolPtr pnPool{nullptr, nullptr};
     PnNode* pnRoots[3] = {nullptr, nullptr, nullptr};
     PnNode* pnCurrentRoot = nullptr;
-    int32_t pnAttackerMode = 0;
-    int32_t pnDefenderMode = 0;
+    GenMode pnAttackerMode = GenMode::kFull;
+    GenMode pnDefenderMode = GenMode::kFull;
     uint32_t pnRootMoveCount = 0;
     uint8_t pnRootSide = 1;
     // Solved subtrees give their nodes back, all but the proofs (the analysis

@@ -85,8 +85,8 @@ void WriteIterationLines(SearchWorker& worker, const BoardAI& board, int32_t dep
             int32_t alpha = ScoreLoss, beta = ScoreWin, score = 0;
             uint8_t bound = 0;
             if (!worker.shared.transpositionTable ||
-                !worker.shared.transpositionTable->ProbeHash(copy.mHash, 0, alpha, beta, move, bound,
-                                                       score) ||
+                !worker.shared.transpositionTable->ProbeHash(copy.mHash, 0, alpha, beta, move,
+                                                             bound, score) ||
                 move >= Coord::area || copy.mCells[move] != 0)
                 break;
         }
@@ -97,6 +97,6 @@ void WriteIterationLines(SearchWorker& worker, const BoardAI& board, int32_t dep
     if (result.disproof == 0) score = "-M" + std::to_string(std::max(plies, 1));
     const int64_t rate = elapsedMs > 0 ? 1000LL * nodes / elapsedMs : 0;
     worker.Live("depth " + std::to_string(depth) + "-" + std::to_string(selective) + " ev " +
-                 score + " n " + std::to_string(nodes) + " n/s " + std::to_string(rate) + " tm " +
-                 std::to_string(elapsedMs) + " pv " + line);
+                score + " n " + std::to_string(nodes) + " n/s " + std::to_string(rate) + " tm " +
+                std::to_string(elapsedMs) + " pv " + line);
 }

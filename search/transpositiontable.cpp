@@ -1,5 +1,6 @@
 #include "search/transpositiontable.h"
 
+#include <cassert>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -127,7 +128,7 @@ bool TranspositionTable::ProbeHash(uint64_t key, int32_t depth, int32_t& alpha, 
 
 void TranspositionTable::RecordHash(uint64_t key, int32_t depth, int32_t score, uint8_t bound,
                                     CellIndex move, int16_t age) {
-    if (move > kNoCell) throw std::runtime_error("invalid coord RecordHash");
+    assert(move <= kNoCell);
     int32_t valueDepth = bound == kBoundExact ? depth + 1 : depth;
     if (score == ScoreWin) {
         valueDepth += 4;

@@ -3,10 +3,11 @@
 #include <algorithm>
 
 #include "platform/clock.h"
+#include "search/evaluate.h"
 #include "search/movegen.h"
 #include "search/score.h"
-#include "search/searchworker.h"
 #include "search/searchmove.h"
+#include "search/searchworker.h"
 #include "search/timebudget.h"
 #include "search/transpositiontable.h"
 
@@ -38,7 +39,7 @@ int32_t VCF(SearchWorker& worker, BoardAI& board, int32_t depth, const SearchPar
 
     // 1. Floor: judge the position without attacking further.
     if (depth <= params.vcfFloor) {
-        int32_t verdict = GenerateMovesCore(board, top ? 0 : 6);
+        int32_t verdict = GenerateMovesCore(board, top ? GenMode::kFull : GenMode::kLeafThreats);
         if (top) move = FirstGenerated(board);
         return IsDecisive(verdict) ? verdict : Evaluate(board);
     }
@@ -66,7 +67,7 @@ int32_t VCF(SearchWorker& worker, BoardAI& board, int32_t depth, const SearchPar
     }
 
     // 3. The side's fours.
-    int32_t verdict = GenerateMovesCore(board, 1);
+    int32_t verdict = GenerateMovesCore(board, GenMode::kVcfAttacker);
     if (verdict == ScoreWin) {
         move = FirstGenerated(board);
         return ScoreWin;
@@ -123,7 +124,7 @@ int32_t VCF(SearchWorker& worker, BoardAI& board, int32_t depth, const SearchPar
 
     // 6. Stand pat: the attacker may also stop attacking.
     if (!stopped && !params.vcfNoStandPat) {
-        int32_t still = GenerateMovesCore(board, 6);
+        int32_t still = GenerateMovesCore(board, GenMode::kLeafThreats);
         if (!IsDecisive(still)) still = Evaluate(board);
         best = std::max(best, still);
     }
@@ -132,10 +133,10 @@ int32_t VCF(SearchWorker& worker, BoardAI& board, int32_t depth, const SearchPar
     return best;
 }
 
-int32_t VcfDefence(SearchWorker& worker, BoardAI& board, int32_t depth,
-                   const SearchParams& params, int32_t upper, const CellIndex* tried) {
+int32_t VcfDefence(SearchWorker& worker, BoardAI& board, int32_t depth, const SearchParams& params,
+                   int32_t upper, const CellIndex* tried) {
     NoteDepth(worker, board);
-    int32_t verdict = GenerateMovesCore(board, -1);
+    int32_t verdict = GenerateMovesCore(board, GenMode::kVcfDefender);
     if (IsDecisive(verdict)) return verdict;
     // The generator lists the block whenever it leaves the verdict open.
     if (board.genCount == 0) return Evaluate(board);

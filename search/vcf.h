@@ -20,5 +20,5 @@ int32_t VCF(SearchWorker& worker, BoardAI& board, int32_t depth, const SearchPar
 
 // The defender's ply: plays the block of the attacker's five-threat and answers
 // the defender's score.
-int32_t VcfDefence(SearchWorker& worker, BoardAI& board, int32_t depth,
-                   const SearchParams& params, int32_t upper, const CellIndex* tried);
+int32_t VcfDefence(SearchWorker& worker, BoardAI& board, int32_t depth, const SearchParams& params,
+                   int32_t upper, const CellIndex* tried);

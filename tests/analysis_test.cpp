@@ -392,7 +392,7 @@ TEST_F(AnalysisTest, TheSearchOnlyGetsMovesThatSurviveTheOpponentsThreats) {
     engine.AllocSearch();
     engine.searchReady = true;
     BoardAI copy = *engine.board;
-    GenerateMoves(copy, 0);
+    GenerateMoves(copy, GenMode::kFull);
     const std::vector<CellIndex> listed(copy.genMoves, copy.genMoves + copy.genCount);
     DefenceReport report = AnalyseDefences(engine.worker, kSanitized ? 20000 : 3000, listed, false);
     ASSERT_TRUE(report.threat);
@@ -422,7 +422,7 @@ TEST_F(AnalysisTest, ARestrictedRootSearchesOnlyTheGivenMoves) {
     engine.AllocSearch();
     engine.searchReady = true;
     BoardAI copy = *engine.board;
-    GenerateMoves(copy, 0);
+    GenerateMoves(copy, GenMode::kFull);
     ASSERT_GE(copy.genCount, 4u);
     // The table first learns the unrestricted root, with its own best move.
     const SearchResult free = IterativeDeepening(engine.worker, copy, nullptr, 4);

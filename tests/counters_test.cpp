@@ -1,4 +1,4 @@
-#include "board/counters.h"
+#include "tests/counterqueries.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 #include "board/borderlistboard.h"
 #include "board/threatlist.h"
 #include "board_reference.h"
+#include "search/evaluate.h"
 
 namespace {
 
@@ -71,22 +72,23 @@ TEST(CategoryNameTest, NamesAndOverflow) {
     EXPECT_STREQ(CategoryName(0), "Win");
     EXPECT_STREQ(CategoryName(kFourDevelopThree), "FourDevelopThree");
     EXPECT_STREQ(CategoryName(17), "Impossible");
-    EXPECT_EQ(ErrorOf([] { CategoryName(18); }), "Group index overflow.");
+    EXPECT_EQ(ErrorOf([] { CategoryName(18); }), "Category index overflow.");
 }
 
 TEST_F(BoardTest, CounterCellsOnEmptyBoard) {
     BoardAI board;
     std::vector<CellIndex> all(Coord::area);
     for (uint32_t z = 0; z < Coord::area; ++z) all[z] = static_cast<CellIndex>(z);
-    EXPECT_EQ(board.ListBoard::CounterCells("combCounter16", 1), all);
-    EXPECT_EQ(board.CounterCells("combCounter16", 0), all) << "the override falls back";
-    EXPECT_TRUE(board.CounterCells("combCounter17", 1).empty());
-    EXPECT_TRUE(board.CounterCells("combCounter18", 1).empty()) << "no such list";
+    EXPECT_EQ(CategoryCounterCells(board, "combCounter16", 1), all);
+    EXPECT_EQ(CounterCells(board, "combCounter16", 0), all)
+        << "the threat-list query falls back to the category lists";
+    EXPECT_TRUE(CounterCells(board, "combCounter17", 1).empty());
+    EXPECT_TRUE(CounterCells(board, "combCounter18", 1).empty()) << "no such list";
     for (const char* name : {"inflCounter0", "inflCounter8", "inflCounter16"}) {
-        EXPECT_TRUE(board.CounterCells(name, 1).empty()) << name;
-        EXPECT_TRUE(board.ListBoard::CounterCells(name, 1).empty()) << name;
+        EXPECT_TRUE(CounterCells(board, name, 1).empty()) << name;
+        EXPECT_TRUE(CategoryCounterCells(board, name, 1).empty()) << name;
     }
-    EXPECT_TRUE(board.CounterCells("other", 1).empty());
+    EXPECT_TRUE(CounterCells(board, "other", 1).empty());
 }
 
 TEST_F(BoardTest, CounterCellsFollowTheSides) {
@@ -94,10 +96,10 @@ TEST_F(BoardTest, CounterCellsFollowTheSides) {
     BorderListBoard board;
     SetUpDiagram(board, {"XXX"}, 8, 10, 2);
     ListBoard& base = board;
-    const std::vector<CellIndex> xFours = base.CounterCells("combCounter3", 0);
+    const std::vector<CellIndex> xFours = CategoryCounterCells(base, "combCounter3", 0);
     EXPECT_EQ(std::set<CellIndex>(xFours.begin(), xFours.end()),
               (std::set<CellIndex>{At(7, 10), At(11, 10)}));
-    EXPECT_TRUE(base.CounterCells("combCounter3", 1).empty());
+    EXPECT_TRUE(CategoryCounterCells(base, "combCounter3", 1).empty());
     // In list order: from the head along the forward links.
     std::vector<CellIndex> walked;
     for (uint16_t z = board.mNext1[kNoCell + kStraightFour]; z < kNoCell; z = board.mNext1[z])
@@ -129,7 +131,7 @@ TEST_F(BoardTest, InfluenceCountersMatchTheThreatList) {
         }
         EXPECT_EQ(InfluenceHistogram(board, side), expected) << "side " << side;
         for (int k = 0; k < kCategoryCount; ++k)
-            EXPECT_EQ(board.CounterCells("inflCounter" + std::to_string(k), side), byPotential[k])
+            EXPECT_EQ(CounterCells(board, "inflCounter" + std::to_string(k), side), byPotential[k])
                 << "side " << side << " potential " << k;
     }
     // The counters read the board's cached lists, which every stone taken back

@@ -10,6 +10,7 @@
 #include "board/myexception.h"
 #include "tests/board_reference.h"
 #include "tests/position_builder.h"
+#include "tests/positionwriters.h"
 #include "tests/process_helpers.h"
 
 namespace {

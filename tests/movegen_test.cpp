@@ -9,7 +9,9 @@
 #include "board/patterntables.h"
 #include "board/threatlist.h"
 #include "board/zobrist.h"
+#include "search/evaluate.h"
 #include "search/score.h"
+#include "search/verdicts.h"
 #include "tests/board_reference.h"
 #include "tests/position_builder.h"
 
@@ -17,9 +19,7 @@ namespace {
 
 class MoveGenTest : public ::testing::Test {
   protected:
-    void TearDown() override {
-        boardref::EnsureTables(20, 20);
-    }
+    void TearDown() override { boardref::EnsureTables(20, 20); }
     static std::vector<CellIndex> Listed(const BoardAI& b) {
         return std::vector<CellIndex>(b.genMoves, b.genMoves + b.genCount);
     }
@@ -28,13 +28,13 @@ class MoveGenTest : public ::testing::Test {
 TEST_F(MoveGenTest, OpeningMovesOn15x15) {
     boardref::EnsureTables(15, 15);
     BorderListBoard b;
-    EXPECT_EQ(GenerateMovesCore(b, 0), ScoreUnknown);
+    EXPECT_EQ(GenerateMovesCore(b, GenMode::kFull), ScoreUnknown);
     ASSERT_EQ(b.genCount, 1u);
     EXPECT_EQ(b.genMoves[0], Coord::xy2z(7, 7));
 
     // dx = dy = 0 takes the horizontal branch towards lower x.
     b.MakeMove(Coord::xy2z(7, 7));
-    EXPECT_EQ(GenerateMovesCore(b, 0), ScoreUnknown);
+    EXPECT_EQ(GenerateMovesCore(b, GenMode::kFull), ScoreUnknown);
     ASSERT_EQ(b.genCount, 1u);
     EXPECT_EQ(b.genMoves[0], Coord::xy2z(6, 7));
 }
@@ -42,7 +42,7 @@ TEST_F(MoveGenTest, OpeningMovesOn15x15) {
 TEST_F(MoveGenTest, OpeningReplyFollowsTheFirstStoneTowardsTheCentre) {
     BoardAI b;  // 20 x 20, centre (10, 10)
     PlayMoves(b, {{10, 3}});
-    GenerateMovesCore(b, 0);
+    GenerateMovesCore(b, GenMode::kFull);
     ASSERT_EQ(b.genCount, 1u);
     EXPECT_EQ(b.genMoves[0], Coord::xy2z(10, 4));  // |dx| < |dy|, dy > 0
 }
@@ -62,7 +62,7 @@ TEST_F(MoveGenTest, TwoFivesThreatenedIsALossWithTheFirstBlockListed) {
                      "X.X.X.X.............",
                  },
                  1);
-    EXPECT_EQ(GenerateMovesCore(b, 0), ScoreLoss);
+    EXPECT_EQ(GenerateMovesCore(b, GenMode::kFull), ScoreLoss);
     ASSERT_GE(b.genCount, 1u);
     EXPECT_EQ(b.Category(2, b.genMoves[0]), kWin);
     EXPECT_EQ(b.genMoves[0], b.First(2, kWin));
@@ -80,7 +80,7 @@ TEST_F(MoveGenTest, OwnOpenFourWins) {
                  1);
     // X plays next to make an open four? No: X has three; make it four first.
     PlayMoves(b, {{7, 1}, {14, 10}});
-    EXPECT_EQ(GenerateMovesCore(b, 0), ScoreWin);
+    EXPECT_EQ(GenerateMovesCore(b, GenMode::kFull), ScoreWin);
     ASSERT_GE(b.genCount, 1u);
     CellIndex m = b.genMoves[0];
     EXPECT_TRUE(m == Coord::xy2z(3, 1) || m == Coord::xy2z(8, 1));
@@ -89,14 +89,14 @@ TEST_F(MoveGenTest, OwnOpenFourWins) {
 TEST_F(MoveGenTest, OwnFiveIsPlayedFirst) {
     BoardAI b;
     PlaceDiagram(b, {"XXXX................", "OOOO................"}, 1);
-    EXPECT_EQ(GenerateMoves(b, 0), ScoreWin);
+    EXPECT_EQ(GenerateMoves(b, GenMode::kFull), ScoreWin);
     EXPECT_EQ(b.genMoves[0], Coord::xy2z(4, 0));
 }
 
 TEST_F(MoveGenTest, FiveThreatLeavesOnlyTheBlock) {
     BoardAI b;
     PlaceDiagram(b, {"OOOO................", "...........X........", "X.........X........."}, 1);
-    int32_t v = GenerateMoves(b, 0);
+    int32_t v = GenerateMoves(b, GenMode::kFull);
     EXPECT_EQ(v, ScoreUnknown);
     ASSERT_EQ(b.genCount, 1u);
     EXPECT_EQ(b.genMoves[0], Coord::xy2z(4, 0));
@@ -105,7 +105,7 @@ TEST_F(MoveGenTest, FiveThreatLeavesOnlyTheBlock) {
 TEST_F(MoveGenTest, AttackerModeWithoutFoursIsALossWithAnEmptyList) {
     BoardAI b;
     PlaceDiagram(b, {"....................", "....X.X.............", "....O..O............"}, 1);
-    EXPECT_EQ(GenerateMovesCore(b, 1), ScoreLoss);
+    EXPECT_EQ(GenerateMovesCore(b, GenMode::kVcfAttacker), ScoreLoss);
     EXPECT_EQ(b.genCount, 0u);
 }
 
@@ -120,38 +120,15 @@ TEST_F(MoveGenTest, AttackerModeListsOnlyFours) {
                      "..O.................",
                  },
                  1);
-    EXPECT_EQ(GenerateMovesCore(b, 1), ScoreWin);  // .XXX. plus one makes an open four
+    EXPECT_EQ(GenerateMovesCore(b, GenMode::kVcfAttacker),
+              ScoreWin);  // .XXX. plus one makes an open four
     b.ClearGenerated();
 }
 
 TEST_F(MoveGenTest, DefenderModeWithoutFiveThreatIsAWin) {
     BoardAI b;
     PlayMoves(b, {{5, 5}, {6, 6}, {7, 7}});
-    EXPECT_EQ(GenerateMovesCore(b, -1), ScoreWin);
-}
-
-TEST_F(MoveGenTest, UnsupportedModesAreRefused) {
-    BoardAI b;
-    EXPECT_THROW(
-        {
-            try {
-                GenerateMovesCore(b, 3);
-            } catch (const std::runtime_error& e) {
-                EXPECT_STREQ(e.what(), "mGoodPosition not supported");
-                throw;
-            }
-        },
-        std::runtime_error);
-    EXPECT_THROW(
-        {
-            try {
-                GenerateMovesCore(b, 5);
-            } catch (const std::runtime_error& e) {
-                EXPECT_STREQ(e.what(), "Not implemented.");
-                throw;
-            }
-        },
-        std::runtime_error);
+    EXPECT_EQ(GenerateMovesCore(b, GenMode::kVcfDefender), ScoreWin);
 }
 
 // Ten separate twos of the side to move, each giving a three; genLimit 3 keeps
@@ -167,14 +144,14 @@ TEST_F(MoveGenTest, GenLimitKeepsTheBestKeysInOrder) {
                      "....................", ".............O...O.O"},
                  1);
     b.genLimit = static_cast<uint32_t>(Coord::area);
-    GenerateMovesCore(b, 0);
+    GenerateMovesCore(b, GenMode::kFull);
     std::vector<CellIndex> all;
     for (uint32_t i = 0; i < b.genCount; ++i)
         if (b.genKind[b.genMoves[i]] == kKindThreat) all.push_back(b.genMoves[i]);
     ASSERT_GE(all.size(), 4u);
 
     b.genLimit = 3;
-    GenerateMovesCore(b, 0);
+    GenerateMovesCore(b, GenMode::kFull);
     std::vector<CellIndex> limited;
     for (uint32_t i = 0; i < b.genCount; ++i)
         if (b.genKind[b.genMoves[i]] == kKindThreat) limited.push_back(b.genMoves[i]);
@@ -186,7 +163,7 @@ TEST_F(MoveGenTest, ListingIsRepeatable) {
     auto run = [] {
         BoardAI b;
         PlayMoves(b, {{9, 9}, {10, 10}, {9, 10}, {10, 9}, {8, 11}, {11, 8}, {9, 11}});
-        GenerateMoves(b, 0);
+        GenerateMoves(b, GenMode::kFull);
         return std::vector<CellIndex>(b.genMoves, b.genMoves + b.genCount);
     };
     std::vector<CellIndex> first = run();
@@ -200,12 +177,14 @@ TEST_F(MoveGenTest, ListedMovesAreEmptyDistinctCells) {
                                         {9, 11}, {9, 12},  {8, 10}, {7, 10}, {8, 9},  {8, 8}};
     for (auto [x, y] : game) {
         b.MakeMove(Coord::xy2z(x, y));
-        for (int mode : {0, 1, -1, 2, -2, 6}) {
+        for (GenMode mode :
+             {GenMode::kFull, GenMode::kVcfAttacker, GenMode::kVcfDefender, GenMode::kProofAttacker,
+              GenMode::kProofDefender, GenMode::kLeafThreats}) {
             GenerateMoves(b, mode);
             std::vector<CellIndex> moves(b.genMoves, b.genMoves + b.genCount);
             for (CellIndex m : moves) {
-                ASSERT_LT(m, Coord::area) << "mode " << mode;
-                EXPECT_EQ(b.mCells[m], 0) << "mode " << mode;
+                ASSERT_LT(m, Coord::area) << "mode " << static_cast<int>(mode);
+                EXPECT_EQ(b.mCells[m], 0) << "mode " << static_cast<int>(mode);
                 EXPECT_TRUE(b.IsListed(m));
             }
             std::sort(moves.begin(), moves.end());
@@ -228,9 +207,9 @@ TEST_F(MoveGenTest, EvaluateIsAntisymmetricOnAMirroredPosition) {
     PlaceDiagram(a, {"....................", "....XX.............."}, 1);
     BoardAI b;
     PlaceDiagram(b, {"....................", "....OO.............."}, 2);
-    GenerateMovesCore(a, 6);
+    GenerateMovesCore(a, GenMode::kLeafThreats);
     int32_t va = Evaluate(a);
-    GenerateMovesCore(b, 6);
+    GenerateMovesCore(b, GenMode::kLeafThreats);
     int32_t vb = Evaluate(b);
     EXPECT_EQ(va, vb);  // the same position seen by the same side
     EXPECT_GT(va, 0);
@@ -256,7 +235,7 @@ TEST_P(GeneratorVerdicts, ClaimOnlyWhatIsDecided) {
     boardref::EnsureTables(side, side);
     BorderListBoard b;
     PlaceDiagram(b, c.rows, 1);
-    EXPECT_EQ(GenerateMoves(b, 0), c.verdict);
+    EXPECT_EQ(GenerateMoves(b, GenMode::kFull), c.verdict);
     ASSERT_GE(b.genCount, 1u);
     EXPECT_EQ(b.genMoves[0], Coord::xy2z(c.first.first, c.first.second));
 }

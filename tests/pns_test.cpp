@@ -152,7 +152,6 @@ class ProofSearchTest : public ::testing::Test {
   protected:
     Engine engine{ProgramArguments{}};
 
-
     // Sets up the engine's board as a board change would, and forgets any output.
     void Position(const std::vector<std::string>& rows, int toMove) {
         engine.worker.board = std::make_unique<BoardAI>();
@@ -165,7 +164,7 @@ class ProofSearchTest : public ::testing::Test {
         engine.diagnostics.str("");
         return text;
     }
-    std::vector<CellIndex> Generated(int32_t mode) {
+    std::vector<CellIndex> Generated(GenMode mode) {
         BoardAI copy = *engine.worker.board;
         GenerateMoves(copy, mode);
         return std::vector<CellIndex>(copy.genMoves, copy.genMoves + copy.genCount);
@@ -500,7 +499,7 @@ TEST_F(ProofSearchTest, CapacityZeroPoolEvaluatesTheRootOnly) {
     EXPECT_EQ(r.proof, 13u);
     EXPECT_EQ(r.disproof, 14u);
     EXPECT_EQ(r.value, 0);
-    EXPECT_EQ(r.move, Generated(2).at(0));
+    EXPECT_EQ(r.move, Generated(GenMode::kProofAttacker).at(0));
     EXPECT_EQ(root->bestMove, r.move);
     EXPECT_EQ(root->hash, engine.worker.board->mHash);
 }
@@ -626,7 +625,8 @@ TEST_F(ProofSearchTest, CacheSizeChangesNeitherTheTreeNorTheBoards) {
         SCOPED_TRACE(entries);
         Position(kContested, 1);
         CreateProofPool(engine.worker, 3000, entries);
-        std::fill(std::begin(engine.worker.depthHistogram), std::end(engine.worker.depthHistogram), 0u);
+        std::fill(std::begin(engine.worker.depthHistogram), std::end(engine.worker.depthHistogram),
+                  0u);
         SearchResult r = ProveWinResult(engine.worker, 100000);
         Statistics s = ParseStatistics(TakeDiagnostics());
         if (entries == 64) {
@@ -664,13 +664,14 @@ TEST_F(ProofSearchTest, CacheSizeChangesNeitherTheTreeNorTheBoards) {
 
 TEST_F(ProofSearchTest, FindDefencesRecordsEachProvenDefenceInOrder) {
     Position(kOpenThree, 1);
-    const std::vector<CellIndex> rootMoves = Generated(-2);
+    const std::vector<CellIndex> rootMoves = Generated(GenMode::kProofDefender);
     ASSERT_GE(rootMoves.size(), 4u);
 
     // Without a moves array the first proof ends the run.
     CreateProofPool(engine.worker, 100000, 64);
     uint32_t count = 7;
-    SearchResult first = ProofSearch(engine.worker, kProofSlotC, 100000, -2, 2, nullptr, count);
+    SearchResult first = ProofSearch(engine.worker, kProofSlotC, 100000, GenMode::kProofDefender,
+                                     GenMode::kProofAttacker, nullptr, count);
     ASSERT_EQ(first.proof, 0u);
     EXPECT_EQ(count, 0u);
     TakeDiagnostics();
@@ -714,7 +715,8 @@ TEST_F(ProofSearchTest, OpenRootWithMovesListsEveryChildByProofNumber) {
     CreateProofPool(engine.worker, 3000, 64);
     CellIndex moves[kMaxArea];
     uint32_t count = 0;
-    SearchResult r = ProofSearch(engine.worker, kProofSlotB, 100000, 2, -2, moves, count);
+    SearchResult r = ProofSearch(engine.worker, kProofSlotB, 100000, GenMode::kProofAttacker,
+                                 GenMode::kProofDefender, moves, count);
     PnNode* root = Root(kProofSlotB);
     ASSERT_FALSE(root->Solved());
     EXPECT_EQ(r.proof, root->pn);
@@ -813,7 +815,7 @@ TEST_F(ProofSearchTest, ReleasedNodesAreReused) {
 
 TEST_F(ProofSearchTest, PoolTooSmallForAnExpansionLeavesTheNodeUnexpanded) {
     Position(kManyMoves, 1);
-    const size_t listed = Generated(2).size();
+    const size_t listed = Generated(GenMode::kProofAttacker).size();
     ASSERT_GT(listed, 60u);
     CreateProofPool(engine.worker, 60, 4);
     SearchResult r = ProveWinResult(engine.worker, 100000);

@@ -5,8 +5,6 @@
 
 #include "board/coord.h"
 
-class SimpleBoard;
-
 // Move files: a header line, then one "x,y,colour" line per move with 1-based
 // coordinates, in playing order. The list ends at the end of the file, an empty
 // line, a line starting with a letter or a line holding a single number.
@@ -14,11 +12,3 @@ class SimpleBoard;
 // Appends the file's cells to list. Throws on a file that cannot be read or a
 // malformed line, and the coordinate error for a cell outside the board.
 void ReadMoveFile(const std::string& path, std::vector<CellIndex>& list);
-
-// Writes the board's moves as a move file; a file that cannot be created is
-// silently left unwritten.
-void WriteMoveFile(const SimpleBoard& board, const std::string& path);
-
-// Writes the board and one mark per cell as a small XML document.
-void WritePositionXml(const SimpleBoard& board, const std::string& path,
-                      const std::vector<uint32_t>& marks);

@@ -90,7 +90,7 @@ std::string SelfTest(SearchWorker& worker, const std::function<void(const BoardA
     // 2. Forty moves, each the generator's first choice.
     CellIndex recorded[40];
     for (int i = 0; i < 40; ++i) {
-        GenerateMoves(board, 0);
+        GenerateMoves(board, GenMode::kFull);
         CellIndex move = board.genCount ? board.genMoves[0] : kNoCell;
         // A listing without a playable first cell falls back to the first empty one.
         if (move >= Coord::area || board.mCells[move]) {

@@ -1,18 +1,13 @@
-#include "board/counters.h"
+#include "tests/counterqueries.h"
 
 #include <cstdlib>
 #include <stdexcept>
 
 #include "board/boardai.h"
 #include "board/listboard.h"
-#include "board/patterntables.h"
 #include "board/threatlist.h"
+#include "search/evaluate.h"
 
-const int32_t ownWeight[kCategoryCount] = {1000000, 30000, 20000, 10000, 1100, 670, 580, 250, 730,
-                                           330,     200,   110,   130,   80,   50,  20,  0,   -1};
-const int32_t oppWeight[kCategoryCount] = {-1800, -1500, -1450, -1400, -1300, -950,
-                                           -700,  -330,  -400,  -130,  -50,   -40,
-                                           -50,   -25,   -20,   -8,    0,     1};
 const int32_t inflWeightOwn[kCategoryCount] = {0,  0,  10, 13, 17, 21, 24, 30, 33,
                                                39, 41, 0,  0,  0,  0,  0,  0,  0};
 const int32_t inflWeightOpp[kCategoryCount] = {0,   0,   -5, -8, -12, -15, -18, -20, -25,
@@ -31,21 +26,23 @@ inline int SidePlayer(const ListBoard& board, int side) {
 
 }  // namespace
 
-std::vector<CellIndex> ListBoard::CounterCells(const std::string& name, int side) {
+std::vector<CellIndex> CategoryCounterCells(const ListBoard& board, const std::string& name,
+                                            int side) {
     std::vector<CellIndex> cells;
     int k = CounterIndex(name, "combCounter");
     // Categories beyond the table have no list.
     if (k < 0 || k >= kCategoryCount) return cells;
-    const uint16_t* next = Next(SidePlayer(*this, side));
+    const uint16_t* next = board.Next(SidePlayer(board, side));
     for (uint16_t z = next[kNoCell + k]; z < kNoCell; z = next[z]) cells.push_back(z);
     return cells;
 }
 
-std::vector<CellIndex> BoardAI::CounterCells(const std::string& name, int side) {
+std::vector<CellIndex> CounterCells(BoardAI& board, const std::string& name, int side) {
     int k = CounterIndex(name, "inflCounter");
-    if (k < 0) return ListBoard::CounterCells(name, side);
+    if (k < 0) return CategoryCounterCells(board, name, side);
     std::vector<CellIndex> cells;
-    for (const uint16_t* e = ThreatList(SidePlayer(*this, side)); ThreatCell(*e) != kNoCell; ++e)
+    for (const uint16_t* e = board.ThreatList(SidePlayer(board, side)); ThreatCell(*e) != kNoCell;
+         ++e)
         if (ThreatPotential(*e) == static_cast<uint32_t>(k)) cells.push_back(ThreatCell(*e));
     return cells;
 }
@@ -67,9 +64,4 @@ std::array<uint32_t, kCategoryCount> InfluenceHistogram(ListBoard& board, int si
          ++e)
         ++counts[ThreatPotential(*e)];
     return counts;
-}
-
-const char* CategoryName(uint32_t index) {
-    if (index >= kCategoryCount) throw std::runtime_error("Group index overflow.");
-    return categoryNames[index];
 }
