@@ -1,7 +1,7 @@
 #pragma once
 
-// The boards the benchmarks run on: the default, the smaller common one, and
-// the exact-five rule (whose tables differ).
+// The boards the benchmarks run on: the default, the smaller common one, the
+// exact-five rule (whose tables differ), renju and the two caro rules.
 
 #include <benchmark/benchmark.h>
 
@@ -16,8 +16,9 @@ struct BenchBoard {
     uint32_t side;
     uint32_t rule;
 };
-inline constexpr BenchBoard kBenchBoards[] = {{20, 0}, {15, 0}, {20, 1}};
-inline constexpr int kBoardCount = 3;
+inline constexpr BenchBoard kBenchBoards[] = {{20, 0}, {15, 0}, {20, 1},
+                                              {20, 4}, {20, 8}, {20, 9}};
+inline constexpr int kBoardCount = 6;
 
 // Rebuilds the geometry and every table for board `index` when they differ,
 // names it in the benchmark's label, and answers the rules its boards are

@@ -50,6 +50,9 @@ void BoardAI::CopySearchBlock(const BoardAI& other) {
 
 bool BoardAI::AddGenerated(CellIndex cell, uint8_t kind, uint16_t flags, bool update,
                            uint32_t priority) {
+    if (GameRules().Renju() && cell < Coord::area && !mCells[cell] && !IsListed(cell) &&
+        forbidden.IsForbiddenToMove(*this, cell))
+        return false;
     genKind[cell] = kind;
     if (!IsListed(cell)) {
         genPriority[genCount] = priority;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "board/forbidden.h"
 #include "board/listboard.h"
 
 // A ListBoard with the move generator's working storage (the generated move list
@@ -17,13 +18,17 @@ class BoardAI : public ListBoard {
     uint32_t mBorderState[kMaxArea];  // 0 inside, 1 border (listed), 2 outside
     uint32_t genDanger = 0;
     uint8_t genPending = 0;
+    // Renju: Black's forbidden points of the current position, asked for per
+    // cell; none of them is ever listed for Black.
+    ForbiddenPoints forbidden;
 
     explicit BoardAI(Rules rules = Rules{});
     BoardAI(const BoardAI& other);
     BoardAI& operator=(const BoardAI& other);
 
     // Lists a cell in genMoves (true) or, when it is listed already and update is
-    // set, merges its flags or, with flag 1024, moves it to the end (false).
+    // set, merges its flags or, with flag 1024, moves it to the end (false). A
+    // forbidden point of Black to move is not listed (false).
     bool AddGenerated(CellIndex cell, uint8_t kind, uint16_t flags, bool update, uint32_t priority);
     void ClearGenerated();
 

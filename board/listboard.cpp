@@ -112,6 +112,12 @@ void ListBoard::Reset() {
     mThreatListValid[0] = mThreatListValid[1] = 0;
     const uint32_t area = Coord::area;
     memset(mLinePattern, 0, sizeof(uint32_t) * 4 * area);
+    // Links past the area are never used, but copies and comparisons take the
+    // whole arrays: they start as zeros, not as whatever the memory held.
+    memset(mPrev1, 0, sizeof mPrev1);
+    memset(mNext1, 0, sizeof mNext1);
+    memset(mPrev2, 0, sizeof mPrev2);
+    memset(mNext2, 0, sizeof mNext2);
     for (uint32_t c = 0; c < kCategoryCount; ++c) {
         uint16_t head = static_cast<uint16_t>(kNoCell + c);
         mPrev1[head] = mNext1[head] = mPrev2[head] = mNext2[head] = head;
@@ -228,6 +234,11 @@ bool ListBoard::Toggle(CellIndex cell) {
     // 1. A pass only hands the turn over.
     if (cell == kPass) {
         SimpleBoard::Toggle(kPass);
+        // Before the first stone a pass makes the other player Black: under
+        // renju its lines are read with the other tables (on an empty board the
+        // categories are the same).
+        if (mMoveCount == 0 && mPatterns->rules.Renju())
+            mPatterns = &PatternTablesFor(mPatterns->rules, mBlack);
         return false;
     }
     // 2. Stones and side. A removed stone is taken to be of the side that moved

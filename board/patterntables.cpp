@@ -13,8 +13,15 @@ const char** categoryNames = nullptr;
 
 namespace {
 
-// The tables of each rules value, built on first use.
-std::atomic<PatternTables*> builtTables[kWinRuleCount] = {};
+// The tables of each rules value, built on first use; renju has two, one per
+// stone value of Black.
+constexpr int kTableSlotCount = kWinRuleCount + 1;
+std::atomic<PatternTables*> builtTables[kTableSlotCount] = {};
+
+int TableSlot(Rules rules, int black) {
+    const int index = rules.Index();
+    return index > static_cast<int>(WinRule::kRenju) ? index + 1 : index + (rules.Renju() && black == 2);
+}
 std::mutex buildMutex;
 
 constexpr uint8_t kNever = 6;
@@ -47,17 +54,48 @@ void Release(T*& table) {
     table = nullptr;
 }
 
+constexpr uint32_t kCellBits = 0xFFF;
+
+// Cells below the leading 1, the end flags aside.
+int Length(uint32_t code) {
+    return SegmentLength(static_cast<SegmentCode>(code & kCellBits));
+}
+
 // Cells 0..i-1 of a segment read outwards from position i, as a segment of
-// their own.
-SegmentCode LowerPart(SegmentCode code, int i) {
+// their own. With ends, the defender's stone at i closes it below, and it is
+// closed above where the segment was closed below.
+SegmentCode LowerPart(uint32_t code, int i, bool ends) {
     uint32_t part = 1u << i;
     for (int j = 0; j < i; j++) part |= ((code >> (i - 1 - j)) & 1u) << j;
+    if (ends) part |= kClosedBelow | (code & kClosedBelow ? kClosedAbove : 0);
     return static_cast<SegmentCode>(part);
 }
 
-// Cells i+1.. of a segment, keeping its leading 1.
-SegmentCode UpperPart(SegmentCode code, int i) {
-    return static_cast<SegmentCode>(code >> (i + 1));
+// Cells i+1.. of a segment, keeping its leading 1 (and with ends its upper
+// end; the defender's stone closes it below).
+SegmentCode UpperPart(uint32_t code, int i, bool ends) {
+    uint32_t part = (code & kCellBits) >> (i + 1);
+    if (ends) part |= kClosedBelow | (code & kClosedAbove);
+    return static_cast<SegmentCode>(part);
+}
+
+// Caro's five: a run of five (exactly five) whose ends are not both closed.
+bool IsCaroFive(uint32_t code, bool exact) {
+    const int length = Length(code);
+    for (int start = 0; start < length;) {
+        if (!((code >> start) & 1)) {
+            ++start;
+            continue;
+        }
+        int end = start;
+        while (end + 1 < length && ((code >> (end + 1)) & 1)) ++end;
+        const int run = end - start + 1;
+        const bool closed = start == 0 && (code & kClosedBelow) && end == length - 1 &&
+                            (code & kClosedAbove);
+        if (run >= 5 && !(exact && run > 5) && !closed) return true;
+        start = end + 1;
+    }
+    return false;
 }
 
 bool IsStone(SegmentCode code, int i) {
@@ -68,7 +106,7 @@ bool IsStone(SegmentCode code, int i) {
 // fives at 0.
 bool IsFourOrFive(const uint8_t* distFive, SegmentCode part) {
     if (distFive[part] == 0) return true;
-    const int length = SegmentLength(part);
+    const int length = Length(part);
     for (int j = 0; j < length; j++) {
         if (!IsStone(part, j) && distFive[part | (1u << j)] == 0) return true;
     }
@@ -77,14 +115,14 @@ bool IsFourOrFive(const uint8_t* distFive, SegmentCode part) {
 
 // No single defending stone stops a five: whichever empty cell it takes, one
 // side of it still is a four or five.
-bool IsStraightFour(const uint8_t* distFive, SegmentCode code) {
-    const int length = SegmentLength(code);
+bool IsStraightFour(const uint8_t* distFive, SegmentCode code, bool ends) {
+    const int length = Length(code);
     bool anyEmpty = false;
     for (int i = 0; i < length; i++) {
         if (IsStone(code, i)) continue;
         anyEmpty = true;
-        if (!IsFourOrFive(distFive, LowerPart(code, i)) &&
-            !IsFourOrFive(distFive, UpperPart(code, i)))
+        if (!IsFourOrFive(distFive, LowerPart(code, i, ends)) &&
+            !IsFourOrFive(distFive, UpperPart(code, i, ends)))
             return false;
     }
     return anyEmpty;
@@ -92,11 +130,11 @@ bool IsStraightFour(const uint8_t* distFive, SegmentCode code) {
 
 // Spreads the solved levels to the segments with one stone fewer, level by
 // level, so every code ends at one more than its best successor.
-void SetXn(uint8_t* dist, bool* solved) {
+void SetXn(uint8_t* dist, bool* solved, int count) {
     for (int level = 0; level <= 5; level++) {
-        for (uint32_t code = 2; code < kSegmentCodeCount; code++) {
+        for (uint32_t code = 2; code < static_cast<uint32_t>(count); code++) {
             if (!solved[code] || dist[code] != level) continue;
-            const int length = SegmentLength(static_cast<SegmentCode>(code));
+            const int length = Length(code);
             for (int i = 0; i < length; i++) {
                 if (!IsStone(static_cast<SegmentCode>(code), i)) continue;
                 const uint32_t fewer = code & ~(1u << i);
@@ -111,31 +149,47 @@ void SetXn(uint8_t* dist, bool* solved) {
 }
 
 // Line category per (negative side, positive side) pair. A side is identified
-// by its cell bits under a leading 1, so 1..63 for up to five cells.
-using SideTable = std::array<std::array<uint8_t, 64>, 64>;  // [positive][negative]
+// by its cell bits under a leading 1, so 1..63 for up to five cells, and under
+// caro 64 more when an opponent's stone closes it.
+using SideTable = std::array<std::array<uint8_t, 128>, 128>;  // [positive][negative]
+
+// Whether the walk of a half stopped at an opponent's stone (not at the edge,
+// nor after all five slots).
+bool ClosedByOpponent(int player, uint32_t slots, int slot) {
+    return slot >= 0 && slot < 5 && ((slots >> (2 * slot)) & 3) == static_cast<uint32_t>(3 - player);
+}
 
 void BuildLineTable(const PatternTables& t, LineCategoryFn lineCategory, int player,
                     uint8_t* table) {
+    const bool ends = t.rules.Caro();
     std::array<uint8_t, 1024> negId{}, posId{};
-    std::array<HalfSegment, 64> negHalf{}, posHalf{};
+    std::array<HalfSegment, 128> negHalf{}, posHalf{};
+    std::array<bool, 128> negClosed{}, posClosed{};
     for (uint32_t half = 0; half < 1024; half++) {
         const HalfSegment neg = NegativeHalf(player, half, 5);
         const HalfSegment pos = PositiveHalf(player, half, 5);
-        negId[half] = static_cast<uint8_t>((1u << neg.count) | neg.bits);
-        posId[half] = static_cast<uint8_t>((1u << pos.count) | pos.bits);
+        const bool nc = ends && ClosedByOpponent(player, half, 4 - neg.count);
+        const bool pc = ends && ClosedByOpponent(player, half, pos.count);
+        negId[half] = static_cast<uint8_t>((nc ? 64 : 0) | (1u << neg.count) | neg.bits);
+        posId[half] = static_cast<uint8_t>((pc ? 64 : 0) | (1u << pos.count) | pos.bits);
         negHalf[negId[half]] = neg;
         posHalf[posId[half]] = pos;
+        negClosed[negId[half]] = nc;
+        posClosed[posId[half]] = pc;
     }
+    const int ids = ends ? 128 : 64;
     SideTable category{};
-    for (int p = 1; p < 64; p++) {
-        for (int n = 1; n < 64; n++) {
-            const SegmentCode code = JoinSegment(negHalf[n], 1, posHalf[p]);
+    for (int p = 1; p < ids; p++) {
+        for (int n = 1; n < ids; n++) {
+            const SegmentCode code = static_cast<SegmentCode>(
+                JoinSegment(negHalf[n], 1, posHalf[p]) | (negClosed[n] ? kClosedBelow : 0) |
+                (posClosed[p] ? kClosedAbove : 0));
             category[p][n] = lineCategory(t.distFive[code], t.distStraight[code],
                                           t.distFiveBlocked[code], t.distStraightBlocked[code]);
         }
     }
     for (uint32_t high = 0; high < 1024; high++) {
-        const std::array<uint8_t, 64>& row = category[posId[high]];
+        const std::array<uint8_t, 128>& row = category[posId[high]];
         uint8_t* out = table + (high << 10);
         for (uint32_t low = 0; low < 1024; low++) out[low] = row[negId[low]];
     }
@@ -212,45 +266,50 @@ ThreatCategory Combine(ThreatCategory a, ThreatCategory b) {
 }
 
 void BuildSegmentTables(PatternTables& t) {
-    t.distFive = std::make_unique<uint8_t[]>(kSegmentCodeCount);
-    t.distStraight = std::make_unique<uint8_t[]>(kSegmentCodeCount);
+    const int count = t.SegmentCodeCount();
+    t.distFive = std::make_unique<uint8_t[]>(count);
+    t.distStraight = std::make_unique<uint8_t[]>(count);
     uint8_t* distFive = t.distFive.get();
     uint8_t* distStraight = t.distStraight.get();
-    bool solved[kSegmentCodeCount];
+    bool solved[kEndedSegmentCodeCount];
     const bool exactFive = t.rules.ExactFive();
-    for (uint32_t code = 0; code < kSegmentCodeCount; code++) {
-        const auto c = static_cast<SegmentCode>(code);
-        solved[code] = HasRun(c, 5) && !(exactFive && HasRun(c, 6));
+    const bool ends = t.rules.Caro();
+    for (uint32_t code = 0; code < static_cast<uint32_t>(count); code++) {
+        const auto c = static_cast<SegmentCode>(code & kCellBits);
+        const bool five = ends ? IsCaroFive(code, exactFive) : HasRun(c, 5);
+        solved[code] = five && !(exactFive && HasRun(c, 6));
         distFive[code] = distStraight[code] = solved[code] ? 0 : kNever;
         if (exactFive && HasRun(c, 6)) solved[code] = true;  // overline, never a win
     }
-    for (uint32_t code = 2; code < kSegmentCodeCount; code++) {
-        if (!solved[code] && IsStraightFour(distFive, static_cast<SegmentCode>(code))) {
+    for (uint32_t code = 2; code < static_cast<uint32_t>(count); code++) {
+        if (!solved[code] && IsStraightFour(distFive, static_cast<SegmentCode>(code), ends)) {
             distFive[code] = 1;
             distStraight[code] = 0;
             solved[code] = true;
         }
     }
-    bool solvedCopy[kSegmentCodeCount];
-    std::memcpy(solvedCopy, solved, sizeof solved);
-    SetXn(distFive, solved);
-    SetXn(distStraight, solvedCopy);
+    bool solvedCopy[kEndedSegmentCodeCount];
+    std::memcpy(solvedCopy, solved, count);
+    SetXn(distFive, solved, count);
+    SetXn(distStraight, solvedCopy, count);
 }
 
 void BuildBlockTables(PatternTables& t) {
-    t.blockGainStraight = std::make_unique<uint16_t[][kMaxSegmentLength]>(kSegmentCodeCount);
-    t.blockGainFive = std::make_unique<uint16_t[][kMaxSegmentLength]>(kSegmentCodeCount);
-    t.distFiveBlocked = std::make_unique<uint8_t[]>(kSegmentCodeCount);
-    t.distStraightBlocked = std::make_unique<uint8_t[]>(kSegmentCodeCount);
+    const int count = t.SegmentCodeCount();
+    const bool ends = t.rules.Caro();
+    t.blockGainStraight = std::make_unique<uint16_t[][kMaxSegmentLength]>(count);
+    t.blockGainFive = std::make_unique<uint16_t[][kMaxSegmentLength]>(count);
+    t.distFiveBlocked = std::make_unique<uint8_t[]>(count);
+    t.distStraightBlocked = std::make_unique<uint8_t[]>(count);
     const uint8_t* distFive = t.distFive.get();
     const uint8_t* distStraight = t.distStraight.get();
     uint16_t(*blockGainStraight)[kMaxSegmentLength] = t.blockGainStraight.get();
     uint16_t(*blockGainFive)[kMaxSegmentLength] = t.blockGainFive.get();
     uint8_t* distFiveBlocked = t.distFiveBlocked.get();
     uint8_t* distStraightBlocked = t.distStraightBlocked.get();
-    for (uint32_t code = 0; code < kSegmentCodeCount; code++) {
+    for (uint32_t code = 0; code < static_cast<uint32_t>(count); code++) {
         const auto c = static_cast<SegmentCode>(code);
-        const int length = SegmentLength(c);
+        const int length = Length(c);
         int worstStraight = 0, worstFive = 0;
         for (int i = 0; i < kMaxSegmentLength; i++) {
             blockGainStraight[code][i] = blockGainFive[code][i] = kPastEnd;
@@ -261,7 +320,7 @@ void BuildBlockTables(PatternTables& t) {
                 blockGainStraight[code][i] = blockGainFive[code][i] = 0;
                 continue;
             }
-            const SegmentCode lower = LowerPart(c, i), upper = UpperPart(c, i);
+            const SegmentCode lower = LowerPart(c, i, ends), upper = UpperPart(c, i, ends);
             const int m = std::min(distStraight[lower], distStraight[upper]);
             const int m5 = std::min(distFive[lower], distFive[upper]);
             blockGainStraight[code][i] = static_cast<uint16_t>(m - distStraight[code]);
@@ -281,8 +340,8 @@ void BuildLineTables(PatternTables& t, LineCategoryFn lineCategory) {
     const uint8_t* lineCategory1 = t.lineCategory1.get();
     const uint8_t* lineCategory2 = t.lineCategory2.get();
     uint16_t* lineCategories = t.lineCategories.get();
-    BuildLineTable(t, lineCategory, 1, t.lineCategory1.get());
-    BuildLineTable(t, lineCategory, 2, t.lineCategory2.get());
+    BuildLineTable(t.Of(1), lineCategory, 1, t.lineCategory1.get());
+    BuildLineTable(t.Of(2), lineCategory, 2, t.lineCategory2.get());
     for (uint32_t w = 0; w < kPatternWordCount; ++w) {
         const uint32_t c1 = lineCategory1[w], c2 = lineCategory2[w];
         const uint32_t low = w & 0x3FF, high = w & 0xFFC00;
@@ -329,14 +388,15 @@ void BuildCategoryNames() {
 }
 
 void BuildBlockOrder(PatternTables& t) {
-    t.blockOrder = std::make_unique<uint16_t[][kMaxSegmentLength + 1]>(kSegmentCodeCount);
+    const int count = t.SegmentCodeCount();
+    t.blockOrder = std::make_unique<uint16_t[][kMaxSegmentLength + 1]>(count);
     const uint8_t* distStraight = t.distStraight.get();
     uint16_t(*blockOrder)[kMaxSegmentLength + 1] = t.blockOrder.get();
-    for (uint32_t code = 0; code < kSegmentCodeCount; code++) {
+    for (uint32_t code = 0; code < static_cast<uint32_t>(count); code++) {
         uint16_t* out = blockOrder[code];
         std::fill(out, out + kMaxSegmentLength + 1, kBlockOrderEnd);
         if (distStraight[code] >= 3) continue;
-        const int length = SegmentLength(static_cast<SegmentCode>(code));
+        const int length = Length(code);
         std::array<int, kMaxSegmentLength> gain{};
         for (int i = 0; i < length; i++) gain[i] = t.blockGainStraight[code][i];
         int n = 0;
@@ -352,22 +412,39 @@ void BuildBlockOrder(PatternTables& t) {
     }
 }
 
-std::unique_ptr<PatternTables> BuildPatternTables(Rules rules) {
+namespace {
+
+void BuildSegmentSteps(PatternTables& t) {
+    BuildSegmentTables(t);
+    BuildBlockTables(t);
+    BuildBlockOrder(t);
+}
+
+}  // namespace
+
+std::unique_ptr<PatternTables> BuildPatternTables(Rules rules, int black) {
     auto t = std::make_unique<PatternTables>();
     t->rules = rules;
-    BuildSegmentTables(*t);
-    BuildBlockTables(*t);
+    t->black = static_cast<uint8_t>(black);
+    // Renju's own segment tables are White's, five or more; Black's lines are
+    // read with exactly five.
+    BuildSegmentSteps(*t);
+    if (rules.Renju()) {
+        t->blackSegments = std::make_unique<PatternTables>();
+        t->blackSegments->rules = Rules{WinRule::kExactlyFive};
+        BuildSegmentSteps(*t->blackSegments);
+        t->segments[black - 1] = t->blackSegments.get();
+    }
     BuildLineTables(*t);
-    BuildBlockOrder(*t);
     return t;
 }
 
-const PatternTables& PatternTablesFor(Rules rules) {
-    std::atomic<PatternTables*>& slot = builtTables[rules.Index()];
+const PatternTables& PatternTablesFor(Rules rules, int black) {
+    std::atomic<PatternTables*>& slot = builtTables[TableSlot(rules, black)];
     if (PatternTables* t = slot.load(std::memory_order_acquire)) return *t;
     const std::lock_guard<std::mutex> lock(buildMutex);
     if (!slot.load(std::memory_order_relaxed))
-        slot.store(BuildPatternTables(rules).release(), std::memory_order_release);
+        slot.store(BuildPatternTables(rules, black).release(), std::memory_order_release);
     return *slot.load(std::memory_order_relaxed);
 }
 

@@ -11,10 +11,22 @@
 // per rules value, once, on first use, and shared read-only by every board of
 // those rules; the combined category table and the names do not depend on it.
 
-// Per rules value. Indexed by segment code (kSegmentCodeCount entries) unless
-// said otherwise. Distances count the stones still needed; 6 means never.
+// Under caro a segment also tells whether an opponent's stone closes it below
+// (next to cell 0) or above (next to its last cell), rather than the board's
+// edge or the end of the window, which close nothing: a five needs one end
+// that is not closed. The segment codes of caro tables carry the two flags
+// (kEndedSegmentCodeCount entries); a code without them reads as open ends.
+constexpr uint32_t kClosedBelow = 1u << 12;
+constexpr uint32_t kClosedAbove = 1u << 13;
+constexpr int kEndedSegmentCodeCount = 1 << 14;
+
+// Per rules value (under renju, per stone value of Black as well). Indexed by
+// segment code (kSegmentCodeCount entries, kEndedSegmentCodeCount under caro)
+// unless said otherwise. Distances count the stones still needed; 6 means
+// never.
 struct PatternTables {
     Rules rules;
+    uint8_t black = 1;  // stone value of Black: under renju its lines are read with exact five
     std::unique_ptr<uint8_t[]> distFive;             // to a five; a straight four counts as 1
     std::unique_ptr<uint8_t[]> distStraight;         // to a five or a straight four
     std::unique_ptr<uint8_t[]> distFiveBlocked;      // distFive after the defender's best stone
@@ -50,6 +62,15 @@ struct PatternTables {
     // six: a half of the word shows gap, stone, gap, stone, gap and some
     // category is 5 or more, the only words the six-cell correction can change.
     std::unique_ptr<uint16_t[]> lineCategories;
+
+    // The segment tables a player's lines are read with: these tables, except
+    // for Black under renju, whose six or more is no five (blackSegments).
+    const PatternTables* segments[2] = {nullptr, nullptr};
+    std::unique_ptr<PatternTables> blackSegments;
+    const PatternTables& Of(int player) const {
+        return segments[player - 1] ? *segments[player - 1] : *this;
+    }
+    int SegmentCodeCount() const { return rules.Caro() ? kEndedSegmentCodeCount : kSegmentCodeCount; }
 };
 
 constexpr uint16_t kBlockOrderEnd = 65535;
@@ -67,9 +88,10 @@ inline uint32_t LineCategoryOf(uint16_t entry, int player) {
     return (entry >> (5 * (player - 1))) & 31;
 }
 
-// The tables of these rules, built on the first request and kept until
-// FreePatternTables. Safe to call from several threads.
-const PatternTables& PatternTablesFor(Rules rules);
+// The tables of these rules with Black's stones of value `black`, built on the
+// first request and kept until FreePatternTables. Safe to call from several
+// threads.
+const PatternTables& PatternTablesFor(Rules rules, int black = 1);
 
 // Threat category of a cell by its category word.
 //
@@ -103,7 +125,7 @@ void BuildBlockTables(PatternTables& t);    // gain rows, distFiveBlocked, distS
 void BuildLineTables(PatternTables& t, LineCategoryFn lineCategory = LineCategory);
 void BuildBlockOrder(PatternTables& t);
 // Every table of these rules.
-std::unique_ptr<PatternTables> BuildPatternTables(Rules rules);
+std::unique_ptr<PatternTables> BuildPatternTables(Rules rules, int black = 1);
 
 // The tables that do not depend on the rules: combinedCategory,
 // threatWithoutLine and categoryNames.

@@ -2,22 +2,61 @@
 
 #include <cstdint>
 
-// What wins: five or more in a row, or exactly five (six or more is no win).
-// Renju and caro would be further values, each with its own pattern tables.
-enum class WinRule : uint8_t { kFiveOrMore = 0, kExactlyFive = 1 };
-constexpr int kWinRuleCount = 2;
+// What wins, and for whom:
+// - kFiveOrMore: five or more in a row, for both players;
+// - kExactlyFive: exactly five (six or more is no win), for both;
+// - kRenju: Black (the first player) wins with exactly five only, and its
+//   overlines, double fours and double threes are forbidden moves; White wins
+//   with five or more;
+// - kCaro, kCaroExactlyFive: five or more (exactly five), unless both ends of
+//   the line are blocked by the opponent's stones; the board's edge blocks
+//   nothing.
+enum class WinRule : uint8_t {
+    kFiveOrMore = 0,
+    kExactlyFive = 1,
+    kRenju = 2,
+    kCaro = 3,
+    kCaroExactlyFive = 4,
+};
+constexpr int kWinRuleCount = 5;
 
 // The game's rules as a value: the shared state of the searches holds it, and
 // every board is built for one (its pattern tables).
 struct Rules {
     WinRule win = WinRule::kFiveOrMore;
 
-    bool ExactFive() const { return win == WinRule::kExactlyFive; }
+    // Exactly five for both players.
+    bool ExactFive() const { return win == WinRule::kExactlyFive || win == WinRule::kCaroExactlyFive; }
+    bool Renju() const { return win == WinRule::kRenju; }
+    bool Caro() const { return win == WinRule::kCaro || win == WinRule::kCaroExactlyFive; }
+    // Whether a player's six or more in a row is no five.
+    bool ExactFiveFor(bool black) const { return ExactFive() || (Renju() && black); }
     int Index() const { return static_cast<int>(win); }
-    // The protocol's "INFO rule" value: 1 and 3 mean exactly five, any other
-    // value five or more.
-    static Rules FromProtocolValue(uint32_t value) {
-        return Rules{value == 1 || value == 3 ? WinRule::kExactlyFive : WinRule::kFiveOrMore};
+
+    // The protocol's "INFO rule" value. Managers send a bit mask (1 exactly
+    // five, 2 continuous game, 4 renju) and 8 and 9 for caro: 1 and 3 mean
+    // exactly five; 4, 5 and 6 renju (GUIs send 5 and 6 for renju openings);
+    // 8 caro, 9 caro with exactly five; anything else five or more. A GUI
+    // (after "yxshowinfo") sends 2 for renju, where a manager's 2 is a
+    // continuous game of five or more.
+    static Rules FromProtocolValue(uint32_t value, bool gui = false) {
+        switch (value) {
+            case 1:
+            case 3:
+                return Rules{WinRule::kExactlyFive};
+            case 2:
+                return Rules{gui ? WinRule::kRenju : WinRule::kFiveOrMore};
+            case 4:
+            case 5:
+            case 6:
+                return Rules{WinRule::kRenju};
+            case 8:
+                return Rules{WinRule::kCaro};
+            case 9:
+                return Rules{WinRule::kCaroExactlyFive};
+            default:
+                return Rules{WinRule::kFiveOrMore};
+        }
     }
     friend bool operator==(Rules, Rules) = default;
 };

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "board/forbidden.h"
 #include "board/threatcategory.h"
 #include "platform/clock.h"
 #include "pns/proofsearch.h"
@@ -163,14 +164,20 @@ Defence TryDefence(SearchWorker& worker, const BoardAI& board, CellIndex move, i
                    const PnNode* handedProof, uint32_t& nodes) {
     const int own = static_cast<int>(board.mToMove);
     const int opp = static_cast<int>(board.mOpponent);
+    // Renju: a forbidden point is no defence for Black.
+    const bool renju = board.GameRules().Renju();
+    if (renju && own == board.mBlack && IsForbiddenPoint(board, move)) return Defence::kLosing;
     BoardAI after = board;
     after.Toggle(move);
     bool tempo = false;
     if (after.Counts(own)[kWin] > 0) {
         // A four: the opponent must block (an open four or a five is won; the
-        // opponent's own five comes first).
+        // opponent's own five comes first, and Black may not block on a
+        // forbidden point).
         if (after.Counts(opp)[kWin] > 0) return Defence::kLosing;
         if (after.Counts(own)[kWin] > 1) return Defence::kStopping;
+        if (renju && opp == after.mBlack && IsForbiddenPoint(after, after.First(own, kWin)))
+            return Defence::kStopping;
         after.Toggle(after.First(own, kWin));
         after.Toggle(kPass);
         tempo = true;

@@ -18,12 +18,19 @@
 
 namespace {
 
-// A five (or, where exactly five wins, a line of exactly five) on the board.
+// A five on the board by the rules: exactly five where six or more is none
+// (for Black alone under renju), and under caro not closed by the opponent's
+// stones at both ends.
 bool HasFive(const BoardAI& board) {
+    const Rules rules = board.GameRules();
     const int dx[4] = {1, 0, 1, -1}, dy[4] = {0, 1, 1, 1};
     const int w = static_cast<int>(Coord::width), h = static_cast<int>(Coord::height);
     auto at = [&](int x, int y) {
         return x < 0 || y < 0 || x >= w || y >= h ? 0 : board.mCells[y * w + x];
+    };
+    auto opponent = [&](int x, int y, int stone) {
+        const int v = at(x, y);
+        return v != 0 && v != stone;
     };
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
@@ -33,7 +40,10 @@ bool HasFive(const BoardAI& board) {
                 if (at(x - dx[d], y - dy[d]) == stone) continue;  // not the start of the run
                 int run = 1;
                 while (at(x + run * dx[d], y + run * dy[d]) == stone) ++run;
-                if (board.GameRules().ExactFive() ? run == 5 : run >= 5) return true;
+                const bool exact = rules.ExactFiveFor(stone == board.mBlack);
+                const bool closed = rules.Caro() && opponent(x - dx[d], y - dy[d], stone) &&
+                                    opponent(x + run * dx[d], y + run * dy[d], stone);
+                if ((exact ? run == 5 : run >= 5) && !closed) return true;
             }
         }
     return false;

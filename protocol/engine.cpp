@@ -1,10 +1,12 @@
 #include "protocol/engine.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
 
+#include "board/forbidden.h"
 #include "board/simpleboard.h"
 #include "board/zobrist.h"
 #include "platform/clock.h"
@@ -142,6 +144,7 @@ std::string Engine::ParseCommand(std::string command, std::string argument) {
     }
     if (command == "info" && EngineInfo(argument)) return "";
     if (command == "yxshowinfo") return ShowInfo();
+    if (command == "yxshowforbid") return ShowForbidden();
     if (command == "yxhashclear") {
         if (shared.transpositionTable) shared.transpositionTable->ClearTable();
         return "";
@@ -190,6 +193,8 @@ bool Engine::EngineInfo(const std::string& argument) {
 std::string Engine::ShowInfo() {
     // From here on a GUI is talking: unknown words get no reply.
     quietUnknown = true;
+    // A GUI's "rule 2" (renju) may have come before this word.
+    if (rule == 2) SetRule(rule);
     const int64_t limit = maxMemory == 0 ? kDefaultMaxMemory : maxMemory;
     int k = 0;
     while ((int64_t{2} << k) * 1024 <= limit) ++k;
@@ -220,7 +225,7 @@ std::string Engine::Start(uint32_t width, uint32_t height) {
 void Engine::SetRule(uint32_t value) {
     // The board's categories are those of the old rules: the same stones, in
     // the same order, on a board of the new ones.
-    shared.rules = Rules::FromProtocolValue(value);
+    shared.rules = Rules::FromProtocolValue(value, quietUnknown);
     std::unique_ptr<BoardAI> fresh = std::make_unique<BoardAI>(shared.rules);
     fresh->CountStonesIn(worker.nodeCounter);
     uint8_t side = board->mSide;
@@ -347,6 +352,23 @@ bool Engine::IsOccupied(CellIndex cell) const {
     return board->mCells[cell] != 0;
 }
 
+bool Engine::IsForbiddenToMove(CellIndex cell) const {
+    return board->GameRules().Renju() && board->mToMove == board->mBlack && !board->mCells[cell] &&
+           IsForbiddenPoint(*board, cell);
+}
+
+std::string Engine::ShowForbidden() const {
+    std::string reply = "FORBID ";
+    for (uint32_t z = 0; z < Coord::area; ++z) {
+        if (IsOccupied(static_cast<CellIndex>(z)) || !IsForbiddenToMove(static_cast<CellIndex>(z)))
+            continue;
+        char cell[16];
+        snprintf(cell, sizeof cell, "%02u%02u", z % Coord::width, z / Coord::width);
+        reply += cell;
+    }
+    return reply + ".";
+}
+
 // The analysis words.
 
 void Engine::EnsureSearch() {
@@ -419,7 +441,9 @@ std::string Engine::BestMoves(const std::string& argument) {
     // A decided position, or a single move, has one best move: the normal decision.
     if (IsDecisive(verdict) || candidates.size() < 2 || copy.mMoveCount <= 1) {
         const SearchResult r = ChooseMove(worker, timeControl);
-        const CellIndex move = r.move < Coord::area && !IsOccupied(r.move) ? r.move : FirstEmptyCell();
+        const CellIndex move = r.move < Coord::area && !IsOccupied(r.move) && !IsForbiddenToMove(r.move)
+                                   ? r.move
+                                   : FirstPlayableCell();
         Message("nbest 1: " + CellText(move) + " " + ScoreText(r));
         return CellText(move);
     }

@@ -57,6 +57,7 @@ class Engine : public GameHandler {
     void AllocSearch() override;
     std::string Start(uint32_t width, uint32_t height) override;
     bool IsOccupied(CellIndex cell) const override;
+    bool IsForbiddenToMove(CellIndex cell) const override;
 
     // Analysis commands; each allocates the search structures when needed.
     std::string Prove(const std::string& argument);
@@ -78,6 +79,9 @@ class Engine : public GameHandler {
     // The INFO keys the engine reads itself; false for the others.
     bool EngineInfo(const std::string& argument);
     std::string ShowInfo();
+    // "yxshowforbid": "FORBID " and every forbidden cell of the side to move as
+    // xxyy, ended by ".".
+    std::string ShowForbidden() const;
     // Opens the clock of a move request and answers its budget in milliseconds.
     int32_t StartMoveClock();
     // A search of the stones (black first, alternating) for the side to move, in

@@ -137,6 +137,14 @@ CellIndex GameHandler::FirstEmptyCell() const {
     return kNoCell;
 }
 
+CellIndex GameHandler::FirstPlayableCell() const {
+    for (uint32_t z = 0; z < Coord::area; ++z) {
+        const auto cell = static_cast<CellIndex>(z);
+        if (!IsOccupied(cell) && !IsForbiddenToMove(cell)) return cell;
+    }
+    return FirstEmptyCell();
+}
+
 std::string GameHandler::Think() {
     if (FirstEmptyCell() == kNoCell) return Error("board is full.");
     // When the engine placed the last stone (PLAY, or a board list ending with its
@@ -150,9 +158,9 @@ std::string GameHandler::Think() {
     engineToMove = true;
     SearchResult result = Search();
     CellIndex move = result.move;
-    // A search that finds no move (a board too small for any five, say) still
-    // answers with a legal cell.
-    if (move >= Coord::area || IsOccupied(move)) move = FirstEmptyCell();
+    // A search that finds no move (a board too small for any five, or every
+    // candidate forbidden, say) still answers with a legal cell.
+    if (move >= Coord::area || IsOccupied(move) || IsForbiddenToMove(move)) move = FirstPlayableCell();
     lastEngineMove = move;
     uint32_t x = move % Coord::width, y = move / Coord::width;
     std::string reply = FormatMove(x, y);

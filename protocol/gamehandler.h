@@ -38,6 +38,12 @@ class GameHandler : public ProtocolHandler {
 
     // What the protocol needs to know of the board to refuse unsound moves.
     virtual bool IsOccupied(CellIndex cell) const = 0;
+    // Whether the side to move may not play the empty cell (renju's forbidden
+    // points of Black).
+    virtual bool IsForbiddenToMove(CellIndex cell) const {
+        (void)cell;
+        return false;
+    }
 
     void PlaceStone(uint32_t x, uint32_t y, uint32_t owner);
     // MakeMove and NewGame as the game's record sees them; everything that changes
@@ -61,4 +67,6 @@ class GameHandler : public ProtocolHandler {
     std::string ValidateEntries(const std::vector<BoardEntry>& entries) override;
     // First empty cell in index order, 400 when the board is full.
     CellIndex FirstEmptyCell() const;
+    // First empty cell the side to move may play, else the first empty cell.
+    CellIndex FirstPlayableCell() const;
 };

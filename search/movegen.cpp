@@ -253,7 +253,7 @@ void ListPositional(Gen& g) {
 
 // Moves a cell to the front of the list, listing it first when it is not listed.
 void PutFirst(BoardAI& b, CellIndex z, uint8_t kind) {
-    if (!b.IsListed(z)) b.AddGenerated(z, kind, 0, false, 1);
+    if (!b.IsListed(z) && !b.AddGenerated(z, kind, 0, false, 1)) return;  // forbidden
     b.genKind[z] = kind;
     uint32_t i = 0;
     while (i < b.genCount && b.genMoves[i] != z) ++i;
@@ -282,7 +282,8 @@ int32_t Generate(Gen& g) {
     if (g.oppCount[kWin] > 0) {
         CellIndex block = oppNext[kNoCell + kWin];
         g.List(block, kKindDefence);
-        if (g.oppCount[kWin] > 1) return ScoreLoss;
+        // Two fives to stop, or the only block is forbidden for the side.
+        if (g.oppCount[kWin] > 1 || !board.IsListed(block)) return ScoreLoss;
         uint32_t c = g.Cat(g.own, block);
         if (c < kFourThree) return ScoreWin;
         if (c < k2xThree) return ScoreUnknown;
@@ -305,10 +306,8 @@ int32_t Generate(Gen& g) {
     if (mode == GenMode::kVcfDefender) return ScoreWin;
     // 5. Own open four.
     for (int c = k2xStraightFour; c <= kStraightFour; ++c) {
-        if (g.ownCount[c] > 0) {
-            g.List(ownNext[kNoCell + c], kKindWin);
-            return ScoreWin;
-        }
+        for (uint16_t z = ownNext[kNoCell + c]; z < kNoCell; z = ownNext[z])
+            if (g.List(z, kKindWin)) return ScoreWin;  // the first that is not forbidden
     }
     // 6. Proof search defender: nothing of the opponent's to answer.
     if (mode == GenMode::kProofDefender && g.oppCount[kFourThree] == 0 &&
@@ -321,10 +320,8 @@ int32_t Generate(Gen& g) {
         CellIndex f = FourPartner(board, z, g.own);
         if (f == kNoCell) continue;
         int dead = CountLines(board, f, g.own, kImpossible);
-        if (dead < 3 || (dead == 3 && g.Cat(g.opp, f) < kTwo)) {
-            g.List(f, kKindPositional);
+        if ((dead < 3 || (dead == 3 && g.Cat(g.opp, f) < kTwo)) && g.List(f, kKindPositional))
             return ScoreUnknown;
-        }
     }
     // 8. Own four-three.
     if (g.ownCount[kFourThree] > 0) {
@@ -341,11 +338,14 @@ int32_t Generate(Gen& g) {
     if (v != ScoreContinue) return v;
     // 11. Own double three.
     if (g.ownCount[k2xThree] > 0) {
-        for (uint16_t z = ownNext[kNoCell + k2xThree]; z < kNoCell; z = ownNext[z])
+        bool listed = false;  // none is when every one is forbidden
+        for (uint16_t z = ownNext[kNoCell + k2xThree]; z < kNoCell; z = ownNext[z]) {
             g.List(z, kKindThreat);
+            listed = listed || board.IsListed(z);
+        }
         // Won only when the opponent has no four to gain a tempo with, open or not
         // (the proof search's attacker can get here facing an open three).
-        if (g.OppFourCells() == 0 && StraightCells(g.oppCount) == 0) return ScoreWin;
+        if (listed && g.OppFourCells() == 0 && StraightCells(g.oppCount) == 0) return ScoreWin;
     }
     // 12. The opponent's double threes.
     if (g.oppCount[k2xThree] > 0 && mode != GenMode::kProofAttacker)
@@ -446,10 +446,9 @@ int32_t GenerateMoves(BoardAI& board, GenMode mode) {
         }
         if (board.genCount == 0) {
             for (uint32_t z = 0; z < Coord::area; ++z) {
-                if (!board.mCells[z]) {
-                    board.AddGenerated(static_cast<CellIndex>(z), kKindFallback, 0, false, 1);
+                if (!board.mCells[z] &&
+                    board.AddGenerated(static_cast<CellIndex>(z), kKindFallback, 0, false, 1))
                     break;
-                }
             }
             // Nothing to list means no empty cell: the game is drawn, not lost.
             return board.genCount == 0 ? ScoreDraw : ScoreLoss;

@@ -206,7 +206,9 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
         const CellIndex m = b.genMoves[i];
         if (m < Coord::area && b.mCells[m] == 0) add(m, static_cast<int32_t>(i));
     }
-    if (tableMove != kNoCell && !b.IsListed(tableMove) && n < kMoveListCapacity) add(tableMove, 0);
+    if (tableMove != kNoCell && !b.IsListed(tableMove) && n < kMoveListCapacity &&
+        !b.forbidden.IsForbiddenToMove(b, tableMove))
+        add(tableMove, 0);
     if (n == 0) return Evaluate(b);
     SortDescending(moves, n, [](const Candidate& c) { return c.key; });
 

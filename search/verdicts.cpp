@@ -63,8 +63,7 @@ int32_t CheckFourThree(Gen& g) {
     for (uint16_t z = next[kNoCell + kFourThree]; z < kNoCell; z = next[z]) {
         if (FourThreeWins(g, z)) {
             b.ClearGenerated();
-            g.List(z, kKindWin);
-            return ScoreWin;
+            if (g.List(z, kKindWin)) return ScoreWin;  // not a forbidden point
         }
     }
     // The defences' shape only suggests a win: the four-three it picks is listed

@@ -246,7 +246,10 @@ INSTANTIATE_TEST_SUITE_P(Boards, RandomGameTest,
                                            RandomGameCase{15, 15, 0, false, 4, 2500},
                                            RandomGameCase{15, 15, 1, true, 5, 2500},
                                            RandomGameCase{9, 7, 0, false, 6, 3000},
-                                           RandomGameCase{9, 7, 1, false, 7, 3000}),
+                                           RandomGameCase{9, 7, 1, false, 7, 3000},
+                                           RandomGameCase{15, 15, 4, false, 8, 2500},
+                                           RandomGameCase{20, 20, 8, true, 9, 2500},
+                                           RandomGameCase{15, 15, 9, false, 10, 2500}),
                          [](const ::testing::TestParamInfo<RandomGameCase>& info) {
                              const RandomGameCase& c = info.param;
                              return std::to_string(c.width) + "x" + std::to_string(c.height) +

@@ -107,6 +107,7 @@ TEST(GuiTranscripts, YixinBoardStartUpAndAnalysis) {
         "> 7,9,2",
         "> done",
         "> yxshowforbid",
+        "< FORBID .",  // rule 0: nothing is forbidden
         "> yxnbest 2",
         "< ~MESSAGE nbest 1: \\d+,\\d+ (-?\\d+|win|loss)",
         "< ~MESSAGE nbest 2: \\d+,\\d+ (-?\\d+|win|loss)",

@@ -504,6 +504,68 @@ TEST_F(PatternTablesTest, LineTablesTakeTheLineCategoryRule) {
     EXPECT_EQ(Cat1(Word("OXXXX*O....")), kWin) << "the kept tables are not touched";
 }
 
+// Renju reads Black's lines with exactly five and White's with five or more,
+// whichever stone value Black has; caro's five needs an end not closed by the
+// opponent (the edge closes nothing), and so does its four.
+TEST(RuleLineTablesTest, EachPlayerByTheRules) {
+    struct Row {
+        uint32_t rule;
+        int black;
+        int player;
+        const char* line;  // as Word, 'X' the player's stones
+        ThreatCategory expected;
+    };
+    const Row rows[] = {
+        {4, 1, 1, "..XXX*XX...", kImpossible},  // Black's six: no five, nothing to gain
+        {4, 1, 2, "..XXX*XX...", kWin},         // White's six wins
+        {4, 2, 2, "..XXX*XX...", kImpossible},
+        {4, 2, 1, "..XXX*XX...", kWin},
+        {4, 1, 1, "...XX*XX.X.", kWin},
+        {4, 1, 1, ".X.XX*X.X..", kImpossible},  // either gap makes six: never five
+        {4, 1, 2, ".X.XX*X.X..", kStraightFour},
+        {8, 1, 1, "OXXXX*O....", kImpossible},
+        {8, 1, 2, "OXXXX*O....", kImpossible},
+        {8, 1, 1, "#XXXX*O....", kWin},
+        {8, 1, 1, ".XXXX*O....", kWin},
+        {8, 1, 1, ".XXXX*X....", kWin},
+        {8, 1, 1, ".OXXX*.O...", kImpossible},  // its five would be closed at both ends
+        {8, 1, 1, ".OXXX*..O..", kFour},
+        {8, 1, 1, "##XXX*.O...", kFour},
+        {9, 1, 1, ".XXXX*X....", kImpossible},
+        {9, 1, 1, "OXXXX*O....", kImpossible},
+        {9, 1, 1, "OXXXX*.....", kWin},
+        {0, 1, 1, "OXXXX*O....", kWin},
+        {0, 1, 1, ".OXXX*.O...", kFour},
+    };
+    for (const Row& row : rows) {
+        const PatternTables& t = PatternTablesFor(Rules::FromProtocolValue(row.rule), row.black);
+        uint32_t word = Word(row.line);
+        if (row.player == 2) word = SwapColours(word);
+        EXPECT_EQ(static_cast<int>(t.LineTable(row.player)[word]), static_cast<int>(row.expected))
+            << "rule " << row.rule << " black " << row.black << " player " << row.player << " "
+            << row.line;
+    }
+}
+
+TEST(RulesTest, ProtocolValues) {
+    struct Row {
+        uint32_t value;
+        bool gui;
+        WinRule expected;
+    };
+    const Row rows[] = {
+        {0, false, WinRule::kFiveOrMore},  {1, false, WinRule::kExactlyFive},
+        {2, false, WinRule::kFiveOrMore},  {2, true, WinRule::kRenju},
+        {3, false, WinRule::kExactlyFive}, {4, false, WinRule::kRenju},
+        {5, false, WinRule::kRenju},       {6, true, WinRule::kRenju},
+        {7, false, WinRule::kFiveOrMore},  {8, false, WinRule::kCaro},
+        {9, true, WinRule::kCaroExactlyFive}, {12, false, WinRule::kFiveOrMore},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(Rules::FromProtocolValue(row.value, row.gui).win, row.expected)
+            << row.value << (row.gui ? " gui" : "");
+}
+
 // --- Combining lines ------------------------------------------------------------
 
 TEST(CombineTest, PairsOfLines) {
