@@ -52,6 +52,7 @@ class BoardAI : public ListBoard {
   protected:
     // LineDefenceMoves for a straight four under the exact-five rule, checked by
     // trial stones (see the definition).
+    bool OwnStoneSixAway(CellIndex cell, int d, int owner) const;
     int ExactFiveLineDefences(CellIndex cell, int d, CellIndex* out, uint16_t flags, bool add,
                               int minGain);
     void ResetSearchBlock();

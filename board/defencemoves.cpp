@@ -42,6 +42,16 @@ int BoardAI::LineDefenceMoves(CellIndex cell, int d, CellIndex* out, bool withSt
 // right, and a stone beyond that end then stops it, which the tables miss. So
 // the tables' cells are kept only when a trial stone really leaves no straight
 // four at cell, and the line's other cells within five that do are added.
+// Only a stone of the threat's owner just past the tables' window can turn one
+// of their fives into an overline.
+bool BoardAI::OwnStoneSixAway(CellIndex cell, int d, int owner) const {
+    for (int k : {-6, 6}) {
+        const CellIndex z = Coord::Shift(cell, k, d);
+        if (z != kOffBoard && mCells[z] == owner) return true;
+    }
+    return false;
+}
+
 int BoardAI::ExactFiveLineDefences(CellIndex cell, int d, CellIndex* out, uint16_t flags, bool add,
                                    int minGain) {
     const int opponent = static_cast<int>(mOpponent);
@@ -107,7 +117,7 @@ int BoardAI::DefenceMoves(CellIndex cell, CellIndex* out, uint16_t flags, bool a
     if (c == kStraightFourFour || c == kStraightFour) {
         for (int d = 0; d < 4; ++d) {
             if (LineCat(opponent, cell, d) != kStraightFour) continue;
-            if (Patterns().rules.ExactFive())
+            if (Patterns().rules.ExactFive() && OwnStoneSixAway(cell, d, opponent))
                 return ExactFiveLineDefences(cell, d, out, flags, add, minGain);
             return LineDefenceMoves(cell, d, out, false, flags, add, minGain);
         }
