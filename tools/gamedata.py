@@ -19,45 +19,7 @@ import multiprocessing
 import random
 import subprocess
 
-
-class Brain:
-    def __init__(self, path):
-        self.p = subprocess.Popen([path], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                  stderr=subprocess.DEVNULL, text=True, bufsize=1)
-
-    def send(self, line):
-        self.p.stdin.write(line + "\n")
-        self.p.stdin.flush()
-
-    def reply(self):
-        # Diagnostic lines come before the reply.
-        while True:
-            line = self.p.stdout.readline()
-            if not line:
-                raise RuntimeError("engine ended")
-            line = line.strip()
-            if line and not line.startswith(("DEBUG", "MESSAGE")):
-                return line
-
-    def close(self):
-        self.send("END")
-        # Closed input also ends a wrapper script around the engine.
-        self.p.stdin.close()
-        self.p.wait(timeout=10)
-
-
-def five(stones, x, y):
-    me = stones[(x, y)]
-    for dx, dy in ((1, 0), (0, 1), (1, 1), (1, -1)):
-        n = 1
-        for s in (1, -1):
-            cx, cy = x + s * dx, y + s * dy
-            while stones.get((cx, cy)) == me:
-                n += 1
-                cx, cy = cx + s * dx, cy + s * dy
-        if n >= 5:
-            return True
-    return False
+from selfplay import Brain, five  # the same engine driver and five test
 
 
 def opening(rng, size):
@@ -97,7 +59,7 @@ def play(brain, rng, args):
             raise RuntimeError("occupied %d,%d" % (x, y))
         moves.append((x, y))
         stones[(x, y)] = me
-        if five(stones, x, y):
+        if five(stones, args.size, x, y):
             return ("1" if me == 0 else "0"), moves
         if len(moves) == args.size * args.size:
             return "0.5", moves
@@ -106,7 +68,7 @@ def play(brain, rng, args):
 def worker(job):
     args, index, count = job
     rng = random.Random(args.seed * 1000 + index)
-    brain = Brain(args.engine)
+    brain = Brain(args.engine, stderr=subprocess.DEVNULL)
     lines = []
     for _ in range(count):
         result, moves = play(brain, rng, args)

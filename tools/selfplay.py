@@ -11,9 +11,9 @@ import sys
 
 
 class Brain:
-    def __init__(self, path):
+    def __init__(self, path, stderr=None):
         self.p = subprocess.Popen([path], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                  text=True, bufsize=1)
+                                  stderr=stderr, text=True, bufsize=1)
 
     def send(self, line):
         self.p.stdin.write(line + "\r\n")
@@ -32,6 +32,8 @@ class Brain:
 
     def close(self):
         self.send("END")
+        # Closed input also ends a wrapper script around the engine.
+        self.p.stdin.close()
         self.p.wait(timeout=10)
 
 
