@@ -349,7 +349,10 @@ TEST_F(AnalysisTest, ThePoolHasWhatTheTableLeavesOfTheLimit) {
     const long long pool = kProofNodeBytes * engine.worker.pnPool->capacity +
                            kProofBoardBytes * (kProofFixedBoards + engine.worker.pnPool->CacheEntries());
     EXPECT_LE(used + table + pool, limit);
-    EXPECT_GT(used + table + pool, limit - 1500000);
+    // The engine rounds its own size up to a MiB and keeps 512 KiB for growth;
+    // under a sanitizer the process also grows by a few hundred KB between the
+    // two measurements. Anything more left unused is a fault.
+    EXPECT_GT(used + table + pool, limit - 3000000);
     EXPECT_GT(engine.worker.pnPool->CacheEntries(), 0);
 }
 
