@@ -2,7 +2,7 @@
 // README, "The learned evaluation") and writes them as C++ source.
 //
 // usage: tamlo-tune GAMES OUT.cpp [--size N] [--skip PLIES] [--prior-weight W]
-//                   [--iterations N] [--rate R]
+//                   [--iterations N] [--rate R] [--keep-four-wins 1]
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -18,13 +18,14 @@
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::cerr << "usage: tamlo-tune GAMES OUT.cpp [--size N] [--skip PLIES] "
-                     "[--prior-weight W] [--iterations N] [--rate R]\n";
+                     "[--prior-weight W] [--iterations N] [--rate R] [--keep-four-wins 1]\n";
         return 2;
     }
     std::string command = "tamlo-tune";
     for (int i = 1; i < argc; ++i) command += std::string(" ") + argv[i];
     uint32_t size = 20;
     int skip = 4;
+    bool keepFourWins = false;
     evaltuner::FitOptions options;
     for (int i = 3; i + 1 < argc; i += 2) {
         const std::string key = argv[i];
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
             options.iterations = atoi(value);
         else if (key == "--rate")
             options.learningRate = atof(value);
+        else if (key == "--keep-four-wins")
+            keepFourWins = atoi(value) != 0;
         else {
             std::cerr << "unknown option " << key << "\n";
             return 2;
@@ -47,7 +50,7 @@ int main(int argc, char** argv) {
     try {
         Coord::SetSize(size, size);
         BoardAI::Alloc();
-        const evaltuner::DataSet data = evaltuner::LoadGames(argv[1], skip);
+        const evaltuner::DataSet data = evaltuner::LoadGames(argv[1], skip, keepFourWins);
         std::cout << data.games << " games, " << data.Size() << " positions" << std::endl;
         const double scale = evaltuner::FitScale(data);
         std::cout << "scale " << scale << std::endl;

@@ -18,7 +18,7 @@ struct SearchShared {
     int32_t maxDepth;                   // deepest iteration of the deepening
     int32_t randomMoveProbability = 0;  // percent
     bool classic = false;               // the plain alpha-beta search instead of the PV search
-    bool learnedEval = false;           // the PV search scores with the learned tables
+    bool learnedEval = true;            // the PV search scores with the learned tables
     Rules rules;                        // every board of the game is built for them
     std::atomic<bool> stop{false};
 };

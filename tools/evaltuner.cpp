@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 
@@ -12,6 +13,9 @@
 #include "board/patterntables.h"
 #include "search/movegen.h"
 #include "search/score.h"
+#include "search/searchworker.h"
+#include "search/transpositiontable.h"
+#include "search/vcf.h"
 
 namespace evaltuner {
 
@@ -51,15 +55,40 @@ void AddFeatures(BoardAI& b, DataSet& data, std::vector<uint32_t>& scratch,
     touched.clear();
 }
 
+// The search's leaf tries the side to move's fours before it evaluates, so a
+// position won by continuous fours never reaches the evaluation: fitting it
+// would only teach the tables what the leaf already knows.
+class FourProbe {
+  public:
+    FourProbe() : mWorker(mShared, mLog) {
+        mShared.transpositionTable = std::make_unique<TranspositionTable>(1 << 16);
+    }
+    bool Wins(BoardAI& b) {
+        CellIndex four = kNoCell;
+        b.mLookSix = 0;
+        const int32_t v = VCF(mWorker, b, 0, mParams, four, true, ScoreWin, nullptr);
+        b.mLookSix = 1;
+        mLog.str("");
+        return v == ScoreWin;
+    }
+
+  private:
+    SearchShared mShared;
+    std::stringstream mLog;
+    SearchWorker mWorker;
+    SearchParams mParams;
+};
+
 }  // namespace
 
-DataSet LoadGames(const std::string& path, int skipPlies) {
+DataSet LoadGames(const std::string& path, int skipPlies, bool keepFourWins) {
     std::ifstream in(path);
     if (!in) throw std::runtime_error("cannot read " + path);
     DataSet data;
     std::vector<uint32_t> scratch(kParameterCount, 0), touched;
     std::string line;
     BoardAI board;
+    FourProbe probe;
     while (std::getline(in, line)) {
         std::istringstream words(line);
         double firstResult;
@@ -78,7 +107,8 @@ DataSet LoadGames(const std::string& path, int skipPlies) {
         board = BoardAI();
         for (size_t i = 0; i < moves.size(); ++i) {
             if (static_cast<int>(i) >= skipPlies && board.Counts(board.mOpponent)[kWin] == 0 &&
-                GenerateMovesCore(board, GenMode::kLeafThreats) == ScoreUnknown) {
+                GenerateMovesCore(board, GenMode::kLeafThreats) == ScoreUnknown &&
+                (keepFourWins || !probe.Wins(board))) {
                 data.begin.push_back(static_cast<uint32_t>(data.features.size()));
                 AddFeatures(board, data, scratch, touched);
                 data.result.push_back(static_cast<float>(i % 2 == 0 ? firstResult : 1 - firstResult));

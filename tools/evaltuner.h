@@ -26,7 +26,7 @@ struct Feature {
 };
 
 // Positions where the leaf evaluation would be asked: not decided by the
-// generator, no five to block.
+// generator, no five to block, no win by fours for the side to move.
 struct DataSet {
     std::vector<Feature> features;
     std::vector<uint32_t> begin;  // position i owns features[begin[i] .. begin[i + 1])
@@ -38,9 +38,10 @@ struct DataSet {
 };
 
 // Reads game lines ("RESULT x,y x,y ...", as tools/gamedata.py writes them)
-// and replays them; positions before skipPlies are left out. Every tenth game
-// is held out. The board geometry must be set up for the games' size.
-DataSet LoadGames(const std::string& path, int skipPlies);
+// and replays them; positions before skipPlies are left out, and so are those
+// the side to move wins by continuous fours unless keepFourWins. Every tenth
+// game is held out. The board geometry must be set up for the games' size.
+DataSet LoadGames(const std::string& path, int skipPlies, bool keepFourWins = false);
 
 // The classic weights as per-code values: the prior the fit is pulled to.
 std::vector<double> PriorValues();
