@@ -57,7 +57,7 @@ int32_t MoveCost(uint32_t listed, bool four, int32_t fourCost) {
 
 // A move that is not quiet: it makes a three or better, or takes a cell where
 // the opponent would make a four or better.
-bool IsTactical(const BoardAI& b, CellIndex cell) {
+[[gnu::always_inline]] inline bool IsTactical(const BoardAI& b, CellIndex cell) {
     const int own = static_cast<int>(b.mToMove), opp = static_cast<int>(b.mOpponent);
     constexpr uint8_t kAnswers = kKindWin | kKindDefence | kKindCounter;
     return b.Category(own, cell) <= kThree || b.Category(opp, cell) <= kFour ||
@@ -191,7 +191,8 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
     //    generator's order, killers and the counter move, then by history.
     Candidate moves[kMoveListCapacity];
     uint32_t n = 0;
-    auto add = [&](CellIndex m, int32_t rank) {
+    // Inlined with what it calls: the list is built at every node.
+    auto add = [&](CellIndex m, int32_t rank) __attribute__((always_inline)) {
         Candidate c{m, IsTactical(b, m), MakesFour(b, m), 0};
         if (m == tableMove)
             c.key = 1 << 30;
