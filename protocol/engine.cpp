@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "board/forbidden.h"
 #include "board/simpleboard.h"
@@ -18,6 +19,7 @@
 #include "search/driver.h"
 #include "search/movegen.h"
 #include "search/pvsearch.h"
+#include "search/searchparameters.h"
 #include "search/timebudget.h"
 #include "search/trace.h"
 #include "tools/testsuite.h"
@@ -62,6 +64,20 @@ bool IsStopWord(const std::string& command) {
     return command == "yxstop" || command == "stop";
 }
 
+// The INFO keys of the search parameters: the prefix and a name of the table.
+constexpr std::string_view kParameterPrefix = "param_";
+
+// An integer and nothing else, blanks around it allowed.
+bool ReadInteger(const std::string& text, int64_t& value) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return false;
+    const size_t last = text.find_last_not_of(" \t\r");
+    size_t i = first;
+    if (text[i] == '-' || text[i] == '+') ++i;
+    if (i > last || text.find_first_not_of("0123456789", i) <= last) return false;
+    return ProtocolHandler::ReadInt64(text, value);
+}
+
 // A line of a database word's list: numbers and commas.
 bool IsListLine(const std::string& command) {
     return !command.empty() && command.find_first_not_of("0123456789,") == std::string::npos;
@@ -92,6 +108,7 @@ std::string Engine::ParseCommand(std::string command, std::string argument) {
         shared.randomMoveProbability = atoi(argument.c_str());
         return "OK";
     }
+    if (command == "params") return ListParameters();
     // A database word's list is passed over; a word that is no list line ends it.
     if (databaseList) {
         if (command == "done") {
@@ -169,6 +186,7 @@ bool Engine::EngineInfo(const std::string& argument) {
     const size_t space = argument.find(' ');
     if (space == std::string::npos) return false;
     const std::string key = argument.substr(0, space);
+    if (key.rfind(kParameterPrefix, 0) == 0) return ParameterInfo(key, argument.substr(space + 1));
     if (key != "max_depth" && key != "max_node" && key != "hash_size" && key != "show_detail")
         return false;
     int64_t v = 0;
@@ -188,6 +206,30 @@ bool Engine::EngineInfo(const std::string& argument) {
         searchReady = false;
     }
     return true;
+}
+
+bool Engine::ParameterInfo(const std::string& key, const std::string& value) {
+    const SearchParameterSpec* spec = FindSearchParameter(key.substr(kParameterPrefix.size()));
+    if (!spec) return false;  // unknown, as any other key
+    const std::string shown = value.substr(0, 255);
+    int64_t v = 0;
+    if (!ReadInteger(value, v)) {
+        Message("INFO " + key + " ignored: \"" + shown + "\" is not an integer.");
+        return true;
+    }
+    if (shared.parameters.Set(spec->name, v) != SearchParameters::SetResult::kSet)
+        Message("INFO " + key + " ignored: " + shown + " is outside " + std::to_string(spec->min) +
+                ".." + std::to_string(spec->max) + ".");
+    return true;
+}
+
+std::string Engine::ListParameters() {
+    for (const SearchParameterSpec& p : kSearchParameterTable)
+        Message(std::string(kParameterPrefix) + p.name + " " +
+                std::to_string(shared.parameters.*p.field) + " (default " +
+                std::to_string(p.defaultValue) + ", " + std::to_string(p.min) + ".." +
+                std::to_string(p.max) + "): " + p.meaning);
+    return "";
 }
 
 std::string Engine::ShowInfo() {

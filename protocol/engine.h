@@ -78,6 +78,12 @@ class Engine : public GameHandler {
     void PositionChanged();
     // The INFO keys the engine reads itself; false for the others.
     bool EngineInfo(const std::string& argument);
+    // "INFO param_<name> <value>": a search parameter. False for a name the
+    // table does not know; a value that is no integer or out of range is
+    // refused in a MESSAGE line.
+    bool ParameterInfo(const std::string& key, const std::string& value);
+    // "params": one MESSAGE line per search parameter, its value, default and range.
+    std::string ListParameters();
     std::string ShowInfo();
     // "yxshowforbid": "FORBID " and every forbidden cell of the side to move as
     // xxyy, ended by ".".

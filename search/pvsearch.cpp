@@ -20,15 +20,8 @@
 
 namespace {
 
-// Margins in the evaluation's units; depths in sixteenths of a ply.
-constexpr int32_t kFourCost = 11;  // a four and its forced block together
-constexpr int32_t kFutilityMargin = 40;
-constexpr int32_t kFutilityDepth = 4 * kPly;
-constexpr int32_t kRazorMargin = 60;
-constexpr int32_t kRazorDepth = 5 * kPly / 2;
-constexpr int32_t kReductionDepth = 3 * kPly;
-constexpr double kReductionScale = 0.7;  // plies per ln(depth) * ln(move number)
-constexpr int32_t kAspirationDepth = 5;
+// The margins, reductions and limits are the SearchParameters' (settable);
+// the tables of reductions and move limits are built from them per search.
 constexpr int32_t kTableSize = 64;
 constexpr int32_t kNoLimitMs = 1 << 30;
 
@@ -57,14 +50,14 @@ bool MakesFour(const BoardAI& b, CellIndex cell) {
 
 // What a move costs of the depth: a forced single reply nothing, a four less
 // than a ply, so four sequences reach deep.
-int32_t MoveCost(uint32_t listed, bool four) {
+int32_t MoveCost(uint32_t listed, bool four, int32_t fourCost) {
     if (listed == 1) return 0;
-    return four ? kFourCost : kPly;
+    return four ? fourCost : kPly;
 }
 
 // A move that is not quiet: it makes a three or better, or takes a cell where
 // the opponent would make a four or better.
-bool IsTactical(const BoardAI& b, CellIndex cell) {
+[[gnu::always_inline]] inline bool IsTactical(const BoardAI& b, CellIndex cell) {
     const int own = static_cast<int>(b.mToMove), opp = static_cast<int>(b.mOpponent);
     constexpr uint8_t kAnswers = kKindWin | kKindDefence | kKindCounter;
     return b.Category(own, cell) <= kThree || b.Category(opp, cell) <= kFour ||
@@ -83,22 +76,33 @@ void SortDescending(T* items, uint32_t n, Key key) {
 }
 
 // One search of one move request: the node and root searches, the state they
-// share (deadline, abort, the static values along the line) and the tables of
-// reductions and move limits.
+// share (deadline, abort, the static values along the line), its own copy of
+// the parameters (set between searches, never during one) and the tables of
+// reductions and move limits built from them.
 class PvSearch {
   public:
     PvSearch(SearchWorker& worker, const TimeControl* tc, uint32_t deadline)
-        : mWorker(worker), mHistory(worker.history), mTc(tc), mDeadline(deadline) {
+        : mWorker(worker),
+          mHistory(worker.history),
+          mTc(tc),
+          mDeadline(deadline),
+          mP(worker.shared.parameters) {
         mLeafParams.timeControl = tc;
         mLeafParams.stop = &worker.shared.stop;
         mLeafParams.vcfNoStandPat = false;
+        const double scale = mP.reductionScale / 100.0;
+        const double base = mP.moveLimitBase / 10.0;
+        const double power = mP.moveLimitPower / 100.0;
+        const double notImproving = mP.moveLimitNotImproving / 100.0;
         for (int32_t d = 0; d < kTableSize; ++d) {
             for (int32_t i = 0; i < kTableSize; ++i) {
-                const double r = d > 0 && i > 0 ? kReductionScale * std::log(d) * std::log(i) : 0;
-                mReduction[d][i] = static_cast<int16_t>(r * kPly);
+                const bool reduced = d > 0 && i > 0;
+                const double r = reduced ? scale * std::log(d) * std::log(i) : 0;
+                mReduction[d][i] = static_cast<int16_t>(static_cast<int32_t>(r * kPly) +
+                                                        (reduced ? mP.reductionOffset : 0));
             }
-            const double limit = 3.0 + std::pow(static_cast<double>(d), 1.3);
-            mMoveLimit[0][d] = static_cast<int16_t>(limit / 2);
+            const double limit = base + std::pow(static_cast<double>(d), power);
+            mMoveLimit[0][d] = static_cast<int16_t>(limit * notImproving);
             mMoveLimit[1][d] = static_cast<int16_t>(limit);
         }
     }
@@ -127,6 +131,7 @@ class PvSearch {
     SearchHistory& mHistory;
     const TimeControl* mTc;
     uint32_t mDeadline;
+    const SearchParameters mP;
     SearchParams mLeafParams;
     int32_t mStatic[SearchHistory::kMaxPly + 1] = {};
     int16_t mReduction[kTableSize][kTableSize];
@@ -170,7 +175,7 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
 
     // 2. The generator decides, or lists the moves; against a threat it lists
     //    only the defences and the side's own fours.
-    b.genLimit = static_cast<uint32_t>(plies + 5);
+    b.genLimit = static_cast<uint32_t>(plies + mP.listLimitOffset);
     const int32_t verdict = GenerateMoves(b, GenMode::kFull);
     if (IsDecisive(verdict)) return verdict;
     const uint32_t own = b.mToMove;
@@ -186,7 +191,8 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
     //    generator's order, killers and the counter move, then by history.
     Candidate moves[kMoveListCapacity];
     uint32_t n = 0;
-    auto add = [&](CellIndex m, int32_t rank) {
+    // Inlined with what it calls: the list is built at every node.
+    auto add = [&](CellIndex m, int32_t rank) __attribute__((always_inline)) {
         Candidate c{m, IsTactical(b, m), MakesFour(b, m), 0};
         if (m == tableMove)
             c.key = 1 << 30;
@@ -219,10 +225,10 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
     mStatic[ply] = staticValue;
     const bool improving = ply >= 2 && staticValue > mStatic[ply - 2];
     if (!pv && !threatened && !attacking && !IsDecisive(alpha) && !IsDecisive(beta)) {
-        if (depth < kFutilityDepth &&
-            static_cast<int64_t>(staticValue) - kFutilityMargin * depth / kPly >= beta)
+        if (depth < mP.futilityDepth &&
+            static_cast<int64_t>(staticValue) - mP.futilityMargin * depth / kPly >= beta)
             return staticValue;
-        if (depth < kRazorDepth && static_cast<int64_t>(staticValue) + kRazorMargin < alpha) {
+        if (depth < mP.razorDepth && static_cast<int64_t>(staticValue) + mP.razorMargin < alpha) {
             CellIndex four = kNoCell;
             const int32_t v = VCF(mWorker, b, 0, mLeafParams, four, true, alpha + 1, nullptr);
             if (v <= alpha) return v;
@@ -243,19 +249,19 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
         if (quiet && !threatened && searched && best > ScoreLoss &&
             static_cast<int32_t>(quietCount) >= moveLimit)
             break;
-        const int32_t next = depth - MoveCost(n, c.four);
+        const int32_t next = depth - MoveCost(n, c.four, mP.fourCost);
         MakeSearchMove(b, c.move);
         int32_t s;
         if (!searched) {
             s = -Node(b, next, -beta, -alpha, ply + 1, pv, false);
         } else {
             int32_t r = 0;
-            if (depth >= kReductionDepth && quiet && !threatened) {
+            if (depth >= mP.reductionDepth && quiet && !threatened) {
                 r = Reduction(depth, i);
-                if (pv) r -= kPly;
-                if (cutNode) r += kPly;
-                if (mHistory.IsKiller(ply, c.move)) r -= kPly / 2;
-                r -= mHistory.Score(own, c.move) * kPly / 8192;
+                if (pv) r -= mP.reductionPv;
+                if (cutNode) r += mP.reductionCutNode;
+                if (mHistory.IsKiller(ply, c.move)) r -= mP.reductionKiller;
+                r -= mHistory.Score(own, c.move) * kPly / mP.reductionHistoryDivisor;
                 r = std::clamp(r, 0, std::max(next - kPly, 0));
             }
             s = -Node(b, next - r, -alpha - 1, -alpha, ply + 1, false, !cutNode);
@@ -304,15 +310,17 @@ int32_t PvSearch::Root(BoardAI& b, RootMove* moves, uint32_t n, int32_t depth, i
         RootMove& rm = moves[i];
         if (live) LiveCell(mWorker, "POS", rm.move);
         const uint32_t start = mWorker.nodeCounter;
-        const int32_t next = depth - MoveCost(n, rm.four);
+        const int32_t next = depth - MoveCost(n, rm.four, mP.fourCost);
         MakeSearchMove(b, rm.move);
         int32_t s;
         if (i == 0) {
             s = -Node(b, next, -beta, -alpha, 1, true, false);
         } else {
             int32_t r = 0;
-            if (depth >= kReductionDepth && !rm.tactical && i >= 3)
-                r = std::clamp(Reduction(depth, i) - kPly, 0, std::max(next - kPly, 0));
+            if (depth >= mP.reductionDepth && !rm.tactical &&
+                i >= static_cast<uint32_t>(mP.rootReductionFirst))
+                r = std::clamp(Reduction(depth, i) - mP.rootReductionOffset, 0,
+                               std::max(next - kPly, 0));
             s = -Node(b, next - r, -alpha - 1, -alpha, 1, false, true);
             if (s > alpha && r > 0 && !aborted)
                 s = -Node(b, next, -alpha - 1, -alpha, 1, false, true);
@@ -348,8 +356,9 @@ int32_t PvSearch::Root(BoardAI& b, RootMove* moves, uint32_t n, int32_t depth, i
 SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl* tc,
                          int32_t maxDepth, bool quiet) {
     const uint32_t start = NowMs();
+    const SearchParameters p = worker.shared.parameters;
     MoveTimePlan plan{kNoLimitMs, kNoLimitMs};
-    if (tc) plan = PlanMoveTime(*tc, start);
+    if (tc) plan = PlanMoveTime(*tc, start, p);
     const uint32_t deadline = start + static_cast<uint32_t>(plan.limitMs);
     worker.maxMoveCount = board.mMoveCount;
     worker.history.Age();
@@ -398,9 +407,10 @@ SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl
             break;
         }
         // b. An aspiration window around the last score, widened on failure.
-        int64_t delta = 20 + std::abs(static_cast<int64_t>(previous)) / 4;
+        int64_t delta =
+            p.aspirationDelta + std::abs(static_cast<int64_t>(previous)) * p.aspirationShare / 100;
         int64_t alpha = ScoreLoss, beta = ScoreWin;
-        if (depth >= kAspirationDepth && !IsDecisive(previous)) {
+        if (depth >= p.aspirationDepth && !IsDecisive(previous)) {
             alpha = std::max<int64_t>(ScoreLoss, previous - delta);
             beta = std::min<int64_t>(ScoreWin, previous + delta);
         }
@@ -418,8 +428,8 @@ SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl
             } else {
                 break;
             }
-            delta += delta / 2 + 10;
-            if (delta > 2000) alpha = ScoreLoss, beta = ScoreWin;
+            delta += delta * p.aspirationGrowth / 100 + p.aspirationWiden;
+            if (delta > p.aspirationFull) alpha = ScoreLoss, beta = ScoreWin;
         }
         // c. A cut-short iteration counts only by a move that beat the last best.
         if (search.aborted) {
@@ -440,8 +450,12 @@ SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl
         // d. Time: a settled best move ends early, a changed or falling one
         //    buys more.
         if (tc) {
-            double factor = stable >= 3 ? 0.7 : stable == 2 ? 0.8 : stable == 1 ? 0.9 : 1.3;
-            if (depth > 2 && score < previous - 30) factor *= 1.5;
+            const int32_t percent = stable >= 3   ? p.timeStable3
+                                    : stable == 2 ? p.timeStable2
+                                    : stable == 1 ? p.timeStable1
+                                                  : p.timeUnstable;
+            double factor = percent / 100.0;
+            if (depth > 2 && score < previous - p.timeFallingDrop) factor *= p.timeFalling / 100.0;
             const int32_t elapsed = StampDiff(NowMs(), start);
             if (elapsed >= plan.targetMs * factor) break;
         }

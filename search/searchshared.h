@@ -5,12 +5,14 @@
 #include <memory>
 
 #include "board/rules.h"
+#include "search/searchparameters.h"
 #include "search/transpositiontable.h"
 
 // What every search of the engine shares, whichever worker runs it: the
-// transposition table, the settings, the game's rules, and the stop flag. A worker reads the
-// flag wherever it reads the clock, so setting it ends every search as the
-// move's time running out would.
+// transposition table, the settings (the PV search's parameters among them),
+// the game's rules, and the stop flag. A worker reads the flag wherever it
+// reads the clock, so setting it ends every search as the move's time running
+// out would.
 struct SearchShared {
     SearchShared();
 
@@ -19,6 +21,7 @@ struct SearchShared {
     int32_t randomMoveProbability = 0;  // percent
     bool classic = false;               // the plain alpha-beta search instead of the PV search
     bool learnedEval = true;            // the PV search scores with the learned tables
+    SearchParameters parameters;        // the PV search's; each search copies them at its start
     Rules rules;                        // every board of the game is built for them
     std::atomic<bool> stop{false};
 };

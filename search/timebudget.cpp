@@ -86,16 +86,15 @@ int32_t ReplyReserveMs(uint32_t turnTimeout) {
     return static_cast<int32_t>(std::min<uint32_t>(15 + turnTimeout / 12, kTimeReserveMs));
 }
 
-MoveTimePlan PlanMoveTime(const TimeControl& tc, uint32_t now) {
-    // The moves a game still takes, as far as the clock is concerned.
-    constexpr int64_t kMovesToGo = 20;
+MoveTimePlan PlanMoveTime(const TimeControl& tc, uint32_t now, const SearchParameters& params) {
     const int64_t reserve = ReplyReserveMs(tc.turnTimeout);
     int64_t limit = std::max<int64_t>(StampDiff(tc.turnDeadline, now) - reserve, 0);
-    int64_t target = limit * 8 / 10;
+    int64_t target = limit * params.timeTarget / 100;
     if (tc.matchTimeout != 0) {
         const int64_t left = std::max<int64_t>(StampDiff(tc.timeLeftDeadline, now) - reserve, 0);
-        limit = std::min(limit, left / 8);
-        target = std::min({target, left / kMovesToGo, limit});
+        limit = std::min(limit, left / params.timeLimitDivisor);
+        // The moves a game still takes, as far as the clock is concerned.
+        target = std::min({target, left / params.timeMovesToGo, limit});
     }
     return {static_cast<int32_t>(target), static_cast<int32_t>(limit)};
 }

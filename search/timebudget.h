@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "search/searchparameters.h"
 #include "search/timecontrol.h"
 
 // Time arithmetic of the search on the 32-bit millisecond stamps of NowMs().
@@ -53,5 +54,6 @@ struct MoveTimePlan {
 int32_t ReplyReserveMs(uint32_t turnTimeout);
 
 // From the turn's deadline and, with a match limit, the time left shared over
-// the moves still to come.
-MoveTimePlan PlanMoveTime(const TimeControl& tc, uint32_t now);
+// the moves still to come, by the parameters' time_* factors.
+MoveTimePlan PlanMoveTime(const TimeControl& tc, uint32_t now,
+                          const SearchParameters& params = SearchParameters());

@@ -19,10 +19,13 @@
 #include <vector>
 
 #include "protocol/programarguments.h"
+#include "app/commandloop.h"
 #include "board/coord.h"
 #include "process_helpers.h"
 #include "protocol/engine.h"
+#include "platform/processmemory.h"
 #include "referee.h"
+#include "search/searchparameters.h"
 
 namespace {
 
@@ -931,6 +934,122 @@ TEST(OccupiedCells, ABoardListNamingACellTwiceKeepsThePreviousGame) {
     referee.Place({5, 5}, 2);
     std::optional<Cell> next = ParseMove(engine.Command("turn 5,5").value_or(""));
     EXPECT_TRUE(next && referee.IsLegal(*next));
+}
+
+// ---------------------------------------------------------------------------
+// Search parameters: INFO param_<name> sets one, "params" lists them. Seen
+// in-process, where the search's own count of moves shows that a value reached
+// the search.
+
+class EngineParameters : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // Room beyond what this process uses: the table keeps one size throughout.
+        engine.maxMemory = static_cast<int32_t>(ResidentMemoryBytes() + 100000000);
+        ASSERT_EQ(engine.ParseCommand("start", "20"), "OK");
+        engine.ParseCommand("info", "timeout_turn 60000");
+        ASSERT_EQ(engine.ParseCommand("set_maxdepth", "8"), "OK");
+    }
+    // The MESSAGE lines of one INFO line.
+    std::string Info(const std::string& argument) {
+        engine.diagnostics.str(std::string());
+        engine.ParseCommand("info", argument);
+        return engine.diagnostics.str();
+    }
+    // Moves made by a fixed-depth search of the middle game from an empty
+    // table and history, so that only the parameters differ between searches.
+    uint32_t SearchedMoves() {
+        engine.worker.history.Clear();
+        if (engine.shared.transpositionTable) engine.shared.transpositionTable->ClearTable();
+        engine.ParseCommand("board", "");
+        for (size_t i = 0; i < 10; ++i)
+            engine.ParseCommand(
+                tamlo_test::ToString(kMiddleGame[i]) + "," + std::to_string(i % 2 == 1 ? 2 : 1),
+                "");
+        const uint32_t before = engine.worker.nodeCounter;
+        EXPECT_TRUE(ParseMove(engine.ParseCommand("done", "")));
+        return engine.worker.nodeCounter - before;
+    }
+
+    Engine engine{ProgramArguments{}};
+};
+
+// One parameter of each place the search reads them (the tables it builds,
+// the node, the root, the deepening), set away from its default and back.
+TEST_F(EngineParameters, EachValueReachesTheSearchAndTheDefaultRestoresItsCount) {
+    const struct {
+        const char* name;
+        const char* value;
+        const char* byDefault;
+    } rows[] = {
+        {"reduction_scale", "150", "70"}, {"move_limit_base", "80", "30"},
+        {"reduction_offset", "-16", "0"}, {"four_cost", "16", "11"},
+        {"futility_margin", "5", "40"},   {"reduction_pv", "0", "16"},
+        {"list_limit_offset", "2", "5"},  {"root_reduction_first", "1", "3"},
+        {"aspiration_delta", "2", "20"},
+    };
+    const uint32_t reference = SearchedMoves();
+    for (const auto& row : rows) {
+        const std::string key = std::string("param_") + row.name + " ";
+        EXPECT_EQ(Info(key + row.value), "");
+        EXPECT_NE(SearchedMoves(), reference) << row.name;
+        EXPECT_EQ(Info(key + row.byDefault), "");
+        EXPECT_EQ(SearchedMoves(), reference) << row.name;
+    }
+    EXPECT_EQ(engine.shared.parameters, SearchParameters());
+}
+
+TEST_F(EngineParameters, AValueOutsideTheRangeOrNoIntegerIsRefusedAndChangesNothing) {
+    const struct {
+        const char* argument;
+        const char* message;  // empty: ignored in silence, as an unknown key
+    } rows[] = {
+        {"param_reduction_scale 201",
+         "INFO param_reduction_scale ignored: 201 is outside 20..200."},
+        {"param_reduction_scale 19", "INFO param_reduction_scale ignored: 19 is outside 20..200."},
+        {"param_reduction_offset -33",
+         "INFO param_reduction_offset ignored: -33 is outside -32..32."},
+        {"param_four_cost 99999999999999999999",
+         "INFO param_four_cost ignored: 99999999999999999999 is outside 4..16."},
+        {"param_four_cost 12.5", "INFO param_four_cost ignored: \"12.5\" is not an integer."},
+        {"param_four_cost 12x", "INFO param_four_cost ignored: \"12x\" is not an integer."},
+        {"param_four_cost -", "INFO param_four_cost ignored: \"-\" is not an integer."},
+        {"param_four_cost_ 12", ""},
+        {"param_ 12", ""},
+    };
+    for (const auto& row : rows) {
+        const std::string expected =
+            *row.message ? "MESSAGE " + std::string(row.message) + "\n" : std::string();
+        EXPECT_EQ(Info(row.argument), expected) << row.argument;
+        EXPECT_EQ(engine.shared.parameters, SearchParameters()) << row.argument;
+    }
+    // The bounds themselves are in the range.
+    EXPECT_EQ(Info("param_reduction_offset -32"), "");
+    EXPECT_EQ(engine.shared.parameters.reductionOffset, -32);
+    EXPECT_EQ(Info("param_reduction_scale 200"), "");
+    EXPECT_EQ(engine.shared.parameters.reductionScale, 200);
+}
+
+TEST_F(EngineParameters, ParamsListsEveryParameterWithItsValueInMessageLines) {
+    EXPECT_EQ(Info("param_four_cost 13"), "");
+    const std::string text = ExecuteLine(engine, "params");
+    ASSERT_FALSE(text.empty());
+    EXPECT_NE(text.back(), '\n');
+    std::istringstream in(text);
+    std::string line;
+    size_t count = 0;
+    while (std::getline(in, line)) {
+        ASSERT_LT(count, kSearchParameterCount);
+        const SearchParameterSpec& p = kSearchParameterTable[count++];
+        const int32_t value = p.field == &SearchParameters::fourCost ? 13 : p.defaultValue;
+        EXPECT_EQ(line.rfind("MESSAGE param_" + std::string(p.name) + " " + std::to_string(value) +
+                                 " (default " + std::to_string(p.defaultValue) + ", " +
+                                 std::to_string(p.min) + ".." + std::to_string(p.max) + "): ",
+                             0),
+                  0u)
+            << line;
+    }
+    EXPECT_EQ(count, kSearchParameterCount);
 }
 
 }  // namespace

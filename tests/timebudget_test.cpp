@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "search/score.h"
+#include "search/searchparameters.h"
 
 namespace {
 
@@ -298,4 +299,30 @@ TEST(PlanMoveTime, TheTurnOrTheTimeLeftBindsLessAReserveThatGrowsWithTheTurn) {
     // The wrap of the stamps changes nothing.
     TimeControl tc = MakeTc(kNearWrap, 300, 60000);
     EXPECT_EQ(PlanMoveTime(tc, kNearWrap).limitMs, 260);
+}
+
+TEST(PlanMoveTime, TheTimeParametersScaleTheTargetAndTheLimit) {
+    // Each row one parameter away from its default; the figures of the case
+    // above with 5000 ms a turn are 3936 and 4920 without a match limit, 996
+    // and 2490 with 20000 ms left.
+    struct Case {
+        const char* name;
+        int32_t value;
+        int32_t leftMs;
+        int32_t target;
+        int32_t limit;
+    };
+    const Case cases[] = {
+        {"time_target", 50, 0, 2460, 4920},           // half the limit
+        {"time_limit_divisor", 4, 20000, 996, 4920},  // 19920 / 4, above the turn's
+        {"time_moves_to_go", 10, 20000, 1992, 2490},  // 19920 / 10
+    };
+    for (const Case& c : cases) {
+        SearchParameters params;
+        ASSERT_EQ(params.Set(c.name, c.value), SearchParameters::SetResult::kSet) << c.name;
+        TimeControl tc = MakeTc(kNow, 5000, c.leftMs);
+        const MoveTimePlan plan = PlanMoveTime(tc, kNow, params);
+        EXPECT_EQ(plan.targetMs, c.target) << c.name;
+        EXPECT_EQ(plan.limitMs, c.limit) << c.name;
+    }
 }
