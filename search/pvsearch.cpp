@@ -256,10 +256,13 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
             s = -Node(b, next, -beta, -alpha, ply + 1, pv, false);
         } else {
             int32_t r = 0;
-            if (depth >= mP.reductionDepth && quiet && !threatened) {
+            if (depth >= mP.reductionDepth && (quiet || (mP.reduceTactical && !c.four)) &&
+                (!threatened || (mP.reduceThreatened && oppCount[kWin] == 0))) {
                 r = Reduction(depth, i);
                 if (pv) r -= mP.reductionPv;
                 if (cutNode) r += mP.reductionCutNode;
+                if (!pv && !improving) r += mP.reductionNotImproving;
+                if (!quiet) r -= mP.reductionTactical;
                 if (mHistory.IsKiller(ply, c.move)) r -= mP.reductionKiller;
                 r -= mHistory.Score(own, c.move) * kPly / mP.reductionHistoryDivisor;
                 r = std::clamp(r, 0, std::max(next - kPly, 0));

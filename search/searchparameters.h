@@ -30,6 +30,15 @@ struct SearchParameters {
     int32_t reductionCutNode;
     int32_t reductionKiller;
     int32_t reductionHistoryDivisor;
+    // Which moves may be reduced besides quiet ones at quiet nodes (0 or 1):
+    // moves that make or stop a three or a four (never a four itself), by
+    // `reductionTactical` less; and moves at nodes where the opponent threatens
+    // anything but a five. Non-PV nodes whose static value is not improving
+    // are reduced `reductionNotImproving` more.
+    int32_t reduceTactical;
+    int32_t reductionTactical;
+    int32_t reduceThreatened;
+    int32_t reductionNotImproving;
     // At the root: reduced by this much less, and only from this move on.
     int32_t rootReductionOffset;
     int32_t rootReductionFirst;
@@ -98,6 +107,11 @@ inline constexpr SearchParameterSpec kSearchParameterTable[] = {
     {"reduction_killer", &SearchParameters::reductionKiller, 8, 0, 32, "1/16 ply less"},
     {"reduction_history_divisor", &SearchParameters::reductionHistoryDivisor, 8192, 1024, 65536,
      "history per 1/16 ply"},
+    {"reduce_tactical", &SearchParameters::reduceTactical, 0, 0, 1, "switch"},
+    {"reduction_tactical", &SearchParameters::reductionTactical, 16, 0, 48, "1/16 ply less"},
+    {"reduce_threatened", &SearchParameters::reduceThreatened, 0, 0, 1, "switch"},
+    {"reduction_not_improving", &SearchParameters::reductionNotImproving, 0, 0, 48,
+     "1/16 ply more"},
     {"root_reduction_offset", &SearchParameters::rootReductionOffset, 16, 0, 48, "1/16 ply less"},
     {"root_reduction_first", &SearchParameters::rootReductionFirst, 3, 1, 10, "move index"},
     {"move_limit_base", &SearchParameters::moveLimitBase, 30, 0, 100, "1/10 move"},
