@@ -399,8 +399,11 @@ SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl
     int32_t completed = 0;
     int32_t stable = 0;
     const uint32_t liveNodes = worker.nodeCounter;
+    uint32_t lastIterationNodes = 0;
     for (int32_t depth = 2;; ++depth) {
         if (worker.showDetail) worker.Live("REALTIME REFRESH");
+        const uint32_t iterationStartMs = NowMs();
+        const uint32_t iterationStartNodes = worker.nodeCounter;
         // a. A win by continuous fours ends the search.
         CellIndex four = kNoCell;
         if (VCF(worker, board, depth, vcfParams, four, true, ScoreWin, nullptr) == ScoreWin &&
@@ -459,8 +462,20 @@ SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl
                                                   : p.timeUnstable;
             double factor = percent / 100.0;
             if (depth > 2 && score < previous - p.timeFallingDrop) factor *= p.timeFalling / 100.0;
-            const int32_t elapsed = StampDiff(NowMs(), start);
+            const uint32_t now = NowMs();
+            const int32_t elapsed = StampDiff(now, start);
             if (elapsed >= plan.targetMs * factor) break;
+            // The next iteration costs what this one did times the growth seen
+            // from the last: not started when not even its given share can end
+            // before the limit.
+            const uint32_t iterationNodes = worker.nodeCounter - iterationStartNodes;
+            if (p.timeFinish > 0 && lastIterationNodes > 0) {
+                const double growth =
+                    std::clamp(static_cast<double>(iterationNodes) / lastIterationNodes, 1.2, 6.0);
+                const double next = StampDiff(now, iterationStartMs) * growth * p.timeFinish / 100.0;
+                if (elapsed + next > plan.limitMs) break;
+            }
+            lastIterationNodes = iterationNodes;
         }
         previous = score;
         if (depth > maxDepth ||

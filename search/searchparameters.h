@@ -71,6 +71,10 @@ struct SearchParameters {
     int32_t timeUnstable;
     int32_t timeFalling;
     int32_t timeFallingDrop;
+    // No iteration starts when this percentage of its expected cost (the last
+    // one's time times the growth from the one before) would pass the limit;
+    // 0: always started while the target allows.
+    int32_t timeFinish;
 
     // Every parameter at its default.
     SearchParameters();
@@ -133,6 +137,7 @@ inline constexpr SearchParameterSpec kSearchParameterTable[] = {
     {"time_unstable", &SearchParameters::timeUnstable, 130, 50, 300, "percent"},
     {"time_falling", &SearchParameters::timeFalling, 150, 100, 300, "percent"},
     {"time_falling_drop", &SearchParameters::timeFallingDrop, 30, 0, 200, "score"},
+    {"time_finish", &SearchParameters::timeFinish, 0, 0, 200, "percent of the next iteration"},
 };
 
 inline constexpr size_t kSearchParameterCount = std::size(kSearchParameterTable);

@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """How deep the search gets on a fixed budget, and what each iteration costs.
 
-usage: python3 tools/depthstudy.py ENGINE [--nodes 450000] [--info KEY=VALUE ...] [--verbose]
+usage: python3 tools/depthstudy.py ENGINE [--nodes 450000] [--turn MS] [--info KEY=VALUE ...] [--verbose]
 
 Runs the engine on thirteen stored positions (whole or cut after their first N stones), each
 with `INFO max_node NODES` and a 60 s turn, reads the iteration lines that `INFO show_detail 1`
 prints, and reports per position the completed depth, the growth of the cumulative node count
 per iteration from depth 7 on (geometric mean), and the share of the budget spent in the
-iteration that did not finish. A position the search decides (a proven score) is marked and
+iteration that did not finish. With --turn (and --nodes 0) the turn's time is the budget
+instead: the share is then that of the move's nodes. A position the search decides (a proven score) is marked and
 left out of the averages. --info passes settings first (for example param_<name>=<value>).
 """
 import argparse
@@ -28,7 +29,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 ITERATION = re.compile(r"^MESSAGE depth (\d+)-\d+ ev ([-+]?M?\d+) n (\d+) .* tm (\d+)")
 
 
-def Session(name, nodes, infos):
+def Session(name, nodes, infos, turn=60000):
     stem, _, cut = name.partition(":")
     with open(os.path.join(ROOT, "positions", "selfplay_" + stem + ".txt")) as f:
         lines = f.read().split("\n")
@@ -36,7 +37,7 @@ def Session(name, nodes, infos):
     moves = [l.strip() for l in lines[1:] if l.strip()]
     if cut:
         moves = moves[: int(cut)]
-    cmds = ["START %d" % size, "INFO max_node %d" % nodes, "INFO timeout_turn 60000",
+    cmds = ["START %d" % size, "INFO max_node %d" % nodes, "INFO timeout_turn %d" % turn,
             "INFO timeout_match 0", "INFO show_detail 1"]
     cmds += ["INFO %s %s" % tuple(kv.split("=", 1)) for kv in infos]
     cmds.append("BOARD")
@@ -49,29 +50,36 @@ def Session(name, nodes, infos):
     return "\r\n".join(cmds) + "\r\n"
 
 
-def Study(engine, name, nodes, infos):
+TOTAL = re.compile(r"^DEBUG AB: (\d+)")
+
+
+def Study(engine, name, nodes, infos, turn):
     engine = os.path.abspath(engine)
-    out = subprocess.run([engine], input=Session(name, nodes, infos), capture_output=True,
+    out = subprocess.run([engine], input=Session(name, nodes, infos, turn), capture_output=True,
                          text=True, timeout=120, cwd=os.path.dirname(os.path.abspath(engine))).stdout
-    its = []
+    its, total = [], 0
     for line in out.split("\n"):
+        t = TOTAL.match(line.strip())
+        if t:
+            total = int(t.group(1))
         m = ITERATION.match(line.strip())
         if m:
             depth, score, nodes, ms = m.groups()
             its.append((int(depth), "M" in score, int(nodes), int(ms)))
-    return its
+    return its, total
 
 
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("engine")
     ap.add_argument("--nodes", type=int, default=450000)
+    ap.add_argument("--turn", type=int, default=60000)
     ap.add_argument("--info", action="append", default=[])
     ap.add_argument("--verbose", action="store_true")
     args = ap.parse_args()
     depths, growths, unfinished = [], [], []
     for name in POSITIONS:
-        its = Study(args.engine, name, args.nodes, args.info)
+        its, total = Study(args.engine, name, args.nodes, args.info, args.turn)
         if not its:
             print("%-20s no iteration completed" % name)
             continue
@@ -79,7 +87,7 @@ def main():
         deep = [it for it in its if it[0] >= 7]
         ratios = [b[2] / a[2] for a, b in zip(deep, deep[1:]) if a[2] > 0]
         growth = math.exp(sum(map(math.log, ratios)) / len(ratios)) if ratios else float("nan")
-        waste = max(0.0, 1.0 - done / args.nodes)
+        waste = max(0.0, 1.0 - done / total) if total else 0.0
         print("%-20s depth %2d  growth %5.2f  unfinished %4.1f %%%s" %
               (name, depth, growth, 100 * waste, "  (decided)" if decided else ""))
         if args.verbose:
