@@ -980,20 +980,20 @@ TEST_F(EngineParameters, EachValueReachesTheSearchAndTheDefaultRestoresItsCount)
     const struct {
         const char* name;
         const char* value;
-        const char* byDefault;
     } rows[] = {
-        {"reduction_scale", "150", "70"}, {"move_limit_base", "80", "30"},
-        {"reduction_offset", "-16", "0"}, {"four_cost", "16", "11"},
-        {"futility_margin", "5", "40"},   {"reduction_pv", "0", "16"},
-        {"list_limit_offset", "2", "5"},  {"root_reduction_first", "1", "3"},
-        {"aspiration_delta", "2", "20"},
+        {"reduction_scale", "150"},  {"move_limit_base", "80"},   {"reduction_offset", "-16"},
+        {"four_cost", "16"},         {"futility_margin", "5"},    {"reduction_pv", "0"},
+        {"list_limit_offset", "2"},  {"root_reduction_first", "1"}, {"aspiration_delta", "2"},
+        {"reduce_tactical", "0"},    {"reduce_threatened", "0"}, {"reduction_not_improving", "0"},
     };
     const uint32_t reference = SearchedMoves();
     for (const auto& row : rows) {
         const std::string key = std::string("param_") + row.name + " ";
         EXPECT_EQ(Info(key + row.value), "");
         EXPECT_NE(SearchedMoves(), reference) << row.name;
-        EXPECT_EQ(Info(key + row.byDefault), "");
+        const SearchParameterSpec* spec = FindSearchParameter(row.name);
+        ASSERT_NE(spec, nullptr) << row.name;
+        EXPECT_EQ(Info(key + std::to_string(spec->defaultValue)), "");
         EXPECT_EQ(SearchedMoves(), reference) << row.name;
     }
     EXPECT_EQ(engine.shared.parameters, SearchParameters());
