@@ -1,7 +1,8 @@
 // tamlo-tune: fits the learned evaluation's tables to self-play games (see
-// README, "The learned evaluation") and writes them as C++ source.
+// README, "The learned evaluation") and writes them as the data file the build
+// embeds (board/learnedvalues.txt).
 //
-// usage: tamlo-tune GAMES OUT.cpp [--size N] [--skip PLIES] [--prior-weight W]
+// usage: tamlo-tune GAMES OUT.txt [--size N] [--skip PLIES] [--prior-weight W]
 //                   [--iterations N] [--rate R] [--keep-four-wins 1]
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +18,7 @@
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::cerr << "usage: tamlo-tune GAMES OUT.cpp [--size N] [--skip PLIES] "
+        std::cerr << "usage: tamlo-tune GAMES OUT.txt [--size N] [--skip PLIES] "
                      "[--prior-weight W] [--iterations N] [--rate R] [--keep-four-wins 1]\n";
         return 2;
     }
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
                   << report.fittedTrain << "\nparameters seen " << report.seen << " (in fewer than 20 positions "
                   << report.rare << "), left at the prior " << report.unseen << std::endl;
         std::ofstream out(argv[2]);
-        out << evaltuner::TableSource(values, command, report);
+        out << evaltuner::TableText(values, command, report);
         if (!out) throw std::runtime_error(std::string("cannot write ") + argv[2]);
         BoardAI::Free();
         return 0;
