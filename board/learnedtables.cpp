@@ -8,6 +8,7 @@
 #include "board/tablefile.h"
 
 CodeValues LearnedTables::sValues;
+MoveScores LearnedTables::sMoves;
 
 namespace {
 
@@ -64,9 +65,20 @@ void ParseLearnedValues(std::string_view text, CodeValues& out) {
     out.danger[1] = s[2][1];
 }
 
+void ParseMoveScores(std::string_view text, MoveScores& out) {
+    const auto s = Sections(text, "move scores", {{"moves", kCellCodeCount, 2}});
+    if (s[0].size() != 2 * kCellCodeCount)
+        throw std::runtime_error("move scores: wrong number of parameters");
+    for (uint32_t code = 0; code < kCellCodeCount; ++code) {
+        out.score[code][0] = s[0][2 * code];
+        out.score[code][1] = s[0][2 * code + 1];
+    }
+}
+
 void LearnedTables::Load() {
     static std::once_flag once;
     std::call_once(once, [] {
         ParseLearnedValues(EmbeddedLearnedValues(), sValues);
+        ParseMoveScores(EmbeddedMoveScores(), sMoves);
     });
 }
