@@ -8,12 +8,12 @@
 #include "bench/tables.h"
 #include "board/boardai.h"
 #include "board/borderlistboard.h"
+#include "board/learnedtables.h"
 #include "board/simpleboard.h"
 #include "board/threatlist.h"
 #include "protocol/engine.h"
 #include "search/driver.h"
 #include "search/evaluate.h"
-#include "search/learnedvalues.h"
 #include "search/movegen.h"
 
 namespace {
@@ -83,7 +83,7 @@ void BM_Evaluate(benchmark::State& state) {
     const Rules rules = UseBoard(state, 0);
     BorderListBoard board(rules);
     SetUp(board, kPositions[0]);
-    if (state.range(0)) board.AttachCodeValues(&kLearnedValues);
+    if (state.range(0)) board.AttachCodeValues(&LearnedTables::Values());
     for (auto _ : state) {
         board.RestoreThreatListFlags(0);
         benchmark::DoNotOptimize(Evaluate(board));

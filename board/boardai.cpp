@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "board/coord.h"
+#include "board/learnedtables.h"
 #include "board/patterntables.h"
 #include "board/zobrist.h"
 
@@ -93,6 +94,8 @@ void BoardAI::Alloc() {
     // Five or more wins unless the manager says otherwise: those tables at once,
     // others when a board of other rules is first built.
     PatternTablesFor(Rules{});
+    // Once per process: the learned tables do not depend on the shape.
+    LearnedTables::Load();
 }
 
 void BoardAI::Free() {

@@ -44,7 +44,8 @@ class BoardAI : public ListBoard {
     static constexpr uint16_t kMoveToEndFlag = 1024;
 
     // Builds the keys, the category tables, update rows and rays for the current
-    // Coord shape, and the pattern tables of the default rules. Run after
+    // Coord shape, and the pattern tables of the default rules; loads the
+    // learned tables (learnedtables.h) the first time. Run after
     // Coord::SetSize, before any board.
     static void Alloc();
     static void Free();

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <optional>
 
+#include "board/learnedtables.h"
 #include "board/threatcategory.h"
 #include "platform/clock.h"
 #include "search/evaluate.h"
 #include "search/history.h"
-#include "search/learnedvalues.h"
 #include "search/movegen.h"
 #include "search/movelist.h"
 #include "search/searchmove.h"
@@ -367,7 +367,7 @@ SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl
     worker.history.Age();
     // The board keeps the learned evaluation's sums only when it is asked for;
     // Evaluate reads them where they are kept.
-    board.AttachCodeValues(worker.shared.learnedEval ? &kLearnedValues : nullptr);
+    board.AttachCodeValues(worker.shared.learnedEval ? &LearnedTables::Values() : nullptr);
 
     // 1. The root moves: the generator's, or those the threat solver left.
     SearchResult result{0, 1, 1, kNoCell};

@@ -19,6 +19,7 @@ constexpr uint32_t kOppCodes = kCellCodeCount;
 constexpr uint32_t kPresence = 2 * kCellCodeCount;
 constexpr uint32_t kDanger = kPresence + kPresenceCount;
 constexpr uint32_t kParameterCount = kDanger + 2;
+static_assert(kParameterCount == 2 * kCellCodeCount + kPresenceCount + 2);
 
 struct Feature {
     uint32_t parameter;
@@ -73,8 +74,13 @@ double FitScale(const DataSet& data);
 std::vector<double> Fit(const DataSet& data, const std::vector<double>& prior, double scale,
                         const FitOptions& options, FitReport& report, std::ostream& log);
 
-// The tables as C++ source, the values in hundredths.
-std::string TableSource(const std::vector<double>& values, const std::string& command,
-                        const FitReport& report);
+// The tables in hundredths as the data file the build embeds
+// (board/learnedvalues.txt): a description of the layout, the header lines
+// (command and fit), then the numbers.
+std::string LearnedValuesFile(const CodeValues& table, const std::vector<std::string>& header);
+// The fitted values (in evaluation units) as that file, the header naming the
+// command and the fit.
+std::string TableText(const std::vector<double>& values, const std::string& command,
+                      const FitReport& report);
 
 }  // namespace evaltuner
