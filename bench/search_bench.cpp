@@ -15,6 +15,7 @@
 #include "search/evaluate.h"
 #include "search/learnedvalues.h"
 #include "search/movegen.h"
+#include "search/movelist.h"
 
 namespace {
 
@@ -101,6 +102,7 @@ void BM_IterativeDeepeningDepth8(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         engine.shared.transpositionTable->ClearTable();
+        SetTableAge(engine.worker);
         BorderListBoard board;
         SetUp(board, kPositions[state.range(0)]);
         uint32_t before = engine.worker.nodeCounter;

@@ -1,6 +1,8 @@
 #include "search/transpositiontable.h"
 
+#include <atomic>
 #include <cassert>
+#include <climits>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -21,17 +23,17 @@ TranspositionTable::~TranspositionTable() {
 
 void TranspositionTable::Allocate() {
     const size_t n = static_cast<size_t>(mSize);
-    const size_t tags = (n + 63) & ~size_t{63};
-    mBytes = tags + n * sizeof(HashRecord);
+    const size_t hints = (n * sizeof(uint32_t) + 63) & ~size_t{63};
+    mBytes = hints + n * sizeof(Record);
     char* block = static_cast<char*>(AllocateTableMemory(mBytes));
     if (!block) throw std::bad_alloc();
-    mTags = reinterpret_cast<uint8_t*>(block);
-    mRecords = reinterpret_cast<HashRecord*>(block + tags);
+    mHints = reinterpret_cast<uint32_t*>(block);
+    mRecords = reinterpret_cast<Record*>(block + hints);
 }
 
 void TranspositionTable::Release() {
-    FreeTableMemory(mTags, mBytes);
-    mTags = nullptr;
+    FreeTableMemory(mHints, mBytes);
+    mHints = nullptr;
     mRecords = nullptr;
 }
 
@@ -40,7 +42,7 @@ void TranspositionTable::ClearTable() {
     // which the system must fault in and zero again. A larger table takes fresh
     // pages, so that clearing never stalls a move for long.
     if (mBytes <= kClearInPlaceBytes) {
-        std::memset(mTags, 0, mBytes);
+        std::memset(static_cast<void*>(mHints), 0, mBytes);
         return;
     }
     Release();
@@ -49,20 +51,23 @@ void TranspositionTable::ClearTable() {
 
 // A slot's bound is 0 exactly when its tag is 0 or kDeadTag; a live slot's key
 // can equal the probed key only when the tags agree.
-int32_t TranspositionTable::FindSlot(uint64_t key, int16_t age) const {
+TranspositionTable::Seen TranspositionTable::Victim(uint64_t key, int16_t age) const {
     const uint8_t tag = TagOf(key);
-    int32_t begin = RunBegin(key);
-    int32_t end = RunEnd(begin);
-    int32_t victim = begin;
+    const int32_t begin = RunBegin(key);
+    const int32_t end = RunEnd(begin);
+    Seen victim{begin, 0, 0};
     int32_t smallest = INT32_MAX;
     for (int32_t i = begin; i < end; ++i) {
-        const uint8_t t = mTags[i];
-        const HashRecord& e = mRecords[i];
-        if (t == 0 || t == kDeadTag || (t == tag && e.key == key)) return i;
-        if (e.age < age) return i;
-        if (e.valueDepth < smallest) {
-            smallest = e.valueDepth;
-            victim = i;
+        const uint32_t hint = LoadHint(i);
+        const uint8_t t = TagOfHint(hint);
+        if (t == 0 || t == kDeadTag) return Seen{i, hint, 0};
+        const uint64_t data = LoadData(i);
+        if (t == tag && KeyOf(LoadCheck(i), hint, data) == key) return Seen{i, hint, data};
+        if (AgeOf(data) < age) return Seen{i, hint, data};
+        const int16_t valueDepth = ValueDepthOf(hint, data);
+        if (valueDepth < smallest) {
+            smallest = valueDepth;
+            victim = Seen{i, hint, data};
         }
     }
     return victim;
@@ -71,16 +76,31 @@ int32_t TranspositionTable::FindSlot(uint64_t key, int16_t age) const {
 // The first slot of the run holding the key decides: a miss when its bound is
 // 0. Cleared slots hold key 0 and come after every live slot of key 0 in its
 // run (a store takes the first empty slot), so only a slot stored with bound 0
-// can stop the walk.
-int32_t TranspositionTable::LookupSlot(uint64_t key) const {
+// can stop the walk. A slot whose words are of two stores shows a key nobody
+// stored and is passed over.
+TranspositionTable::Seen TranspositionTable::Find(uint64_t key) const {
     const uint8_t tag = TagOf(key);
-    int32_t begin = RunBegin(key);
-    int32_t end = RunEnd(begin);
+    const int32_t begin = RunBegin(key);
+    const int32_t end = RunEnd(begin);
     for (int32_t i = begin; i < end; ++i) {
-        const uint8_t t = mTags[i];
-        if ((t == tag || t == kDeadTag) && mRecords[i].key == key) return t == kDeadTag ? -1 : i;
+        const uint32_t hint = LoadHint(i);
+        const uint8_t t = TagOfHint(hint);
+        if (t != tag && t != kDeadTag) continue;
+        const uint64_t check = LoadCheck(i);
+        const uint64_t data = LoadData(i);
+        if (KeyOf(check, hint, data) == key) return Seen{t == kDeadTag ? -1 : i, hint, data};
     }
-    return -1;
+    return Seen{-1, 0, 0};
+}
+
+std::optional<HashEntry> TranspositionTable::Lookup(uint64_t key) const {
+    const Seen seen = Find(key);
+    if (seen.index < 0) return std::nullopt;
+    return Decode(key, seen.hint, seen.data);
+}
+
+int32_t TranspositionTable::LookupSlot(uint64_t key) const {
+    return Find(key).index;
 }
 
 void TranspositionTable::NarrowWindow(const HashEntry& entry, int32_t depth, int32_t& lo,
@@ -112,13 +132,13 @@ void TranspositionTable::NarrowWindow(const HashEntry& entry, int32_t depth, int
 
 bool TranspositionTable::ProbeHash(uint64_t key, int32_t depth, int32_t& alpha, int32_t& beta,
                                    CellIndex& move, uint8_t& bound, int32_t& score) const {
-    const int32_t slot = LookupSlot(key);
-    if (slot < 0) {
+    const Seen seen = Find(key);
+    if (seen.index < 0) {
         move = kNoCell;
         bound = 0;
         return false;
     }
-    const HashEntry e = At(slot);
+    const HashEntry e = Decode(key, seen.hint, seen.data);
     move = e.move;
     bound = e.bound;
     score = e.score;
@@ -127,7 +147,7 @@ bool TranspositionTable::ProbeHash(uint64_t key, int32_t depth, int32_t& alpha, 
 }
 
 void TranspositionTable::RecordHash(uint64_t key, int32_t depth, int32_t score, uint8_t bound,
-                                    CellIndex move, int16_t age) {
+                                    CellIndex move) {
     assert(move <= kNoCell);
     int32_t valueDepth = bound == kBoundExact ? depth + 1 : depth;
     if (score == ScoreWin) {
@@ -137,16 +157,23 @@ void TranspositionTable::RecordHash(uint64_t key, int32_t depth, int32_t score, 
         valueDepth += 1;
         if (bound == kBoundUpper) bound = kBoundExact;
     }
-    const int32_t index = FindSlot(key, age);
-    const uint8_t t = mTags[index];
-    HashRecord& slot = mRecords[index];
-    if (t != 0 && t != kDeadTag && slot.age + slot.valueDepth >= age + valueDepth) return;
-    mTags[index] = bound != 0 ? TagOf(key) : kDeadTag;
-    slot.key = key;
-    slot.age = age;
-    slot.valueDepth = static_cast<int16_t>(valueDepth);
-    slot.depth = static_cast<int16_t>(depth);
-    slot.bound = bound;
-    slot.score = score;
-    slot.move = move;
+    const int16_t age = mAge;
+    const Seen slot = Victim(key, age);
+    const uint8_t t = TagOfHint(slot.hint);
+    if (t != 0 && t != kDeadTag &&
+        AgeOf(slot.data) + ValueDepthOf(slot.hint, slot.data) >= age + valueDepth)
+        return;
+    // The stored weight is depth and the adjustment, 0 to 5, as 16-bit values.
+    const uint32_t extra = static_cast<uint32_t>(valueDepth - depth);
+    const uint32_t hint = static_cast<uint32_t>(bound != 0 ? TagOf(key) : kDeadTag) |
+                          static_cast<uint32_t>(move & 0x1FF) << kMoveShift |
+                          static_cast<uint32_t>(bound) << kBoundShift | extra << kExtraShift;
+    const uint64_t data = static_cast<uint64_t>(static_cast<uint16_t>(age)) << 48 |
+                          static_cast<uint64_t>(static_cast<uint16_t>(depth)) << 32 |
+                          static_cast<uint32_t>(score);
+    const int32_t i = slot.index;
+    std::atomic_ref<uint32_t>(mHints[i]).store(hint, std::memory_order_relaxed);
+    std::atomic_ref<uint64_t>(mRecords[i].data).store(data, std::memory_order_relaxed);
+    std::atomic_ref<uint64_t>(mRecords[i].check)
+        .store(CheckOf(key, hint, data), std::memory_order_relaxed);
 }

@@ -1,16 +1,17 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
 
 #include "board/coord.h"
 
-// One stored search result, 24 bytes:
+// A copy of one stored search result, as a probe hands it out:
 //
 //   offset  0  key         u64  Zobrist hash of the position
 //           8  depth       i16  nominal depth searched
-//          10  age         i16  move count of the engine's game when stored
+//          10  age         i16  the table's generation when stored
 //          12  bound       u8   0 empty, bit 0 upper bound, bit 1 lower bound
 //          13  (padding)
 //          14  valueDepth  i16  replacement weight
@@ -28,30 +29,22 @@ struct HashEntry {
 };
 static_assert(sizeof(HashEntry) == 24);
 
-// The table keeps a run of tags (one byte a slot) beside the slots' records,
-// so that a probe tells at once which slots can hold its key: one that misses
-// reads one cache line instead of four or five, and a store writes two. 22
-// bytes a slot, no more than a 24-byte entry.
-//
-//   tag: 0 empty (never stored, or cleared); odd: a live entry, 1 | the key's
-//   top 7 bits << 1; kDeadTag: a slot stored with bound 0 (empty, key kept).
-struct [[gnu::packed]] HashRecord {
-    uint64_t key;
-    int16_t age;
-    int16_t valueDepth;
-    int32_t score;
-    int16_t depth;
-    uint16_t move;
-    uint8_t bound;
-};
-static_assert(sizeof(HashRecord) == 21);
-
 constexpr uint8_t kBoundUpper = 1;  // true score <= stored score
 constexpr uint8_t kBoundLower = 2;  // true score >= stored score
 constexpr uint8_t kBoundExact = 3;  // both
 
-// Open addressing over short runs of slots. Entries carry the game's move count,
-// so results from earlier positions of the game give way first.
+// Open addressing over short runs of slots. Entries carry the table's
+// generation, so results stored for earlier positions of the game give way first.
+//
+// Sharing. Any number of threads may probe and store at once, without locks:
+// every word of a slot is read and written as a relaxed atomic, and a slot's
+// check word is its key XOR the other two words, so a probe that reads words of
+// two different stores (a torn read) finds no key it asks for and misses. A
+// probe hands out a copy, never a reference into the table. Two stores racing
+// for one slot can leave a slot that matches no key: it is lost, not wrong.
+// What a hit yields is a position's result only up to a 64-bit hash collision,
+// so callers check that the stored move is legal before playing it. Creating,
+// clearing and SetAge are for the owner alone, while no search runs.
 class TranspositionTable {
   public:
     static constexpr int32_t kRunLength = 10;
@@ -67,15 +60,16 @@ class TranspositionTable {
 
     void ClearTable();
 
-    // Index of the slot a store of this key should go to.
-    int32_t FindSlot(uint64_t key, int16_t age) const;
+    // The generation that stores are stamped with: the move count of the
+    // engine's own board, set by the owner before each search.
+    void SetAge(int16_t age) { mAge = age; }
+    int16_t Age() const { return mAge; }
+
+    // Index of the slot a store of this key at this generation should go to.
+    int32_t FindSlot(uint64_t key, int16_t age) const { return Victim(key, age).index; }
 
     // A copy of the live entry of this key, if there is one.
-    std::optional<HashEntry> Lookup(uint64_t key) const {
-        const int32_t slot = LookupSlot(key);
-        if (slot < 0) return std::nullopt;
-        return At(slot);
-    }
+    std::optional<HashEntry> Lookup(uint64_t key) const;
     // The slot of the live entry of this key, or -1.
     int32_t LookupSlot(uint64_t key) const;
 
@@ -85,34 +79,112 @@ class TranspositionTable {
     bool ProbeHash(uint64_t key, int32_t depth, int32_t& alpha, int32_t& beta, CellIndex& move,
                    uint8_t& bound, int32_t& score) const;
 
-    // Starts fetching the tags of this key's run into the cache, so that a
+    // Starts fetching the hints of this key's run into the cache, so that a
     // Lookup of it soon after does not wait for memory.
     void Prefetch(uint64_t key) const {
         const int32_t begin = RunBegin(key);
-        __builtin_prefetch(mTags + begin);
-        __builtin_prefetch(mTags + RunEnd(begin) - 1);
+        __builtin_prefetch(mHints + begin);
+        __builtin_prefetch(mHints + RunEnd(begin) - 1);
     }
 
-    // Stores unless the slot FindSlot picks holds something worth at least as much;
-    // an empty slot always takes the store.
-    // age is the move count of the engine's own board, not of the searched one.
-    void RecordHash(uint64_t key, int32_t depth, int32_t score, uint8_t bound, CellIndex move,
-                    int16_t age);
+    // Stores at the table's generation unless the slot FindSlot picks holds
+    // something worth at least as much; an empty slot always takes the store.
+    void RecordHash(uint64_t key, int32_t depth, int32_t score, uint8_t bound, CellIndex move);
 
     // Narrows (lo, hi) with the entry as a probe of the given depth does: only when
     // the entry is deep enough or decisive; an exact decisive score fixes both.
     static void NarrowWindow(const HashEntry& entry, int32_t depth, int32_t& lo, int32_t& hi);
 
     int32_t Size() const { return mSize; }
+    // Slot index as it reads now, whatever it holds (an empty slot shows key 0).
     HashEntry At(int32_t index) const {
-        const HashRecord& r = mRecords[index];
-        return HashEntry{r.key, r.depth, r.age, r.bound, r.valueDepth, r.score, r.move};
+        const uint32_t hint = LoadHint(index);
+        const uint64_t data = LoadData(index);
+        return Decode(KeyOf(LoadCheck(index), hint, data), hint, data);
     }
 
   private:
     static constexpr size_t kClearInPlaceBytes = size_t{128} << 20;
+
+    // The hint word of a slot, in a block of hints of its own, so that a probe
+    // tells at once which slots of a run can hold its key: one that misses reads
+    // one cache line, not the run's four records.
+    //
+    //   31        22 21      19 18   17 16         8 7          0
+    //   +----------+----------+-------+------------+------------+
+    //   |   zero   | vd-depth | bound |    move    |    tag     |
+    //   +----------+----------+-------+------------+------------+
+    //
+    //   tag: 0 empty (never stored, or cleared); odd: a live entry, 1 | the key's
+    //   top 7 bits << 1; kDeadTag: a slot stored with bound 0 (empty, key kept).
+    //   vd-depth: valueDepth - depth, 0 to 5 (the bound and score adjustments).
     static constexpr uint8_t kDeadTag = 2;
+    static constexpr int kMoveShift = 8;
+    static constexpr int kBoundShift = 17;
+    static constexpr int kExtraShift = 19;
+
+    // A slot's record, 16 bytes, aligned so that it never straddles a cache line.
+    //
+    // data:
+    //   63          48 47          32 31                          0
+    //   +-------------+-------------+-----------------------------+
+    //   |     age     |    depth    |            score            |
+    //   +-------------+-------------+-----------------------------+
+    //
+    // check: key ^ data ^ hint * kHintMix. The key a reader recovers is the
+    // one stored only when all three words are of one store: words of two stores
+    // of other keys differ by a random key difference, and the product spreads
+    // the hint over all 64 bits, so that a hint's difference (a few low bits)
+    // never cancels a data difference (score, depth) of two stores of one key.
+    struct alignas(16) Record {
+        uint64_t check;
+        uint64_t data;
+    };
+
+    // A slot as one walk read it: its index and the hint and data seen then.
+    struct Seen {
+        int32_t index;
+        uint32_t hint;
+        uint64_t data;
+    };
+
+    static constexpr uint64_t kHintMix = 0x9E3779B97F4A7C15ull;  // odd: the product is one-to-one
+    static uint64_t CheckOf(uint64_t key, uint32_t hint, uint64_t data) {
+        return key ^ data ^ hint * kHintMix;
+    }
+    static uint64_t KeyOf(uint64_t check, uint32_t hint, uint64_t data) {
+        return check ^ data ^ hint * kHintMix;
+    }
     static uint8_t TagOf(uint64_t key) { return static_cast<uint8_t>(key >> 57 << 1 | 1); }
+    static uint8_t TagOfHint(uint32_t hint) { return static_cast<uint8_t>(hint); }
+    static int16_t AgeOf(uint64_t data) { return static_cast<int16_t>(data >> 48); }
+    static int16_t ValueDepthOf(uint32_t hint, uint64_t data) {
+        return static_cast<int16_t>(static_cast<uint16_t>(data >> 32) + (hint >> kExtraShift));
+    }
+    static HashEntry Decode(uint64_t key, uint32_t hint, uint64_t data) {
+        return HashEntry{key,
+                         static_cast<int16_t>(data >> 32),
+                         AgeOf(data),
+                         static_cast<uint8_t>(hint >> kBoundShift & 3),
+                         ValueDepthOf(hint, data),
+                         static_cast<int32_t>(static_cast<uint32_t>(data)),
+                         static_cast<uint16_t>(hint >> kMoveShift & 0x1FF)};
+    }
+
+    uint32_t LoadHint(int32_t i) const {
+        return std::atomic_ref<uint32_t>(mHints[i]).load(std::memory_order_relaxed);
+    }
+    uint64_t LoadCheck(int32_t i) const {
+        return std::atomic_ref<uint64_t>(mRecords[i].check).load(std::memory_order_relaxed);
+    }
+    uint64_t LoadData(int32_t i) const {
+        return std::atomic_ref<uint64_t>(mRecords[i].data).load(std::memory_order_relaxed);
+    }
+
+    // The live or dead slot of this key, as read; index -1 when none.
+    Seen Find(uint64_t key) const;
+    Seen Victim(uint64_t key, int16_t age) const;
+
     // key % mSize without a division: with M = ceil(2^128 / mSize), the low 128
     // bits of M * key are the fraction key / mSize, and its product with mSize
     // has the remainder in the top 64 bits (exact for every 64-bit key).
@@ -134,9 +206,10 @@ class TranspositionTable {
     void Release();
 
     int32_t mSize;
+    int16_t mAge = 0;
     unsigned __int128 mModMagic;
-    // One block: the tags, then from a cache line on the records.
-    uint8_t* mTags = nullptr;
-    HashRecord* mRecords = nullptr;
+    // One block: the hints, then from a cache line on the records.
+    uint32_t* mHints = nullptr;
+    Record* mRecords = nullptr;
     size_t mBytes = 0;
 };
