@@ -15,7 +15,6 @@
 #include "search/evaluate.h"
 #include "search/learnedvalues.h"
 #include "search/movegen.h"
-#include "search/movelist.h"
 
 namespace {
 
@@ -102,7 +101,6 @@ void BM_IterativeDeepeningDepth8(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         engine.shared.transpositionTable->ClearTable();
-        SetTableAge(engine.worker);
         BorderListBoard board;
         SetUp(board, kPositions[state.range(0)]);
         uint32_t before = engine.worker.nodeCounter;
