@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int32_t kEntries = 1 << 21;
+constexpr int32_t kEntries = 1 << 23;
 constexpr uint64_t kStored = kEntries / 2;
 
 // The n-th key of a sequence: a bijection of n, so keys never repeat.

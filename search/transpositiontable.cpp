@@ -23,17 +23,20 @@ TranspositionTable::~TranspositionTable() {
 
 void TranspositionTable::Allocate() {
     const size_t n = static_cast<size_t>(mSize);
-    const size_t hints = (n * sizeof(uint32_t) + 63) & ~size_t{63};
-    mBytes = hints + n * sizeof(Record);
+    const size_t tags = (n + 63) & ~size_t{63};
+    const size_t extras = (n * sizeof(uint16_t) + 63) & ~size_t{63};
+    mBytes = tags + extras + n * sizeof(Record);
     char* block = static_cast<char*>(AllocateTableMemory(mBytes));
     if (!block) throw std::bad_alloc();
-    mHints = reinterpret_cast<uint32_t*>(block);
-    mRecords = reinterpret_cast<Record*>(block + hints);
+    mTags = reinterpret_cast<uint8_t*>(block);
+    mExtras = reinterpret_cast<uint16_t*>(block + tags);
+    mRecords = reinterpret_cast<Record*>(block + tags + extras);
 }
 
 void TranspositionTable::Release() {
-    FreeTableMemory(mHints, mBytes);
-    mHints = nullptr;
+    FreeTableMemory(mTags, mBytes);
+    mTags = nullptr;
+    mExtras = nullptr;
     mRecords = nullptr;
 }
 
@@ -42,7 +45,7 @@ void TranspositionTable::ClearTable() {
     // which the system must fault in and zero again. A larger table takes fresh
     // pages, so that clearing never stalls a move for long.
     if (mBytes <= kClearInPlaceBytes) {
-        std::memset(static_cast<void*>(mHints), 0, mBytes);
+        std::memset(mTags, 0, mBytes);
         return;
     }
     Release();
@@ -58,49 +61,34 @@ TranspositionTable::Seen TranspositionTable::Victim(uint64_t key, int16_t age) c
     Seen victim{begin, 0, 0};
     int32_t smallest = INT32_MAX;
     for (int32_t i = begin; i < end; ++i) {
-        const uint32_t hint = LoadHint(i);
-        const uint8_t t = TagOfHint(hint);
-        if (t == 0 || t == kDeadTag) return Seen{i, hint, 0};
+        const uint8_t t = LoadTag(i);
+        if (t == 0 || t == kDeadTag) return Seen{i, 0, 0};
         const uint64_t data = LoadData(i);
-        if (t == tag && KeyOf(LoadCheck(i), hint, data) == key) return Seen{i, hint, data};
-        if (AgeOf(data) < age) return Seen{i, hint, data};
-        const int16_t valueDepth = ValueDepthOf(hint, data);
+        if (t == tag && KeyOf(LoadCheck(i), data, LoadExtra(i)) == key) return Seen{i, data, 0};
+        if (AgeOf(data) < age) return Seen{i, data, 0};
+        const int16_t valueDepth = ValueDepthOf(data);
         if (valueDepth < smallest) {
             smallest = valueDepth;
-            victim = Seen{i, hint, data};
+            victim = Seen{i, data, 0};
         }
     }
     return victim;
 }
 
-// The first slot of the run holding the key decides: a miss when its bound is
-// 0. Cleared slots hold key 0 and come after every live slot of key 0 in its
-// run (a store takes the first empty slot), so only a slot stored with bound 0
-// can stop the walk. A slot whose words are of two stores shows a key nobody
-// stored and is passed over.
-TranspositionTable::Seen TranspositionTable::Find(uint64_t key) const {
-    const uint8_t tag = TagOf(key);
-    const int32_t begin = RunBegin(key);
-    const int32_t end = RunEnd(begin);
-    for (int32_t i = begin; i < end; ++i) {
-        const uint32_t hint = LoadHint(i);
-        const uint8_t t = TagOfHint(hint);
-        if (t != tag && t != kDeadTag) continue;
-        const uint64_t check = LoadCheck(i);
-        const uint64_t data = LoadData(i);
-        if (KeyOf(check, hint, data) == key) return Seen{t == kDeadTag ? -1 : i, hint, data};
-    }
-    return Seen{-1, 0, 0};
-}
-
-std::optional<HashEntry> TranspositionTable::Lookup(uint64_t key) const {
+bool TranspositionTable::ProbeHash(uint64_t key, int32_t depth, int32_t& alpha, int32_t& beta,
+                                   CellIndex& move, uint8_t& bound, int32_t& score) const {
     const Seen seen = Find(key);
-    if (seen.index < 0) return std::nullopt;
-    return Decode(key, seen.hint, seen.data);
-}
-
-int32_t TranspositionTable::LookupSlot(uint64_t key) const {
-    return Find(key).index;
+    if (seen.index < 0) {
+        move = kNoCell;
+        bound = 0;
+        return false;
+    }
+    const HashEntry e = Decode(key, seen.data, seen.extra);
+    move = e.move;
+    bound = e.bound;
+    score = e.score;
+    NarrowWindow(e, depth, alpha, beta);
+    return true;
 }
 
 void TranspositionTable::NarrowWindow(const HashEntry& entry, int32_t depth, int32_t& lo,
@@ -130,22 +118,6 @@ void TranspositionTable::NarrowWindow(const HashEntry& entry, int32_t depth, int
     if (b == kBoundExact && IsDecisive(s)) lo = hi = s;
 }
 
-bool TranspositionTable::ProbeHash(uint64_t key, int32_t depth, int32_t& alpha, int32_t& beta,
-                                   CellIndex& move, uint8_t& bound, int32_t& score) const {
-    const Seen seen = Find(key);
-    if (seen.index < 0) {
-        move = kNoCell;
-        bound = 0;
-        return false;
-    }
-    const HashEntry e = Decode(key, seen.hint, seen.data);
-    move = e.move;
-    bound = e.bound;
-    score = e.score;
-    NarrowWindow(e, depth, alpha, beta);
-    return true;
-}
-
 void TranspositionTable::RecordHash(uint64_t key, int32_t depth, int32_t score, uint8_t bound,
                                     CellIndex move) {
     assert(move <= kNoCell);
@@ -159,21 +131,21 @@ void TranspositionTable::RecordHash(uint64_t key, int32_t depth, int32_t score, 
     }
     const int16_t age = mAge;
     const Seen slot = Victim(key, age);
-    const uint8_t t = TagOfHint(slot.hint);
-    if (t != 0 && t != kDeadTag &&
-        AgeOf(slot.data) + ValueDepthOf(slot.hint, slot.data) >= age + valueDepth)
-        return;
-    // The stored weight is depth and the adjustment, 0 to 5, as 16-bit values.
-    const uint32_t extra = static_cast<uint32_t>(valueDepth - depth);
-    const uint32_t hint = static_cast<uint32_t>(bound != 0 ? TagOf(key) : kDeadTag) |
-                          static_cast<uint32_t>(move & 0x1FF) << kMoveShift |
-                          static_cast<uint32_t>(bound) << kBoundShift | extra << kExtraShift;
-    const uint64_t data = static_cast<uint64_t>(static_cast<uint16_t>(age)) << 48 |
-                          static_cast<uint64_t>(static_cast<uint16_t>(depth)) << 32 |
-                          static_cast<uint32_t>(score);
     const int32_t i = slot.index;
-    std::atomic_ref<uint32_t>(mHints[i]).store(hint, std::memory_order_relaxed);
+    const uint8_t t = LoadTag(i);
+    if (t != 0 && t != kDeadTag && AgeOf(slot.data) + ValueDepthOf(slot.data) >= age + valueDepth)
+        return;
+    // The weight and the depth as 16-bit values, the depth as the weight less
+    // the adjustment (0 to 5).
+    const uint64_t data = static_cast<uint64_t>(static_cast<uint16_t>(valueDepth)) << 48 |
+                          static_cast<uint64_t>(static_cast<uint16_t>(age)) << 32 |
+                          static_cast<uint32_t>(score);
+    const uint16_t extra = static_cast<uint16_t>((valueDepth - depth) << kExtraShift |
+                                                 (bound & 3) << kBoundShift | (move & 0x1FF));
+    std::atomic_ref<uint8_t>(mTags[i]).store(bound != 0 ? TagOf(key) : kDeadTag,
+                                             std::memory_order_relaxed);
+    std::atomic_ref<uint16_t>(mExtras[i]).store(extra, std::memory_order_relaxed);
     std::atomic_ref<uint64_t>(mRecords[i].data).store(data, std::memory_order_relaxed);
     std::atomic_ref<uint64_t>(mRecords[i].check)
-        .store(CheckOf(key, hint, data), std::memory_order_relaxed);
+        .store(key ^ data ^ extra * kExtraMix, std::memory_order_relaxed);
 }

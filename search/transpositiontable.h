@@ -38,7 +38,7 @@ constexpr uint8_t kBoundExact = 3;  // both
 //
 // Sharing. Any number of threads may probe and store at once, without locks:
 // every word of a slot is read and written as a relaxed atomic, and a slot's
-// check word is its key XOR the other two words, so a probe that reads words of
+// check word is its key XOR its other words, so a probe that reads words of
 // two different stores (a torn read) finds no key it asks for and misses. A
 // probe hands out a copy, never a reference into the table. Two stores racing
 // for one slot can leave a slot that matches no key: it is lost, not wrong.
@@ -69,9 +69,13 @@ class TranspositionTable {
     int32_t FindSlot(uint64_t key, int16_t age) const { return Victim(key, age).index; }
 
     // A copy of the live entry of this key, if there is one.
-    std::optional<HashEntry> Lookup(uint64_t key) const;
+    std::optional<HashEntry> Lookup(uint64_t key) const {
+        const Seen seen = Find(key);
+        if (seen.index < 0) return std::nullopt;
+        return Decode(key, seen.data, seen.extra);
+    }
     // The slot of the live entry of this key, or -1.
-    int32_t LookupSlot(uint64_t key) const;
+    int32_t LookupSlot(uint64_t key) const { return Find(key).index; }
 
     // On a hit hands back the stored move, bound and score and narrows the window
     // (alpha == beta afterwards means a cutoff). On a miss sets move to kNoCell and
@@ -79,12 +83,12 @@ class TranspositionTable {
     bool ProbeHash(uint64_t key, int32_t depth, int32_t& alpha, int32_t& beta, CellIndex& move,
                    uint8_t& bound, int32_t& score) const;
 
-    // Starts fetching the hints of this key's run into the cache, so that a
+    // Starts fetching the tags of this key's run into the cache, so that a
     // Lookup of it soon after does not wait for memory.
     void Prefetch(uint64_t key) const {
         const int32_t begin = RunBegin(key);
-        __builtin_prefetch(mHints + begin);
-        __builtin_prefetch(mHints + RunEnd(begin) - 1);
+        __builtin_prefetch(mTags + begin);
+        __builtin_prefetch(mTags + RunEnd(begin) - 1);
     }
 
     // Stores at the table's generation unless the slot FindSlot picks holds
@@ -98,81 +102,84 @@ class TranspositionTable {
     int32_t Size() const { return mSize; }
     // Slot index as it reads now, whatever it holds (an empty slot shows key 0).
     HashEntry At(int32_t index) const {
-        const uint32_t hint = LoadHint(index);
         const uint64_t data = LoadData(index);
-        return Decode(KeyOf(LoadCheck(index), hint, data), hint, data);
+        const uint16_t extra = LoadExtra(index);
+        return Decode(KeyOf(LoadCheck(index), data, extra), data, extra);
     }
 
   private:
     static constexpr size_t kClearInPlaceBytes = size_t{128} << 20;
 
-    // The hint word of a slot, in a block of hints of its own, so that a probe
-    // tells at once which slots of a run can hold its key: one that misses reads
-    // one cache line, not the run's four records.
+    // A slot is three words in three blocks: a tag byte, a 16-byte record and a
+    // 16-bit extra word.
     //
-    //   31        22 21      19 18   17 16         8 7          0
-    //   +----------+----------+-------+------------+------------+
-    //   |   zero   | vd-depth | bound |    move    |    tag     |
-    //   +----------+----------+-------+------------+------------+
+    // The tags, one byte a slot, tell at once which slots of a run can hold a
+    // key, so that a probe that misses reads one cache line instead of four or
+    // five. A tag is only a hint, derived from the key: the record's check
+    // decides.
     //
     //   tag: 0 empty (never stored, or cleared); odd: a live entry, 1 | the key's
     //   top 7 bits << 1; kDeadTag: a slot stored with bound 0 (empty, key kept).
-    //   vd-depth: valueDepth - depth, 0 to 5 (the bound and score adjustments).
     static constexpr uint8_t kDeadTag = 2;
-    static constexpr int kMoveShift = 8;
-    static constexpr int kBoundShift = 17;
-    static constexpr int kExtraShift = 19;
 
-    // A slot's record, 16 bytes, aligned so that it never straddles a cache line.
+    // The record, aligned so that it never straddles a cache line; it holds
+    // what the choice of a slot to replace reads.
     //
     // data:
-    //   63          48 47          32 31                          0
-    //   +-------------+-------------+-----------------------------+
-    //   |     age     |    depth    |            score            |
-    //   +-------------+-------------+-----------------------------+
+    //   63           48 47          32 31                           0
+    //   +--------------+--------------+-----------------------------+
+    //   |  valueDepth  |     age      |            score            |
+    //   +--------------+--------------+-----------------------------+
     //
-    // check: key ^ data ^ hint * kHintMix. The key a reader recovers is the
-    // one stored only when all three words are of one store: words of two stores
-    // of other keys differ by a random key difference, and the product spreads
-    // the hint over all 64 bits, so that a hint's difference (a few low bits)
-    // never cancels a data difference (score, depth) of two stores of one key.
+    // check: key ^ data ^ extra * kExtraMix. The key a reader recovers is the
+    // one stored only when all three words are of one store: words of two
+    // stores of other keys differ by a random key difference, and the product
+    // spreads the extra word over all 64 bits, so that its difference (a few
+    // low bits) never cancels a data difference (score, weight) of two stores of
+    // one key.
     struct alignas(16) Record {
         uint64_t check;
         uint64_t data;
     };
 
-    // A slot as one walk read it: its index and the hint and data seen then.
+    // extra:
+    //   15  14 13      11 10     9 8                    0
+    //   +------+----------+--------+--------------------+
+    //   | zero | vd-depth |  bound |        move        |
+    //   +------+----------+--------+--------------------+
+    //
+    //   vd-depth: valueDepth - depth, 0 to 5 (the bound's and the score's
+    //   adjustments), so depth = valueDepth - vd-depth as 16-bit values.
+    static constexpr int kBoundShift = 9;
+    static constexpr int kExtraShift = 11;
+    static constexpr uint64_t kExtraMix = 0x9E3779B97F4A7C15ull;  // odd: one-to-one
+
+    // A slot as one walk read it: its index and the words seen then.
     struct Seen {
         int32_t index;
-        uint32_t hint;
         uint64_t data;
+        uint16_t extra;
     };
 
-    static constexpr uint64_t kHintMix = 0x9E3779B97F4A7C15ull;  // odd: the product is one-to-one
-    static uint64_t CheckOf(uint64_t key, uint32_t hint, uint64_t data) {
-        return key ^ data ^ hint * kHintMix;
-    }
-    static uint64_t KeyOf(uint64_t check, uint32_t hint, uint64_t data) {
-        return check ^ data ^ hint * kHintMix;
+    static uint64_t KeyOf(uint64_t check, uint64_t data, uint16_t extra) {
+        return check ^ data ^ extra * kExtraMix;
     }
     static uint8_t TagOf(uint64_t key) { return static_cast<uint8_t>(key >> 57 << 1 | 1); }
-    static uint8_t TagOfHint(uint32_t hint) { return static_cast<uint8_t>(hint); }
-    static int16_t AgeOf(uint64_t data) { return static_cast<int16_t>(data >> 48); }
-    static int16_t ValueDepthOf(uint32_t hint, uint64_t data) {
-        return static_cast<int16_t>(static_cast<uint16_t>(data >> 32) + (hint >> kExtraShift));
-    }
-    static HashEntry Decode(uint64_t key, uint32_t hint, uint64_t data) {
+    static int16_t AgeOf(uint64_t data) { return static_cast<int16_t>(data >> 32); }
+    static int16_t ValueDepthOf(uint64_t data) { return static_cast<int16_t>(data >> 48); }
+    static HashEntry Decode(uint64_t key, uint64_t data, uint16_t extra) {
+        const int16_t valueDepth = ValueDepthOf(data);
         return HashEntry{key,
-                         static_cast<int16_t>(data >> 32),
+                         static_cast<int16_t>(valueDepth - (extra >> kExtraShift)),
                          AgeOf(data),
-                         static_cast<uint8_t>(hint >> kBoundShift & 3),
-                         ValueDepthOf(hint, data),
+                         static_cast<uint8_t>(extra >> kBoundShift & 3),
+                         valueDepth,
                          static_cast<int32_t>(static_cast<uint32_t>(data)),
-                         static_cast<uint16_t>(hint >> kMoveShift & 0x1FF)};
+                         static_cast<uint16_t>(extra & 0x1FF)};
     }
 
-    uint32_t LoadHint(int32_t i) const {
-        return std::atomic_ref<uint32_t>(mHints[i]).load(std::memory_order_relaxed);
+    uint8_t LoadTag(int32_t i) const {
+        return std::atomic_ref<uint8_t>(mTags[i]).load(std::memory_order_relaxed);
     }
     uint64_t LoadCheck(int32_t i) const {
         return std::atomic_ref<uint64_t>(mRecords[i].check).load(std::memory_order_relaxed);
@@ -180,8 +187,12 @@ class TranspositionTable {
     uint64_t LoadData(int32_t i) const {
         return std::atomic_ref<uint64_t>(mRecords[i].data).load(std::memory_order_relaxed);
     }
+    uint16_t LoadExtra(int32_t i) const {
+        return std::atomic_ref<uint16_t>(mExtras[i]).load(std::memory_order_relaxed);
+    }
 
-    // The live or dead slot of this key, as read; index -1 when none.
+    // The live slot of this key as read; index -1 when none, or when the first
+    // slot of the key holds bound 0.
     Seen Find(uint64_t key) const;
     Seen Victim(uint64_t key, int16_t age) const;
 
@@ -208,8 +219,30 @@ class TranspositionTable {
     int32_t mSize;
     int16_t mAge = 0;
     unsigned __int128 mModMagic;
-    // One block: the hints, then from a cache line on the records.
-    uint32_t* mHints = nullptr;
+    // One block: the tags, the extra words, then from a cache line on the records.
+    uint8_t* mTags = nullptr;
+    uint16_t* mExtras = nullptr;
     Record* mRecords = nullptr;
     size_t mBytes = 0;
 };
+
+// The first slot of the run holding the key decides: a miss when its bound is
+// 0. Cleared slots hold key 0 and come after every live slot of key 0 in its
+// run (a store takes the first empty slot), so only a slot stored with bound 0
+// can stop the walk. A slot whose words are of two stores shows a key nobody
+// stored and is passed over.
+inline TranspositionTable::Seen TranspositionTable::Find(uint64_t key) const {
+    const uint8_t tag = TagOf(key);
+    const int32_t begin = RunBegin(key);
+    const int32_t end = RunEnd(begin);
+    for (int32_t i = begin; i < end; ++i) {
+        const uint8_t t = LoadTag(i);
+        if (t != tag && t != kDeadTag) continue;
+        const uint64_t check = LoadCheck(i);
+        const uint64_t data = LoadData(i);
+        const uint16_t extra = LoadExtra(i);
+        if (KeyOf(check, data, extra) != key) continue;
+        return Seen{(extra >> kBoundShift & 3) == 0 ? -1 : i, data, extra};
+    }
+    return Seen{-1, 0, 0};
+}
