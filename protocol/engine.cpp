@@ -18,6 +18,7 @@
 #include "protocol/analysis.h"
 #include "search/driver.h"
 #include "search/movegen.h"
+#include "search/movelist.h"
 #include "search/pvsearch.h"
 #include "search/searchparameters.h"
 #include "search/timebudget.h"
@@ -385,6 +386,7 @@ void Engine::AllocSearch() {
     shared.transpositionTable.reset();
     CreateProofPool(worker, pool.capacity, pool.cacheEntries);
     shared.transpositionTable = std::make_unique<TranspositionTable>(entries);
+    SetTableAge(worker);
     // Whoever allocates (a tool as well as a move request), the first move
     // request must not replace the structures again.
     searchReady = true;
@@ -507,6 +509,7 @@ std::string Engine::BestMoves(const std::string& argument) {
                           now;
         BoardAI searched = *worker.board;
         searched.mPlain = 1;
+        SetTableAge(worker);
         SearchResult r = shared.classic
                              ? IterativeDeepening(worker, searched, &tc, shared.maxDepth)
                              : PvDeepening(worker, searched, &tc, shared.maxDepth);

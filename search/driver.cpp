@@ -32,6 +32,7 @@ SearchResult ChooseMove(SearchWorker& worker, TimeControl& tc) {
     if (!worker.shared.transpositionTable && worker.allocateStructures) worker.allocateStructures();
     if (!worker.shared.transpositionTable)
         throw std::runtime_error("search structures not allocated");
+    SetTableAge(worker);
     BoardAI copy = *worker.board;
     // A BoardAI copy has no candidate-cell list, whatever the original was.
     copy.mPlain = 1;

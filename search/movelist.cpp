@@ -65,8 +65,11 @@ void SortMoveList(MoveList& list) {
                [](const MoveEntry& a, const MoveEntry& b) { return a.score > b.score; });
 }
 
+void SetTableAge(SearchWorker& worker) {
+    worker.shared.transpositionTable->SetAge(static_cast<int16_t>(worker.board->mMoveCount));
+}
+
 void RecordNodeResult(SearchWorker& worker, uint64_t key, int32_t depth, int32_t score,
                       uint8_t bound, CellIndex move) {
-    worker.shared.transpositionTable->RecordHash(key, depth, score, bound, move,
-                                                 static_cast<int16_t>(worker.board->mMoveCount));
+    worker.shared.transpositionTable->RecordHash(key, depth, score, bound, move);
 }

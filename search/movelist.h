@@ -58,8 +58,12 @@ struct SearchParams {
     bool root = false;  // the iteration's own root node (live analysis reports it)
 };
 
-// Stores a node's result in the engine's table, aged by the move count of the
-// engine's own board (not the searched one).
+// Sets the table's generation to the move count of the worker's own board (the
+// position the engine plays, not a searched one), by which the stores of the
+// searches that follow are aged. The table's owner calls it before a search.
+void SetTableAge(SearchWorker& worker);
+
+// Stores a node's result in the engine's table at the table's generation.
 void RecordNodeResult(SearchWorker& worker, uint64_t key, int32_t depth, int32_t score,
                       uint8_t bound, CellIndex move);
 

@@ -1,6 +1,8 @@
 #include "search/transpositiontable.h"
 
+#include <atomic>
 #include <cassert>
+#include <climits>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -22,16 +24,19 @@ TranspositionTable::~TranspositionTable() {
 void TranspositionTable::Allocate() {
     const size_t n = static_cast<size_t>(mSize);
     const size_t tags = (n + 63) & ~size_t{63};
-    mBytes = tags + n * sizeof(HashRecord);
+    const size_t extras = (n * sizeof(uint16_t) + 63) & ~size_t{63};
+    mBytes = tags + extras + n * sizeof(Record);
     char* block = static_cast<char*>(AllocateTableMemory(mBytes));
     if (!block) throw std::bad_alloc();
     mTags = reinterpret_cast<uint8_t*>(block);
-    mRecords = reinterpret_cast<HashRecord*>(block + tags);
+    mExtras = reinterpret_cast<uint16_t*>(block + tags);
+    mRecords = reinterpret_cast<Record*>(block + tags + extras);
 }
 
 void TranspositionTable::Release() {
     FreeTableMemory(mTags, mBytes);
     mTags = nullptr;
+    mExtras = nullptr;
     mRecords = nullptr;
 }
 
@@ -49,38 +54,41 @@ void TranspositionTable::ClearTable() {
 
 // A slot's bound is 0 exactly when its tag is 0 or kDeadTag; a live slot's key
 // can equal the probed key only when the tags agree.
-int32_t TranspositionTable::FindSlot(uint64_t key, int16_t age) const {
+TranspositionTable::Seen TranspositionTable::Victim(uint64_t key, int16_t age) const {
     const uint8_t tag = TagOf(key);
-    int32_t begin = RunBegin(key);
-    int32_t end = RunEnd(begin);
-    int32_t victim = begin;
+    const int32_t begin = RunBegin(key);
+    const int32_t end = RunEnd(begin);
+    Seen victim{begin, 0, 0};
     int32_t smallest = INT32_MAX;
     for (int32_t i = begin; i < end; ++i) {
-        const uint8_t t = mTags[i];
-        const HashRecord& e = mRecords[i];
-        if (t == 0 || t == kDeadTag || (t == tag && e.key == key)) return i;
-        if (e.age < age) return i;
-        if (e.valueDepth < smallest) {
-            smallest = e.valueDepth;
-            victim = i;
+        const uint8_t t = LoadTag(i);
+        if (t == 0 || t == kDeadTag) return Seen{i, 0, 0};
+        const uint64_t data = LoadData(i);
+        if (t == tag && KeyOf(LoadCheck(i), data, LoadExtra(i)) == key) return Seen{i, data, 0};
+        if (AgeOf(data) < age) return Seen{i, data, 0};
+        const int16_t valueDepth = ValueDepthOf(data);
+        if (valueDepth < smallest) {
+            smallest = valueDepth;
+            victim = Seen{i, data, 0};
         }
     }
     return victim;
 }
 
-// The first slot of the run holding the key decides: a miss when its bound is
-// 0. Cleared slots hold key 0 and come after every live slot of key 0 in its
-// run (a store takes the first empty slot), so only a slot stored with bound 0
-// can stop the walk.
-int32_t TranspositionTable::LookupSlot(uint64_t key) const {
-    const uint8_t tag = TagOf(key);
-    int32_t begin = RunBegin(key);
-    int32_t end = RunEnd(begin);
-    for (int32_t i = begin; i < end; ++i) {
-        const uint8_t t = mTags[i];
-        if ((t == tag || t == kDeadTag) && mRecords[i].key == key) return t == kDeadTag ? -1 : i;
+bool TranspositionTable::ProbeHash(uint64_t key, int32_t depth, int32_t& alpha, int32_t& beta,
+                                   CellIndex& move, uint8_t& bound, int32_t& score) const {
+    const Seen seen = Find(key);
+    if (seen.index < 0) {
+        move = kNoCell;
+        bound = 0;
+        return false;
     }
-    return -1;
+    const HashEntry e = Decode(key, seen.data, seen.extra);
+    move = e.move;
+    bound = e.bound;
+    score = e.score;
+    NarrowWindow(e, depth, alpha, beta);
+    return true;
 }
 
 void TranspositionTable::NarrowWindow(const HashEntry& entry, int32_t depth, int32_t& lo,
@@ -110,24 +118,8 @@ void TranspositionTable::NarrowWindow(const HashEntry& entry, int32_t depth, int
     if (b == kBoundExact && IsDecisive(s)) lo = hi = s;
 }
 
-bool TranspositionTable::ProbeHash(uint64_t key, int32_t depth, int32_t& alpha, int32_t& beta,
-                                   CellIndex& move, uint8_t& bound, int32_t& score) const {
-    const int32_t slot = LookupSlot(key);
-    if (slot < 0) {
-        move = kNoCell;
-        bound = 0;
-        return false;
-    }
-    const HashEntry e = At(slot);
-    move = e.move;
-    bound = e.bound;
-    score = e.score;
-    NarrowWindow(e, depth, alpha, beta);
-    return true;
-}
-
 void TranspositionTable::RecordHash(uint64_t key, int32_t depth, int32_t score, uint8_t bound,
-                                    CellIndex move, int16_t age) {
+                                    CellIndex move) {
     assert(move <= kNoCell);
     int32_t valueDepth = bound == kBoundExact ? depth + 1 : depth;
     if (score == ScoreWin) {
@@ -137,16 +129,23 @@ void TranspositionTable::RecordHash(uint64_t key, int32_t depth, int32_t score, 
         valueDepth += 1;
         if (bound == kBoundUpper) bound = kBoundExact;
     }
-    const int32_t index = FindSlot(key, age);
-    const uint8_t t = mTags[index];
-    HashRecord& slot = mRecords[index];
-    if (t != 0 && t != kDeadTag && slot.age + slot.valueDepth >= age + valueDepth) return;
-    mTags[index] = bound != 0 ? TagOf(key) : kDeadTag;
-    slot.key = key;
-    slot.age = age;
-    slot.valueDepth = static_cast<int16_t>(valueDepth);
-    slot.depth = static_cast<int16_t>(depth);
-    slot.bound = bound;
-    slot.score = score;
-    slot.move = move;
+    const int16_t age = mAge;
+    const Seen slot = Victim(key, age);
+    const int32_t i = slot.index;
+    const uint8_t t = LoadTag(i);
+    if (t != 0 && t != kDeadTag && AgeOf(slot.data) + ValueDepthOf(slot.data) >= age + valueDepth)
+        return;
+    // The weight and the depth as 16-bit values, the depth as the weight less
+    // the adjustment (0 to 5).
+    const uint64_t data = static_cast<uint64_t>(static_cast<uint16_t>(valueDepth)) << 48 |
+                          static_cast<uint64_t>(static_cast<uint16_t>(age)) << 32 |
+                          static_cast<uint32_t>(score);
+    const uint16_t extra = static_cast<uint16_t>((valueDepth - depth) << kExtraShift |
+                                                 (bound & 3) << kBoundShift | (move & 0x1FF));
+    std::atomic_ref<uint8_t>(mTags[i]).store(bound != 0 ? TagOf(key) : kDeadTag,
+                                             std::memory_order_relaxed);
+    std::atomic_ref<uint16_t>(mExtras[i]).store(extra, std::memory_order_relaxed);
+    std::atomic_ref<uint64_t>(mRecords[i].data).store(data, std::memory_order_relaxed);
+    std::atomic_ref<uint64_t>(mRecords[i].check)
+        .store(key ^ data ^ extra * kExtraMix, std::memory_order_relaxed);
 }

@@ -2,9 +2,14 @@
 // each runs alone: the same moves, values and node counts. Any mutable state
 // the two still shared (a cache, a counter, a generator) would mix them up, and
 // under ThreadSanitizer (make tsan-test) it is also reported as a data race.
+// The table itself is shared by threads that store and probe it at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -104,6 +109,110 @@ TEST(ParallelSearchTest, TwoWorkersOnTwoThreadsSearchAsEachDoesAlone) {
     second.join();
     EXPECT_EQ(middle, middleAlone);
     EXPECT_EQ(threats, threatsAlone);
+}
+
+// What a store of a key at a depth writes, all derived from the two, so that a
+// probe can tell data of its own key (and of one store) from any other.
+struct Derived {
+    int32_t score;
+    uint8_t bound;
+    CellIndex move;
+};
+
+// The score carries the depth, so that a probe, which hands out no depth, can
+// still tell which store its fields should come from.
+Derived DerivedFrom(uint64_t key, int32_t depth) {
+    uint64_t h = (key + static_cast<uint64_t>(depth)) * 0xD6E8FEB86659FD93ull;
+    h ^= h >> 32;
+    // Scores stay far from the decisive ones, whose stores change bound and weight.
+    return Derived{depth << 10 | static_cast<int32_t>(h & 1023),
+                   static_cast<uint8_t>(1 + (h >> 40) % 3), static_cast<CellIndex>((h >> 48) % 401)};
+}
+
+// Why an entry is not one that a store of its key wrote, or empty when it is.
+std::string Mismatch(const HashEntry& e, uint64_t key, int16_t age) {
+    const Derived d = DerivedFrom(key, e.depth);
+    std::ostringstream out;
+    if (e.key != key) out << " key " << e.key;
+    if (e.score != d.score) out << " score " << e.score << " for " << d.score;
+    if (e.bound != d.bound) out << " bound " << int(e.bound) << " for " << int(d.bound);
+    if (e.move != d.move) out << " move " << e.move << " for " << d.move;
+    if (e.age != age) out << " age " << e.age;
+    if (e.valueDepth != e.depth + (d.bound == kBoundExact)) out << " valueDepth " << e.valueDepth;
+    return out.str();
+}
+
+// Four threads store and probe one small table, so that runs overlap and the
+// threads keep overwriting slots that others are reading: the depths of the
+// stores grow, so that new stores keep replacing old ones. A probe that
+// returns anything but what some store of its key wrote read words of two
+// stores (or of another key) and took them for an entry.
+TEST(ParallelTableTest, ProbesNeverReturnDataStoredUnderAnotherKey) {
+    constexpr int kThreads = 4;
+    constexpr int kOperations = 300000;
+    constexpr int16_t kAge = 7;
+    TranspositionTable table(13);
+    table.SetAge(kAge);
+    std::vector<uint64_t> keys(40);
+    std::mt19937_64 rng(25);
+    for (uint64_t& key : keys) key = rng();
+
+    std::atomic<int> ready{0};
+    std::atomic<int64_t> hits{0};
+    std::atomic<int> faults{0};
+    std::vector<std::string> firstFault(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            std::mt19937_64 own(100 + t);
+            int64_t found = 0;
+            // All start together, so that they overlap however the system schedules them.
+            ++ready;
+            while (ready.load() < kThreads) std::this_thread::yield();
+            for (int n = 0; n < kOperations; ++n) {
+                const uint64_t key = keys[own() % keys.size()];
+                if (own() % 2 == 0) {
+                    const int32_t depth = static_cast<int32_t>(n / 10);
+                    const Derived d = DerivedFrom(key, depth);
+                    table.RecordHash(key, depth, d.score, d.bound, d.move);
+                } else if (n % 4 == 1) {
+                    int32_t alpha = -(1 << 30), beta = 1 << 30, score = 0;
+                    CellIndex move = kNoCell;
+                    uint8_t bound = 0;
+                    if (!table.ProbeHash(key, 0, alpha, beta, move, bound, score)) continue;
+                    ++found;
+                    const Derived d = DerivedFrom(key, score >> 10);
+                    const bool known = d.score == score && d.bound == bound && d.move == move;
+                    if (!known && faults++ == 0)
+                        firstFault[t] = "probe: move " + std::to_string(move) + " bound " +
+                                        std::to_string(bound) + " score " + std::to_string(score);
+                } else {
+                    const std::optional<HashEntry> e = table.Lookup(key);
+                    if (!e) continue;
+                    ++found;
+                    const std::string why = Mismatch(*e, key, kAge);
+                    if (!why.empty() && faults++ == 0) firstFault[t] = "lookup:" + why;
+                }
+            }
+            hits += found;
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    std::string why;
+    for (const std::string& w : firstFault) why += w;
+    EXPECT_EQ(faults.load(), 0) << why;
+    // Not a test of an empty table: a good share of the probes hit.
+    EXPECT_GT(hits.load(), kThreads * kOperations / 20);
+
+    // Afterwards every slot that shows one of the keys holds data of that key.
+    int32_t live = 0;
+    for (int32_t i = 0; i < table.Size(); ++i) {
+        const HashEntry e = table.At(i);
+        if (e.bound == 0 || std::find(keys.begin(), keys.end(), e.key) == keys.end()) continue;
+        ++live;
+        EXPECT_EQ(Mismatch(e, e.key, kAge), "") << "slot " << i;
+    }
+    EXPECT_GT(live, table.Size() / 2);
 }
 
 }  // namespace

@@ -162,6 +162,7 @@ class SearchTest : public ::testing::Test {
         engine.board = std::make_unique<BoardAI>();
         PlaceDiagram(*engine.board, rows, toMove);
         engine.worker.SetPosition(*engine.board);
+        SetTableAge(engine.worker);  // as the engine does before it searches
     }
 
     Engine engine;
@@ -491,7 +492,7 @@ TEST_F(SearchTest, VcfNarrowsItsWindowWithTheTable) {
     SearchParams params;
     params.vcfNoStandPat = true;
     // A deep lower bound at the upper limit fixes the value at the limit.
-    Table().RecordHash(board.mHash, 10, 80, kBoundLower, Z(3, 3), Age());
+    Table().RecordHash(board.mHash, 10, 80, kBoundLower, Z(3, 3));
     CellIndex move = 0;
     EXPECT_EQ(VCF(engine.worker, board, 0, params, move, true, 50, nullptr), 50);
     EXPECT_EQ(move, Z(3, 3));
@@ -594,7 +595,7 @@ TEST_F(SearchTest, DecisiveVerdictReturnsTheFirstGeneratedMove) {
 TEST_F(SearchTest, ExactTableEntryEndsTheNodeWithItsMove) {
     BoardAI board = Position(kQuiet);
     SearchParams params;
-    Table().RecordHash(board.mHash, 5, 123, kBoundExact, Z(10, 8), Age());
+    Table().RecordHash(board.mHash, 5, 123, kBoundExact, Z(10, 8));
     MoveList list;
     uint32_t before = board.StonesCounted();
     AlphaBeta(engine.worker, list, board, 3, ScoreLoss, ScoreWin, params);
@@ -615,7 +616,7 @@ TEST_F(SearchTest, TableMoveIsSearchedFirstAndListedOnce) {
     const std::vector<CellIndex> generated = Candidates(board, 3 + 5);
     ASSERT_GE(generated.size(), 3u);
     const CellIndex stored = generated.back();
-    Table().RecordHash(board.mHash, 1, 0, kBoundUpper, stored, Age());
+    Table().RecordHash(board.mHash, 1, 0, kBoundUpper, stored);
     SearchParams params;
     MoveList list;
     AlphaBeta(engine.worker, list, board, 3, ScoreLoss, ScoreWin, params);
@@ -716,8 +717,7 @@ class CutoffScanTest : public SearchTest {
         for (CellIndex m : {Z(10, 8), Z(8, 10), Z(9, 7)}) AddMove(list, m, 0);
     }
     void StoreChild(uint32_t i, int32_t depth, int32_t score, uint8_t bound) {
-        Table().RecordHash(ChildKey(board, list.entries[i].move), depth, score, bound, kNoCell,
-                           Age());
+        Table().RecordHash(ChildKey(board, list.entries[i].move), depth, score, bound, kNoCell);
     }
     BoardAI board;
     MoveList list;
@@ -916,7 +916,7 @@ TEST_F(SearchTest, ChooseMoveWithOneCandidateOnlyAsksTheTableForTheMessage) {
          {Case{0, ""}, Case{ScoreWin, "MESSAGE ;-)\n"}, Case{ScoreLoss, "MESSAGE ;-(\n"}}) {
         engine.diagnostics.str("");
         Table().ClearTable();
-        if (c.stored != 0) Table().RecordHash(key, 1, c.stored, kBoundExact, Z(9, 5), Age());
+        if (c.stored != 0) Table().RecordHash(key, 1, c.stored, kBoundExact, Z(9, 5));
         uint32_t before = engine.worker.nodeCounter;
         SearchResult result = ChooseMove(engine.worker, engine.timeControl);
         EXPECT_EQ(engine.worker.nodeCounter, before);
@@ -1023,7 +1023,7 @@ TEST_F(SearchTest, ProvenLossClearsTheTable) {
     const std::vector<CellIndex> candidates = Candidates(*engine.board);
     ASSERT_GE(candidates.size(), 2u);
     const uint64_t unrelated = 987654321;
-    Table().RecordHash(unrelated, 5, 10, kBoundExact, kNoCell, Age());
+    Table().RecordHash(unrelated, 5, 10, kBoundExact, kNoCell);
     TimeControl tc = Generous();
     SearchResult result = ChooseMove(engine.worker, tc);
     EXPECT_EQ(result.disproof, 0u);

@@ -25,6 +25,13 @@ int32_t SlotOf(const TranspositionTable& tt, uint64_t key) {
     return tt.LookupSlot(key);
 }
 
+// A store at the given generation.
+void Store(TranspositionTable& tt, uint64_t key, int32_t depth, int32_t score, uint8_t bound,
+           CellIndex move, int16_t age) {
+    tt.SetAge(age);
+    tt.RecordHash(key, depth, score, bound, move);
+}
+
 // Empty slots are all zero: bound 0 marks them, whatever key they show.
 void ExpectCleared(const HashEntry& e) {
     EXPECT_EQ(e.bound, 0);
@@ -40,13 +47,13 @@ TEST(TranspositionTable, StartsAndClearsToEmptySlots) {
     // The empty board's hash is 0, the key every empty slot shows: bound 0 keeps
     // them from matching, and a store then finds its own slot again.
     EXPECT_FALSE(tt.Lookup(0));
-    tt.RecordHash(0, 2, 9, kBoundExact, 5, 0);
+    Store(tt, 0, 2, 9, kBoundExact, 5, 0);
     ASSERT_TRUE(tt.Lookup(0));
     EXPECT_EQ(tt.Lookup(0)->score, 9);
     tt.ClearTable();
 
-    for (int n = 0; n < 10; ++n) tt.RecordHash(KeyAt(3, n), 5, 7, kBoundExact, 11, 20);
-    tt.RecordHash(123456789, 5, 7, kBoundExact, 11, 20);
+    for (int n = 0; n < 10; ++n) Store(tt, KeyAt(3, n), 5, 7, kBoundExact, 11, 20);
+    Store(tt, 123456789, 5, 7, kBoundExact, 11, 20);
     ASSERT_TRUE(tt.Lookup(123456789));
     tt.ClearTable();
     for (int32_t i = 0; i < kSize; ++i) ExpectCleared(tt.At(i));
@@ -54,7 +61,7 @@ TEST(TranspositionTable, StartsAndClearsToEmptySlots) {
     EXPECT_FALSE(tt.Lookup(KeyAt(3, 0)));
 
     // A cleared slot takes any store, however shallow: VCF stores negative depths.
-    tt.RecordHash(KeyAt(3, 0), -9, 1, kBoundLower, kNoCell, 0);
+    Store(tt, KeyAt(3, 0), -9, 1, kBoundLower, kNoCell, 0);
     EXPECT_TRUE(tt.Lookup(KeyAt(3, 0)));
 }
 
@@ -116,7 +123,7 @@ TEST(TranspositionTable, RejectsEmptyTable) {
 
 TEST(TranspositionTable, StoresAllFieldsAtTheHomeSlot) {
     TranspositionTable tt(kSize);
-    tt.RecordHash(KeyAt(7, 0), 6, -321, kBoundUpper, 399, 12);
+    Store(tt, KeyAt(7, 0), 6, -321, kBoundUpper, 399, 12);
     const std::optional<HashEntry> e = tt.Lookup(KeyAt(7, 0));
     ASSERT_TRUE(e.has_value());
     EXPECT_EQ(SlotOf(tt, KeyAt(7, 0)), 7);
@@ -130,32 +137,32 @@ TEST(TranspositionTable, StoresAllFieldsAtTheHomeSlot) {
     EXPECT_FALSE(tt.Lookup(KeyAt(7, 1)));  // same home, other key
 
     // The home is the unsigned 64-bit remainder.
-    tt.RecordHash(0xFFFFFFFFFFFFFFFFull, 1, 0, kBoundLower, 0, 0);
+    Store(tt, 0xFFFFFFFFFFFFFFFFull, 1, 0, kBoundLower, 0, 0);
     EXPECT_EQ(SlotOf(tt, 0xFFFFFFFFFFFFFFFFull), 15);
 }
 
 TEST(TranspositionTable, RunsHoldTenSlotsAndNeverWrap) {
     TranspositionTable tt(kSize);
-    for (int n = 0; n < 10; ++n) tt.RecordHash(KeyAt(2, n), 5 + n, 0, kBoundLower, 0, 1);
+    for (int n = 0; n < 10; ++n) Store(tt, KeyAt(2, n), 5 + n, 0, kBoundLower, 0, 1);
     for (int n = 0; n < 10; ++n) EXPECT_EQ(SlotOf(tt, KeyAt(2, n)), 2 + n);
     // An eleventh key displaces the least valuable slot of the run, not slot 12.
-    tt.RecordHash(KeyAt(2, 10), 30, 0, kBoundLower, 0, 1);
+    Store(tt, KeyAt(2, 10), 30, 0, kBoundLower, 0, 1);
     EXPECT_EQ(SlotOf(tt, KeyAt(2, 10)), 2);
     EXPECT_FALSE(tt.Lookup(KeyAt(2, 0)));
     ExpectCleared(tt.At(12));
 
     // Home among the last nine slots: the run stops at the last slot.
-    for (int n = 0; n < 5; ++n) tt.RecordHash(KeyAt(20, n), 5 + n, 0, kBoundLower, 0, 1);
+    for (int n = 0; n < 5; ++n) Store(tt, KeyAt(20, n), 5 + n, 0, kBoundLower, 0, 1);
     for (int n = 0; n < 5; ++n) EXPECT_EQ(SlotOf(tt, KeyAt(20, n)), 20 + n);
-    tt.RecordHash(KeyAt(20, 5), 30, 0, kBoundLower, 0, 1);
+    Store(tt, KeyAt(20, 5), 30, 0, kBoundLower, 0, 1);
     EXPECT_EQ(SlotOf(tt, KeyAt(20, 5)), 20);
     ExpectCleared(tt.At(0));
     ExpectCleared(tt.At(1));
 
     // Home at the last slot: a run of one.
     TranspositionTable last(kSize);
-    last.RecordHash(KeyAt(24, 0), 3, 0, kBoundLower, 0, 1);
-    last.RecordHash(KeyAt(24, 1), 4, 0, kBoundLower, 0, 1);
+    Store(last, KeyAt(24, 0), 3, 0, kBoundLower, 0, 1);
+    Store(last, KeyAt(24, 1), 4, 0, kBoundLower, 0, 1);
     EXPECT_FALSE(last.Lookup(KeyAt(24, 0)));
     EXPECT_EQ(SlotOf(last, KeyAt(24, 1)), 24);
     ExpectCleared(last.At(0));
@@ -164,14 +171,14 @@ TEST(TranspositionTable, RunsHoldTenSlotsAndNeverWrap) {
 TEST(TranspositionTable, FindSlotTakesFirstEmptyOwnOrOlderSlot) {
     TranspositionTable tt(kSize);
     EXPECT_EQ(tt.FindSlot(KeyAt(4, 0), 10), 4);
-    tt.RecordHash(KeyAt(4, 0), 8, 0, kBoundLower, 0, 10);
-    tt.RecordHash(KeyAt(4, 1), 8, 0, kBoundLower, 0, 10);
+    Store(tt, KeyAt(4, 0), 8, 0, kBoundLower, 0, 10);
+    Store(tt, KeyAt(4, 1), 8, 0, kBoundLower, 0, 10);
     EXPECT_EQ(tt.FindSlot(KeyAt(4, 2), 10), 6);  // first empty slot
     EXPECT_EQ(tt.FindSlot(KeyAt(4, 1), 10), 5);  // its own slot
 
     // Slots 4..9 stored at move 10 (slot 7 the least valuable), 10..13 at move 9.
     for (int n = 2; n < 10; ++n) {
-        tt.RecordHash(KeyAt(4, n), n == 3 ? 1 : 8, 0, kBoundLower, 0, n < 6 ? 10 : 9);
+        Store(tt, KeyAt(4, n), n == 3 ? 1 : 8, 0, kBoundLower, 0, n < 6 ? 10 : 9);
     }
     ASSERT_EQ(SlotOf(tt, KeyAt(4, 9)), 13);
     EXPECT_EQ(tt.FindSlot(KeyAt(4, 10), 10), 10);  // older beats less valuable
@@ -182,7 +189,7 @@ TEST(TranspositionTable, FindSlotTakesFirstEmptyOwnOrOlderSlot) {
     EXPECT_EQ(tt.FindSlot(KeyAt(4, 10), 9), 7);
 
     // The newer copy, first in the run, is the one found.
-    tt.RecordHash(KeyAt(4, 8), 8, 555, kBoundLower, 0, 10);
+    Store(tt, KeyAt(4, 8), 8, 555, kBoundLower, 0, 10);
     EXPECT_EQ(SlotOf(tt, KeyAt(4, 8)), 10);
     EXPECT_EQ(tt.Lookup(KeyAt(4, 8))->score, 555);
     EXPECT_FALSE(tt.Lookup(KeyAt(4, 6)));
@@ -191,47 +198,47 @@ TEST(TranspositionTable, FindSlotTakesFirstEmptyOwnOrOlderSlot) {
 TEST(TranspositionTable, FindSlotVictimIsFirstOfLeastValueDepth) {
     TranspositionTable tt(kSize);
     const int32_t depths[10] = {5, 3, 7, 2, 9, 2, 4, 8, 6, 3};
-    for (int n = 0; n < 10; ++n) tt.RecordHash(KeyAt(0, n), depths[n], 0, kBoundUpper, 0, 3);
+    for (int n = 0; n < 10; ++n) Store(tt, KeyAt(0, n), depths[n], 0, kBoundUpper, 0, 3);
     EXPECT_EQ(tt.FindSlot(KeyAt(0, 10), 3), 3);
 
     // All equal: the home slot.
     TranspositionTable flat(kSize);
-    for (int n = 0; n < 10; ++n) flat.RecordHash(KeyAt(10, n), 4, 0, kBoundUpper, 0, 3);
+    for (int n = 0; n < 10; ++n) Store(flat, KeyAt(10, n), 4, 0, kBoundUpper, 0, 3);
     EXPECT_EQ(flat.FindSlot(KeyAt(10, 10), 3), 10);
 }
 
 TEST(TranspositionTable, ReplacementNeedsStrictlyMoreAgePlusValueDepth) {
     TranspositionTable tt(kSize);
     const uint64_t key = KeyAt(9, 0);
-    tt.RecordHash(key, 6, 100, kBoundLower, 1, 10);
+    Store(tt, key, 6, 100, kBoundLower, 1, 10);
 
-    tt.RecordHash(key, 6, 200, kBoundLower, 2, 10);  // equal worth: refused
+    Store(tt, key, 6, 200, kBoundLower, 2, 10);  // equal worth: refused
     EXPECT_EQ(tt.Lookup(key)->score, 100);
-    tt.RecordHash(key, 5, 200, kBoundExact, 2, 10);  // exact: 5 + 1, still equal
+    Store(tt, key, 5, 200, kBoundExact, 2, 10);  // exact: 5 + 1, still equal
     EXPECT_EQ(tt.Lookup(key)->score, 100);
-    tt.RecordHash(key, 4, 200, kBoundLower, 2, 10);  // shallower: refused
+    Store(tt, key, 4, 200, kBoundLower, 2, 10);  // shallower: refused
     EXPECT_EQ(tt.Lookup(key)->score, 100);
-    tt.RecordHash(key, 7, 300, kBoundLower, 3, 10);  // deeper: stored
+    Store(tt, key, 7, 300, kBoundLower, 3, 10);  // deeper: stored
     EXPECT_EQ(tt.Lookup(key)->score, 300);
     EXPECT_EQ(tt.Lookup(key)->move, 3);
 
     // A later move replaces a slightly deeper old entry...
-    tt.RecordHash(key, 6, 400, kBoundUpper, 4, 12);
+    Store(tt, key, 6, 400, kBoundUpper, 4, 12);
     EXPECT_EQ(tt.Lookup(key)->score, 400);
     EXPECT_EQ(tt.Lookup(key)->age, 12);
     // ...but not one that outweighs the age difference.
-    tt.RecordHash(key, 20, 500, kBoundUpper, 5, 12);
-    tt.RecordHash(key, 2, 600, kBoundUpper, 6, 13);
+    Store(tt, key, 20, 500, kBoundUpper, 5, 12);
+    Store(tt, key, 2, 600, kBoundUpper, 6, 13);
     EXPECT_EQ(tt.Lookup(key)->score, 500);
 
     // Equal worth over another key of a full run is refused as well.
     TranspositionTable full(kSize);
-    for (int n = 0; n < 10; ++n) full.RecordHash(KeyAt(1, n), 5, n, kBoundLower, 0, 2);
-    full.RecordHash(KeyAt(1, 10), 5, 99, kBoundLower, 0, 2);
+    for (int n = 0; n < 10; ++n) Store(full, KeyAt(1, n), 5, n, kBoundLower, 0, 2);
+    Store(full, KeyAt(1, 10), 5, 99, kBoundLower, 0, 2);
     EXPECT_FALSE(full.Lookup(KeyAt(1, 10)));
     EXPECT_EQ(full.Lookup(KeyAt(1, 0))->score, 0);
     // An older entry anywhere in the run gives way.
-    full.RecordHash(KeyAt(1, 10), 5, 99, kBoundLower, 0, 3);
+    Store(full, KeyAt(1, 10), 5, 99, kBoundLower, 0, 3);
     EXPECT_EQ(SlotOf(full, KeyAt(1, 10)), 1);
     EXPECT_FALSE(full.Lookup(KeyAt(1, 0)));
 }
@@ -252,7 +259,7 @@ TEST(TranspositionTable, DecisiveScoresAdjustBoundAndValueDepth) {
     };
     for (const Case& c : cases) {
         TranspositionTable tt(kSize);
-        tt.RecordHash(KeyAt(5, 0), 6, c.score, c.bound, 42, 1);
+        Store(tt, KeyAt(5, 0), 6, c.score, c.bound, 42, 1);
         const std::optional<HashEntry> e = tt.Lookup(KeyAt(5, 0));
         ASSERT_TRUE(e.has_value());
         EXPECT_EQ(e->bound, c.storedBound) << c.score << " bound " << int(c.bound);
@@ -264,11 +271,11 @@ TEST(TranspositionTable, DecisiveScoresAdjustBoundAndValueDepth) {
 
 TEST(TranspositionTable, RecordHashRefusesMovesPastNoCell) {
     TranspositionTable tt(kSize);
-    EXPECT_NO_THROW(tt.RecordHash(KeyAt(0, 0), 3, 0, kBoundLower, kNoCell, 0));
+    EXPECT_NO_THROW(Store(tt, KeyAt(0, 0), 3, 0, kBoundLower, kNoCell, 0));
 #ifndef NDEBUG
     // Only a fault of the search records anything else: debug builds stop there.
     for (CellIndex bad : {CellIndex(401), kPass, kOffBoard})
-        EXPECT_DEATH(tt.RecordHash(KeyAt(1, 0), 3, 0, kBoundLower, bad, 0), "move <= kNoCell")
+        EXPECT_DEATH(Store(tt, KeyAt(1, 0), 3, 0, kBoundLower, bad, 0), "move <= kNoCell")
             << bad;
 #endif
     EXPECT_FALSE(tt.Lookup(KeyAt(1, 0)));
@@ -301,7 +308,7 @@ void CheckNarrowing(const NarrowCase& c) {
                                       << " window " << c.alpha << ".." << c.beta);
     TranspositionTable tt(kSize);
     const uint64_t key = KeyAt(6, 0);
-    tt.RecordHash(key, c.storedDepth, c.score, c.bound, 123, 1);
+    Store(tt, key, c.storedDepth, c.score, c.bound, 123, 1);
 
     int32_t alpha = c.alpha, beta = c.beta, score = 0;
     CellIndex move = kNoCell;

@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "search/driver.h"
 #include "search/movegen.h"
+#include "search/movelist.h"
 #include "search/pvsearch.h"
 #include "search/searchworker.h"
 #include "tools/directorylist.h"
@@ -46,6 +47,7 @@ TestResult TestAB(SearchWorker& worker, const std::string& folder) {
             // on the order of the files.
             worker.shared.transpositionTable->ClearTable();
             worker.history.Clear();
+            SetTableAge(worker);
             if (worker.shared.classic)
                 SearchIteration(worker, board, 10, nullptr);
             else
@@ -119,6 +121,7 @@ std::string SelfTest(SearchWorker& worker, const std::function<void(const BoardA
         tc.moveDeadline = tc.turnDeadline;
         if (onSearch) onSearch(board);
         uint32_t before = worker.nodeCounter;
+        SetTableAge(worker);
         if (worker.shared.classic)
             IterativeDeepening(worker, board, &tc, 9);
         else
