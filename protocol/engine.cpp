@@ -104,8 +104,12 @@ std::string Engine::ParseCommand(std::string command, std::string argument) {
         databaseList = false;
     }
     // Analysis words. A yxboard list swallows every line up to "done", as BOARD's does.
-    // A list line may come split at a blank: "7, 7, 1".
-    const std::string listLine = argument.empty() ? command : command + " " + argument;
+    // A list line may come split at a blank: "7, 7, 1"; "7,7,1 x" is 7,7,1.
+    uint32_t listed[3];
+    const std::string listLine =
+        argument.empty() || ReadNumbers(command, ',', listed, 2) || ReadNumbers(command, ',', listed, 3)
+            ? command
+            : command + " " + argument;
     if (yxBoardMode) {
         if (command == "done") {
             yxBoardMode = false;

@@ -153,8 +153,10 @@ std::string ProtocolHandler::ParseCommand(std::string command, std::string argum
             boardMode = false;
             return Board(boardEntries);
         }
-        // "7, 7, 1" comes split at its first blank.
-        boardEntries.push_back(ParseBoardEntry(argument.empty() ? command : command + " " + argument));
+        // "7, 7, 1" comes split at its first blank; "7,7,1 x" is 7,7,1.
+        BoardEntry entry = ParseBoardEntry(command);
+        if (entry.owner == 0 && !argument.empty()) entry = ParseBoardEntry(command + " " + argument);
+        boardEntries.push_back(entry);
         return "";
     }
 

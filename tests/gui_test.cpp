@@ -217,6 +217,11 @@ TEST(GuiTranscripts, EveryLineAWordAwaitsIsAnswered) {
         "> 8 ,8 ,2",
         "> DONE",
         "< " + kAnyMove,
+        // A weaker engine still completes its five.
+        "> INFO strength 0",
+        "> BOARD 3,3,1 3,4,1 3,5,1 3,6,1 9,9,2 9,10,2 9,11,2 DONE",
+        "< ~3,(2|7)",
+        "> INFO strength 100",
         // Errors in the user's terms.
         "> TURN 15,3",
         "< ERROR 15,3 is off the 15x15 board.",
