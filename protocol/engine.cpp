@@ -398,7 +398,7 @@ std::string Engine::ShowForbidden() const {
     for (uint32_t z = 0; z < Coord::area; ++z) {
         if (IsOccupied(static_cast<CellIndex>(z)) || !IsForbiddenToMove(static_cast<CellIndex>(z)))
             continue;
-        char cell[16];
+        char cell[24];
         snprintf(cell, sizeof cell, "%02u%02u", z % Coord::width, z / Coord::width);
         reply += cell;
     }
@@ -529,6 +529,7 @@ std::vector<Engine::RankedMove> Engine::RankMoves(const std::vector<CellIndex>& 
             if (!ranked) worker.restrictedMoves[worker.restrictedCount++] = c;
         }
         if (worker.restrictedCount == 0) return false;
+        // Share 0: no clock, only a stop ends the search.
         TimeControl tc = timeControl;
         const uint32_t now = NowMs();
         const uint32_t end = StampDiff(deadline, now + share) < 0 ? deadline : now + share;
@@ -541,8 +542,9 @@ std::vector<Engine::RankedMove> Engine::RankMoves(const std::vector<CellIndex>& 
         searched.mPlain = 1;
         worker.completedDepth = 0;
         // Their depth lines would read as analysis: the ranking says it all.
-        SearchResult r = shared.classic ? IterativeDeepening(worker, searched, &tc, depth)
-                                        : PvDeepening(worker, searched, &tc, depth, true);
+        TimeControl* clock = share > 0 ? &tc : nullptr;
+        SearchResult r = shared.classic ? IterativeDeepening(worker, searched, clock, depth)
+                                        : PvDeepening(worker, searched, clock, depth, true);
         worker.restrictedCount = 0;
         if (worker.completedDepth == 0 || r.move >= Coord::area) return false;
         out = {r.move, r};
@@ -554,14 +556,19 @@ std::vector<Engine::RankedMove> Engine::RankMoves(const std::vector<CellIndex>& 
     // the others are searched to that depth, so that their values compare,
     // and may take longer without the first one's table entries.
     const int32_t n = std::max(1, std::min<int32_t>(count, static_cast<int32_t>(candidates.size())));
-    if (!searchRest(ranked, static_cast<uint32_t>(std::max(1, budget / (2 * n))), maxDepth, best))
-        return ranked;
+    bool clockless = false;  // the others too, then: their first iteration
+    if (!searchRest(ranked, static_cast<uint32_t>(std::max(1, budget / (2 * n))), maxDepth, best)) {
+        // Too short a share for one iteration: the first iteration whatever
+        // it takes (a GUI waits for a ranking), unless the search was stopped.
+        if (worker.StopRequested() || !searchRest(ranked, 0, 1, best)) return ranked;
+        clockless = true;
+    }
     ranked.push_back(best);
     const int32_t depth = worker.completedDepth;
     while (static_cast<int32_t>(ranked.size()) < n) {
         RankedMove next{};
         const uint32_t left = static_cast<uint32_t>(std::max(1, StampDiff(deadline, NowMs())));
-        if (!searchRest(ranked, left, depth - 1, next)) break;
+        if (!searchRest(ranked, clockless ? 0 : left, depth - 1, next)) break;
         // Cut short (time, a stop) below the depth: not comparable, not shown.
         if (worker.completedDepth < depth && !IsDecisive(next.result.value) &&
             next.result.proof != 0 && next.result.disproof != 0)
