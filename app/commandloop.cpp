@@ -31,10 +31,18 @@ std::vector<std::string> SplitCommands(const std::string& text) {
 }
 
 std::string ExecuteLine(ProtocolHandler& handler, const std::string& line) {
-    if (line.empty()) return "";
-    size_t space = line.find(' ');
-    std::string command = line.substr(0, space);
-    std::string argument = space == std::string::npos ? std::string() : line.substr(space + 1);
+    // Blanks and tabs around words and numbers are separators, as a manager's
+    // user would type them.
+    std::string text = line;
+    for (char& c : text)
+        if (c == '\t') c = ' ';
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return "";
+    text = text.substr(first, text.find_last_not_of(' ') - first + 1);
+    const size_t space = text.find(' ');
+    std::string command = text.substr(0, space);
+    std::string argument =
+        space == std::string::npos ? std::string() : text.substr(text.find_first_not_of(' ', space));
     std::string reply;
     try {
         reply = handler.ParseCommand(command, argument);
@@ -43,13 +51,14 @@ std::string ExecuteLine(ProtocolHandler& handler, const std::string& line) {
         // error, and every command checks its input before it changes anything.
         reply = "ERROR " + DescribeError(std::current_exception());
     }
-    // The diagnostic lines end with their line feeds; the reply follows at once,
-    // since a GUI would take an empty line for the engine's move.
-    std::string text = handler.diagnostics.str() + reply;
+    // No reply ends with an empty line: a GUI would take it for the move.
+    while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) reply.pop_back();
+    // The diagnostic lines end with their line feeds; the reply follows at once.
+    std::string out = handler.diagnostics.str() + reply;
     handler.diagnostics.str(std::string());
     handler.diagnostics.clear();
-    if (reply.empty() && !text.empty()) text.pop_back();
-    return text;
+    if (reply.empty() && !out.empty()) out.pop_back();
+    return out;
 }
 
 void ProcessLine(ProtocolHandler& handler) {

@@ -1,5 +1,6 @@
 #include "app/errorreport.h"
 
+#include <new>
 #include <stdexcept>
 
 #include "board/myexception.h"
@@ -8,11 +9,12 @@ std::string DescribeError(std::exception_ptr error) {
     try {
         std::rethrow_exception(error);
     } catch (const MyException& e) {
-        return e.FullMessage();
-    } catch (const std::runtime_error& e) {
-        return std::string("std::exception: ") + e.what();
+        // A manager shows the text to its user: what went wrong, not where.
+        return e.what();
+    } catch (const std::bad_alloc&) {
+        return "out of memory.";
     } catch (const std::exception& e) {
-        return std::string("std::exception: ") + e.what();
+        return e.what();
     } catch (const char* text) {
         return text;
     } catch (const std::string& text) {

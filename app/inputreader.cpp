@@ -1,5 +1,6 @@
 #include "app/inputreader.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <iostream>
@@ -32,18 +33,29 @@ bool ReadLine(std::istream& in, std::string& line) {
     return true;
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+// Lower case, the words separated by single blanks, as the command loop reads them.
+std::string Normalized(const std::string& line) {
+    std::string text;
+    for (char c : line) {
+        if (c == ' ' || c == '\t') {
+            if (!text.empty() && text.back() != ' ') text += ' ';
+            continue;
+        }
+        text += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    if (!text.empty() && text.back() == ' ') text.pop_back();
     return text;
 }
 
 }  // namespace
 
 bool InputReader::IsStopLine(const std::string& line) {
-    const size_t end = line.find_last_not_of(" \t");
-    const std::string text = end == std::string::npos ? std::string() : line.substr(0, end + 1);
+    const std::string text = Normalized(line);
     return text == "yxstop" || text == "stop" || text == "info timeout_turn 0";
+}
+
+bool InputReader::IsEndLine(const std::string& line) {
+    return Normalized(line) == "end";
 }
 
 InputReader::InputReader(std::unique_ptr<std::ifstream> replay, std::atomic<bool>* stop)
@@ -57,18 +69,29 @@ InputReader::InputReader(std::unique_ptr<std::ifstream> replay, std::atomic<bool
         std::istream* source = shared->replay ? static_cast<std::istream*>(shared->replay.get())
                                               : &std::cin;
         const bool echo = shared->replay != nullptr;
+        using Clock = std::chrono::steady_clock;
+        Clock::time_point previous = Clock::now();
         for (;;) {
             if (source != &std::cin && (source->eof() || source->fail())) source = &std::cin;
             std::string line;
             const bool got = ReadLine(*source, line);
+            const Clock::time_point now = Clock::now();
+            const bool paused = now - previous >= std::chrono::milliseconds(kPauseMs);
+            previous = now;
             std::lock_guard<std::mutex> lock(shared->mutex);
             if (!got && source == &std::cin) {
+                // Nobody will send another line: whatever still runs or waits
+                // is stopped, unless the input simply ran out after a script.
+                if (paused) {
+                    shared->lastStop = shared->read + 1;
+                    if (shared->stop) shared->stop->store(true);
+                }
                 shared->ended = true;
                 shared->arrived.notify_one();
                 return;
             }
             const uint64_t number = ++shared->read;
-            if (IsStopLine(Lower(line))) {
+            if (IsStopLine(line) || (paused && IsEndLine(line))) {
                 shared->lastStop = number;
                 if (shared->stop) shared->stop->store(true);
             }

@@ -10,8 +10,10 @@
 // end, then standard input. Lines wait in a queue, in order, for the main
 // thread. A stop line (yxstop, stop, INFO timeout_turn 0) also raises the stop
 // flag at once, for every command read before it; the flag is lowered again for
-// the commands read after it. (END is no stop: a script that ends with it wants
-// its searches whole.)
+// the commands read after it. END, and the end of input, stop the same way when
+// they come after a pause in the input (a GUI closing or restarting its engine
+// while it thinks), so the process ends at once; sent together with the
+// commands before them (a script), they let those commands run whole.
 class InputReader {
   public:
     // replay: the open "input.txt", or null; stop: the search's flag, or null.
@@ -28,6 +30,10 @@ class InputReader {
 
     // A line that stops the running search (lower-cased already).
     static bool IsStopLine(const std::string& line);
+    // END (lower-cased already).
+    static bool IsEndLine(const std::string& line);
+    // What counts as a pause before END or the end of input.
+    static constexpr int kPauseMs = 100;
 
   private:
     struct Shared;

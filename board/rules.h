@@ -35,8 +35,9 @@ struct Rules {
 
     // The protocol's "INFO rule" value. Managers send a bit mask (1 exactly
     // five, 2 continuous game, 4 renju) and 8 and 9 for caro: 1 and 3 mean
-    // exactly five; 4, 5 and 6 renju (GUIs send 5 and 6 for renju openings);
-    // 8 caro, 9 caro with exactly five; anything else five or more. A GUI
+    // exactly five; 4 renju; 8 caro, 9 caro with exactly five; anything else
+    // five or more. GUIs send 5 and 6 for freestyle with the swap1 and swap2
+    // openings, whose opening rule is the GUI's business. A GUI
     // (after "yxshowinfo") sends 2 for renju, where a manager's 2 is a
     // continuous game of five or more.
     static Rules FromProtocolValue(uint32_t value, bool gui = false) {
@@ -47,8 +48,6 @@ struct Rules {
             case 2:
                 return Rules{gui ? WinRule::kRenju : WinRule::kFiveOrMore};
             case 4:
-            case 5:
-            case 6:
                 return Rules{WinRule::kRenju};
             case 8:
                 return Rules{WinRule::kCaro};

@@ -1,6 +1,8 @@
 #include "protocol/engine.h"
 
 #include <algorithm>
+#include <iterator>
+#include <optional>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -120,12 +122,29 @@ std::string Engine::ParseCommand(std::string command, std::string argument) {
         databaseList = false;
     }
     // Analysis words. A yxboard list swallows every line up to "done", as BOARD's does.
+    // A list line may come split at a blank: "7, 7, 1"; "7,7,1 x" is 7,7,1.
+    uint32_t listed[3];
+    const std::string listLine =
+        argument.empty() || ReadNumbers(command, ',', listed, 2) || ReadNumbers(command, ',', listed, 3)
+            ? command
+            : command + " " + argument;
     if (yxBoardMode) {
         if (command == "done") {
             yxBoardMode = false;
             return SetUpPosition(yxBoardEntries);
         }
-        yxBoardEntries.push_back(ParseBoardEntry(command));
+        yxBoardEntries.push_back(ParseBoardEntry(listLine));
+        return "";
+    }
+    if (yxBlockMode) {
+        if (command == "done") {
+            yxBlockMode = false;
+            return "";
+        }
+        // Cells off the board, or lines that are no cell, block nothing.
+        uint32_t xy[2];
+        if (ReadNumbers(listLine, ',', xy, 2) && xy[0] < Coord::width && xy[1] < Coord::height)
+            Block(static_cast<CellIndex>(xy[1] * Coord::width + xy[0]));
         return "";
     }
     if (swap2Mode) {
@@ -135,24 +154,23 @@ std::string Engine::ParseCommand(std::string command, std::string argument) {
         }
         uint32_t xy[2];
         // A line that is not x,y is kept as owner 0, which Swap2 refuses.
-        swap2Entries.push_back(ReadNumbers(command, ',', xy, 2) ? BoardEntry{xy[0], xy[1], 1}
-                                                                  : BoardEntry{0, 0, 0});
+        swap2Entries.push_back(ReadNumbers(listLine, ',', xy, 2) ? BoardEntry{xy[0], xy[1], 1}
+                                                                   : BoardEntry{0, 0, 0});
         return "";
     }
-    if (command == "yxboard") {
-        yxBoardMode = true;
+    if (command == "yxboard" || command == "yxblock") {
+        yxBoardMode = command == "yxboard";
+        yxBlockMode = command == "yxblock";
         boardMode = false;
         yxBoardEntries.clear();
         // The list may also come on the same line: "yxboard 7,7,1 8,8,2 done".
         std::string reply;
-        size_t start = 0;
-        while (start < argument.size()) {
-            size_t end = argument.find(' ', start);
-            if (end == std::string::npos) end = argument.size();
-            if (end > start) reply = ParseCommand(argument.substr(start, end - start), "");
-            start = end + 1;
-        }
+        for (const std::string& item : ListItems(argument)) reply = ParseCommand(item, "");
         return reply;
+    }
+    if (command == "yxblockreset") {
+        ClearBlocks();
+        return "";
     }
     if (command == "swap2board") {
         swap2Mode = true;
@@ -173,6 +191,16 @@ std::string Engine::ParseCommand(std::string command, std::string argument) {
     }
     if (command == "yxnbest") return BestMoves(argument);
     if (command == "yxsearchdefend") return SearchDefend(argument);
+    // Words only a GUI sends, and waits on: a manager is told it has none.
+    if (command == "yxbalanceone" || command == "yxbalancetwo" || command == "yxswap2step1" ||
+        command == "yxswap2step2" || command == "yxswap2step3" || command == "yxresign" ||
+        command == "yxdraw") {
+        if (!quietUnknown) return "UNKNOWN";
+        if (command == "yxbalanceone") return Balance(argument, 1);
+        if (command == "yxbalancetwo") return Balance(argument, 2);
+        if (command == "yxresign" || command == "yxdraw") return Offer(command == "yxdraw");
+        return Swap2Step();
+    }
     if (command == "set_pnstime") {
         pnsTime = std::max(0, atoi(argument.c_str()));
         return "OK";
@@ -188,7 +216,8 @@ bool Engine::EngineInfo(const std::string& argument) {
     if (space == std::string::npos) return false;
     const std::string key = argument.substr(0, space);
     if (key.rfind(kParameterPrefix, 0) == 0) return ParameterInfo(key, argument.substr(space + 1));
-    if (key != "max_depth" && key != "max_node" && key != "hash_size" && key != "show_detail")
+    if (key != "max_depth" && key != "max_node" && key != "hash_size" && key != "show_detail" &&
+        key != "strength")
         return false;
     int64_t v = 0;
     if (!ReadInt64(argument.substr(space + 1), v)) return false;  // the usual message
@@ -198,7 +227,9 @@ bool Engine::EngineInfo(const std::string& argument) {
         shared.maxDepth = v == 0 ? static_cast<int32_t>(Coord::area)
                                  : static_cast<int32_t>(std::min<int64_t>(v, kMaxArea) - 1);
     } else if (key == "show_detail") {
-        worker.showDetail = v != 0;
+        worker.showDetail = static_cast<int>(std::min<int64_t>(v, 3));
+    } else if (key == "strength") {
+        strength = static_cast<int32_t>(std::min<int64_t>(v, 100));
     } else if (key == "max_node") {
         timeControl.nodeLimit = static_cast<uint32_t>(std::min<int64_t>(v, 4294967295));
     } else if (v != hashSizeKiB) {
@@ -261,7 +292,10 @@ std::string Engine::Start(uint32_t width, uint32_t height) {
     std::string reply = GameHandler::Start(width, height);
     // Random moves on a board of a new size start where its keys leave the
     // generator, as on the first board of the process.
-    if (resized && reply == "OK") worker.random = RandomGenerator::AfterZobristKeys();
+    if (resized && reply == "OK") {
+        worker.random = RandomGenerator::AfterZobristKeys();
+        ClearBlocks();  // cells of the old size
+    }
     return reply;
 }
 
@@ -307,6 +341,8 @@ int32_t Engine::StartMoveClock() {
     timeControl.moveClock = NowMs();
     timeControl.moveDeadline = timeControl.moveClock + static_cast<uint32_t>(budget);
     firstMoveRequest = false;
+    worker.liveStartMs = timeControl.moveClock;
+    worker.liveStartNodes = worker.nodeCounter;
     return budget;
 }
 
@@ -329,7 +365,7 @@ SearchResult Engine::Search() {
         uint32_t& count;
         ~Unrestrict() { count = 0; }
     } unrestrict{worker.restrictedCount};
-    result = ChooseMove(worker, timeControl);
+    result = strength < 100 ? WeakerMove(budget) : ChooseMove(worker, timeControl);
     StoreResult(result);
     return result;
 }
@@ -406,7 +442,7 @@ std::string Engine::ShowForbidden() const {
     for (uint32_t z = 0; z < Coord::area; ++z) {
         if (IsOccupied(static_cast<CellIndex>(z)) || !IsForbiddenToMove(static_cast<CellIndex>(z)))
             continue;
-        char cell[16];
+        char cell[24];
         snprintf(cell, sizeof cell, "%02u%02u", z % Coord::width, z / Coord::width);
         reply += cell;
     }
@@ -468,7 +504,127 @@ std::string ScoreText(const SearchResult& r) {
     return r.proof == 0 ? "win" : r.disproof == 0 ? "loss" : std::to_string(r.value);
 }
 
+// "x,y" as a cell of the board; none for anything else.
+std::optional<CellIndex> CellOf(const std::string& text) {
+    uint32_t xy[2];
+    if (!ReadNumbers(text, ',', xy, 2) || xy[0] >= Coord::width || xy[1] >= Coord::height)
+        return std::nullopt;
+    return static_cast<CellIndex>(xy[1] * Coord::width + xy[0]);
+}
+
+// A result's value for ordering: a win above every score, a loss below.
+int64_t OrderValue(const SearchResult& r) {
+    return r.proof == 0 ? int64_t{ScoreWin} + 1 : r.disproof == 0 ? int64_t{ScoreLoss} - 1 : r.value;
+}
+
 }  // namespace
+
+void Engine::Block(CellIndex cell) {
+    if (worker.blocked[cell]) return;
+    worker.blocked[cell] = 1;
+    ++worker.blockedCount;
+}
+
+void Engine::ClearBlocks() {
+    std::fill(std::begin(worker.blocked), std::end(worker.blocked), uint8_t{0});
+    worker.blockedCount = 0;
+}
+
+std::vector<CellIndex> Engine::Candidates(const BoardAI& position, bool* decided) {
+    BoardAI copy = position;
+    copy.mPlain = 1;
+    const int32_t verdict = GenerateMoves(copy, GenMode::kFull);
+    std::vector<CellIndex> list;
+    for (uint32_t i = 0; i < copy.genCount; ++i)
+        if (copy.genMoves[i] < Coord::area && !worker.IsBlocked(copy.genMoves[i]))
+            list.push_back(copy.genMoves[i]);
+    // The verdict may rest on a blocked cell: then nothing is decided.
+    if (decided) *decided = IsDecisive(verdict) && list.size() == copy.genCount;
+    // Every candidate blocked: the other cells the side may play, nearest the
+    // centre first.
+    if (list.empty() && copy.genCount > 0) {
+        for (uint32_t z = 0; z < Coord::area; ++z) {
+            const auto cell = static_cast<CellIndex>(z);
+            if (!copy.mCells[z] && !worker.IsBlocked(cell) && !copy.forbidden.IsForbiddenToMove(copy, cell))
+                list.push_back(cell);
+        }
+        const auto fromCentre = [](CellIndex c) {
+            const int dx = std::abs(2 * static_cast<int>(c % Coord::width) - static_cast<int>(Coord::width) + 1);
+            const int dy = std::abs(2 * static_cast<int>(c / Coord::width) - static_cast<int>(Coord::height) + 1);
+            return std::max(dx, dy);
+        };
+        std::stable_sort(list.begin(), list.end(),
+                         [&](CellIndex a, CellIndex b) { return fromCentre(a) < fromCentre(b); });
+    }
+    return list;
+}
+
+std::vector<Engine::RankedMove> Engine::RankMoves(const std::vector<CellIndex>& candidates,
+                                                  int32_t count, int32_t budget, int32_t maxDepth) {
+    const uint32_t deadline = NowMs() + static_cast<uint32_t>(std::max(budget, 1));
+    // A search of the root moves not ranked yet, at most to maxDepth, until
+    // the end of the share; false when it finished no iteration.
+    auto searchRest = [&](const std::vector<RankedMove>& found, uint32_t share, int32_t depth,
+                          RankedMove& out) {
+        worker.restrictedCount = 0;
+        for (CellIndex c : candidates) {
+            const bool ranked = std::any_of(found.begin(), found.end(),
+                                            [&](const RankedMove& m) { return m.move == c; });
+            if (!ranked) worker.restrictedMoves[worker.restrictedCount++] = c;
+        }
+        if (worker.restrictedCount == 0) return false;
+        // Share 0: no clock, only a stop ends the search.
+        TimeControl tc = timeControl;
+        const uint32_t now = NowMs();
+        const uint32_t end = StampDiff(deadline, now + share) < 0 ? deadline : now + share;
+        tc.moveClock = now;
+        tc.moveDeadline = end;
+        // The search keeps the turn's reply reserve before its deadline: the
+        // share ends where the search plans to stop.
+        tc.turnDeadline = end + static_cast<uint32_t>(ReplyReserveMs(tc.turnTimeout));
+        BoardAI searched = *worker.board;
+        searched.mPlain = 1;
+        SetTableAge(worker);
+        worker.completedDepth = 0;
+        // Their depth lines would read as analysis: the ranking says it all.
+        TimeControl* clock = share > 0 ? &tc : nullptr;
+        SearchResult r = shared.classic ? IterativeDeepening(worker, searched, clock, depth)
+                                        : PvDeepening(worker, searched, clock, depth, true);
+        worker.restrictedCount = 0;
+        if (worker.completedDepth == 0 || r.move >= Coord::area) return false;
+        out = {r.move, r};
+        return true;
+    };
+    std::vector<RankedMove> ranked;
+    RankedMove best{};
+    // The first move, in half of its share of the time, decides the depth;
+    // the others are searched to that depth, so that their values compare,
+    // and may take longer without the first one's table entries.
+    const int32_t n = std::max(1, std::min<int32_t>(count, static_cast<int32_t>(candidates.size())));
+    bool clockless = false;  // the others too, then: their first iteration
+    if (!searchRest(ranked, static_cast<uint32_t>(std::max(1, budget / (2 * n))), maxDepth, best)) {
+        // Too short a share for one iteration: the first iteration whatever
+        // it takes (a GUI waits for a ranking), unless the search was stopped.
+        if (worker.StopRequested() || !searchRest(ranked, 0, 1, best)) return ranked;
+        clockless = true;
+    }
+    ranked.push_back(best);
+    const int32_t depth = worker.completedDepth;
+    while (static_cast<int32_t>(ranked.size()) < n) {
+        RankedMove next{};
+        const uint32_t left = static_cast<uint32_t>(std::max(1, StampDiff(deadline, NowMs())));
+        if (!searchRest(ranked, clockless ? 0 : left, depth - 1, next)) break;
+        // Cut short (time, a stop) below the depth: not comparable, not shown.
+        if (worker.completedDepth < depth && !IsDecisive(next.result.value) &&
+            next.result.proof != 0 && next.result.disproof != 0)
+            break;
+        ranked.push_back(next);
+    }
+    std::stable_sort(ranked.begin(), ranked.end(), [](const RankedMove& a, const RankedMove& b) {
+        return OrderValue(a.result) > OrderValue(b.result);
+    });
+    return ranked;
+}
 
 std::string Engine::BestMoves(const std::string& argument) {
     int64_t wanted = 1;
@@ -477,52 +633,164 @@ std::string Engine::BestMoves(const std::string& argument) {
     if (FirstEmptyCell() == kNoCell) return Error("board is full.");
     const int32_t budget = StartMoveClock();
     EnsureSearch();
-    BoardAI copy = *board;
-    copy.mPlain = 1;
-    const int32_t verdict = GenerateMoves(copy, GenMode::kFull);
-    std::vector<CellIndex> candidates(copy.genMoves, copy.genMoves + copy.genCount);
-    candidates.erase(std::remove(candidates.begin(), candidates.end(), kNoCell), candidates.end());
+    bool decided = false;
+    const std::vector<CellIndex> candidates = Candidates(*board, &decided);
     // A decided position, or a single move, has one best move: the normal decision.
-    if (IsDecisive(verdict) || candidates.size() < 2 || copy.mMoveCount <= 1) {
+    if (decided || candidates.size() < 2 || board->mMoveCount <= 1) {
         const SearchResult r = ChooseMove(worker, timeControl);
-        const CellIndex move = r.move < Coord::area && !IsOccupied(r.move) && !IsForbiddenToMove(r.move)
+        const CellIndex move = r.move < Coord::area && !IsOccupied(r.move) &&
+                                       !IsForbiddenToMove(r.move) && !IsBlockedCell(r.move)
                                    ? r.move
                                    : FirstPlayableCell();
         Message("nbest 1: " + CellText(move) + " " + ScoreText(r));
         return CellText(move);
     }
-    // Each next best move is the best of the root moves not found yet, searched
-    // with its share of the time.
-    std::vector<CellIndex> found;
-    const int32_t share = std::max(1, budget / n);
-    for (int32_t i = 0; i < n && found.size() < candidates.size(); ++i) {
-        worker.restrictedCount = 0;
-        for (CellIndex c : candidates)
-            if (std::find(found.begin(), found.end(), c) == found.end())
-                worker.restrictedMoves[worker.restrictedCount++] = c;
-        TimeControl tc = timeControl;
-        const uint32_t now = NowMs();
-        tc.moveClock = now;
-        tc.moveDeadline = now + static_cast<uint32_t>(share);
-        tc.turnDeadline = std::min<uint32_t>(timeControl.turnDeadline - now,
-                                             static_cast<uint32_t>(share + kTimeReserveMs)) +
-                          now;
-        BoardAI searched = *worker.board;
-        searched.mPlain = 1;
-        SetTableAge(worker);
-        SearchResult r = shared.classic
-                             ? IterativeDeepening(worker, searched, &tc, shared.maxDepth)
-                             : PvDeepening(worker, searched, &tc, shared.maxDepth);
-        if (r.move >= Coord::area) r.move = worker.restrictedMoves[0];
-        found.push_back(r.move);
-        Message("nbest " + std::to_string(i + 1) + ": " + CellText(r.move) + " " + ScoreText(r));
+    const std::vector<RankedMove> ranked = RankMoves(candidates, n, budget, shared.maxDepth);
+    // Stopped before anything was searched: the generator's first choice.
+    if (ranked.empty()) return CellText(candidates.front());
+    for (size_t i = 0; i < ranked.size(); ++i)
+        Message("nbest " + std::to_string(i + 1) + ": " + CellText(ranked[i].move) + " " +
+                ScoreText(ranked[i].result));
+    // The GUI's best-move mark ends on the answer.
+    if (worker.showDetail) {
+        LiveCell(worker, "BEST", ranked.front().move);
+        LiveValue(worker, ranked.front().result.value);
     }
-    worker.restrictedCount = 0;
-    return CellText(found.front());
+    return CellText(ranked.front().move);
+}
+
+SearchResult Engine::WeakerMove(int32_t budget) {
+    // Shallower at lower strength: 2 plies at 0, 10 at 99; then a random move
+    // among those within the margin of the best, up to 200 points at 0.
+    const int32_t depth = std::min(shared.maxDepth, 1 + strength / 12);
+    const int32_t margin = 2 * (100 - strength);
+    const int32_t count = 2 + (100 - strength) / 25;
+    bool decided = false;
+    const std::vector<CellIndex> candidates = Candidates(*board, &decided);
+    if (decided || candidates.size() < 2 || board->mMoveCount <= 1) return ChooseMove(worker, timeControl);
+    const std::vector<RankedMove> ranked = RankMoves(candidates, count, budget, depth);
+    if (ranked.empty()) return ChooseMove(worker, timeControl);
+    size_t near = 1;
+    while (near < ranked.size() && !IsDecisive(ranked[near].result.value) &&
+           ranked[near].result.proof != 0 && ranked[near].result.disproof != 0 &&
+           OrderValue(ranked[near].result) >= OrderValue(ranked.front().result) - margin)
+        ++near;
+    // A proven result is played as proven.
+    const bool proven = ranked.front().result.proof == 0 || ranked.front().result.disproof == 0;
+    const size_t pick = proven ? 0 : static_cast<size_t>(worker.random.Draw() % near);
+    return ranked[pick].result;
 }
 
 std::string Engine::SearchDefend(const std::string& argument) {
     const int32_t budget = AnalysisBudget(argument);
     EnsureSearch();
-    return SearchDefendReply(worker, budget, FirstEmptyCell());
+    const CellIndex fallback = FirstPlayableCell();
+    if (fallback == kNoCell) return Error("board is full.");
+    // An empty or finished board has nothing to defend: still a move, since a
+    // GUI reads the answer as one.
+    if (board->mMoveCount == 0) {
+        bool decided = false;
+        const std::vector<CellIndex> list = Candidates(*board, &decided);
+        return CellText(list.empty() ? fallback : list.front());
+    }
+    std::string reply = SearchDefendReply(worker, budget, fallback);
+    if (reply == "NONE") reply = CellText(fallback);
+    // A blocked cell is no answer.
+    if (std::optional<CellIndex> cell = CellOf(reply); cell && IsBlockedCell(*cell))
+        reply = CellText(fallback);
+    return reply;
+}
+
+int32_t Engine::JudgeAfter(const std::vector<CellIndex>& stones, int32_t ms, CellIndex* best) {
+    BoardAI position = *board;
+    for (CellIndex c : stones) position.Toggle(c);
+    worker.SetPosition(position);
+    TimeControl tc = timeControl;
+    const uint32_t now = NowMs();
+    tc.matchTimeout = 0;  // only this deadline binds
+    tc.turnClock = tc.moveClock = now;
+    tc.turnDeadline = now + static_cast<uint32_t>(std::max(ms, 1) + kTimeReserveMs);
+    tc.moveDeadline = tc.turnDeadline;
+    // The judgements are the engine's own business: their lines are dropped.
+    const std::string before = diagnostics.str();
+    const SearchResult r = ChooseMove(worker, tc);
+    diagnostics.str(before);
+    diagnostics.seekp(0, std::ios_base::end);
+    PositionChanged();
+    if (best) *best = r.move;
+    if (r.proof == 0) return ScoreWin;
+    if (r.disproof == 0) return ScoreLoss;
+    return r.value;
+}
+
+std::string Engine::Balance(const std::string& argument, int stones) {
+    int64_t bias = 0;
+    ReadInt64(argument, bias);
+    bias = std::max<int64_t>(-100000, std::min<int64_t>(bias, 100000));
+    if (FirstEmptyCell() == kNoCell) return Error("board is full.");
+    const int32_t budget = std::max(StartMoveClock(), 10);
+    EnsureSearch();
+    // First stones among the generator's first candidates; the second, the
+    // opponent's, among its first candidates after each.
+    std::vector<CellIndex> firsts = Candidates(*board, nullptr);
+    if (firsts.size() > 6) firsts.resize(stones == 1 ? 6 : 3);
+    if (firsts.empty()) firsts.push_back(FirstPlayableCell());
+    std::vector<std::vector<CellIndex>> options;
+    for (CellIndex a : firsts) {
+        if (stones == 1) {
+            options.push_back({a});
+            continue;
+        }
+        BoardAI after = *board;
+        after.Toggle(a);
+        std::vector<CellIndex> seconds = Candidates(after, nullptr);
+        if (seconds.size() > 3) seconds.resize(3);
+        for (CellIndex b : seconds) options.push_back({a, b});
+    }
+    if (options.empty()) options.push_back({firsts.front()});
+    const int32_t share = std::max(1, budget / static_cast<int32_t>(options.size()));
+    size_t chosen = 0;
+    int64_t closest = 0;
+    for (size_t i = 0; i < options.size(); ++i) {
+        // The value for the side to move now: after one stone the opponent is
+        // to move, after two this side again.
+        int64_t v = JudgeAfter(options[i], share, nullptr);
+        if (options[i].size() == 1) v = -v;
+        const int64_t distance = std::abs(v + bias);
+        if (i == 0 || distance < closest) {
+            chosen = i;
+            closest = distance;
+        }
+        if (worker.StopRequested()) break;
+    }
+    std::string reply;
+    for (CellIndex c : options[chosen]) reply += (reply.empty() ? "" : " ") + CellText(c);
+    return reply;
+}
+
+std::string Engine::Swap2Step() {
+    // The board's stones in the order they were played, black first.
+    std::vector<BoardEntry> stones;
+    for (uint32_t i = 0; i < board->mMoveCount; ++i)
+        stones.push_back({board->mMoves[i] % Coord::width, board->mMoves[i] / Coord::width, 1});
+    return Swap2(stones);
+}
+
+std::string Engine::Offer(bool draw) {
+    if (FirstEmptyCell() == kNoCell) return Error("board is full.");
+    StartMoveClock();
+    EnsureSearch();
+    const SearchResult r = ChooseMove(worker, timeControl);
+    const CellIndex move = r.move < Coord::area && !IsOccupied(r.move) && !IsForbiddenToMove(r.move) &&
+                                   !IsBlockedCell(r.move)
+                               ? r.move
+                               : FirstPlayableCell();
+    // A draw is welcome when the engine stands no better than even; it
+    // resigns only a proven loss.
+    const bool lost = r.disproof == 0;
+    if (draw)
+        Message(lost || (r.proof != 0 && r.value <= 0) ? "draw accepted" : "draw declined");
+    else
+        Message(lost ? "resign" : "no resignation");
+    return CellText(move);
 }

@@ -41,6 +41,11 @@ class Engine : public GameHandler {
     std::vector<BoardEntry> swap2Entries;
     // "INFO hash_size" in KiB; 0: the table takes what max_memory allows.
     int64_t hashSizeKiB = 0;
+    // Collecting the cells of "yxblock" until "done".
+    bool yxBlockMode = false;
+    // "INFO strength": 100 plays at full strength; below, shallower searches
+    // and a random choice among the moves near the best.
+    int32_t strength = 100;
 
     std::string ParseCommand(std::string command, std::string argument) override;
     void SetMaxMemory(int64_t bytes) override;
@@ -58,6 +63,7 @@ class Engine : public GameHandler {
     std::string Start(uint32_t width, uint32_t height) override;
     bool IsOccupied(CellIndex cell) const override;
     bool IsForbiddenToMove(CellIndex cell) const override;
+    bool IsBlockedCell(CellIndex cell) const override { return worker.IsBlocked(cell); }
 
     // Analysis commands; each allocates the search structures when needed.
     std::string Prove(const std::string& argument);
@@ -71,6 +77,26 @@ class Engine : public GameHandler {
     std::string SearchDefend(const std::string& argument);
     // The swap2 opening: the reply to a "swap2board" list of 0, 3 or 5 stones.
     std::string Swap2(const std::vector<BoardEntry>& stones);
+    // A GUI's words that wait for a move: "yxbalanceone n", "yxbalancetwo n"
+    // (the stones that bring the position closest to even, n added to the
+    // value of the side to move), "yxswap2step1".."3" (swap2 on the board's
+    // stones), "yxresign" and "yxdraw" (the engine's move, its view of the
+    // offer in a MESSAGE line). Nothing is placed on the board.
+    std::string Balance(const std::string& argument, int stones);
+    std::string Swap2Step();
+    std::string Offer(bool draw);
+
+    // One move as the search ranks it: its value at the depth every ranked
+    // move was searched to.
+    struct RankedMove {
+        CellIndex move;
+        SearchResult result;
+    };
+    // Up to `count` of the candidates, best first, each searched to the same
+    // depth (at most maxDepth iterations past the first), within the budget;
+    // a move whose search was cut short is left out.
+    std::vector<RankedMove> RankMoves(const std::vector<CellIndex>& candidates, int32_t count,
+                                      int32_t budget, int32_t maxDepth);
 
   private:
     // After every change of board: the worker's copy, the root fields, and the
@@ -97,5 +123,17 @@ class Engine : public GameHandler {
     // (0 black, 1 white), and the opponent is to move.
     void SetUpOpening(const std::vector<CellIndex>& stones, int engineColour);
     void EnsureSearch();
+    // The generator's candidates for the side to move in the position, blocked
+    // cells left out; whether its verdict decides the position through decided.
+    std::vector<CellIndex> Candidates(const BoardAI& position, bool* decided);
+    // The value for the side to move after the stones (alternating from the
+    // side to move), searched within ms; the best reply through best. The
+    // game's board stays as it is.
+    int32_t JudgeAfter(const std::vector<CellIndex>& stones, int32_t ms, CellIndex* best);
+    // A weaker engine's move (INFO strength below 100).
+    SearchResult WeakerMove(int32_t budget);
+    // yxblock's list: one cell, or every cell when reset.
+    void Block(CellIndex cell);
+    void ClearBlocks();
     int32_t AnalysisBudget(const std::string& argument) const;
 };

@@ -40,6 +40,7 @@ void GameHandler::PlaceStone(uint32_t x, uint32_t y, uint32_t owner) {
 }
 
 std::string GameHandler::Turn(uint32_t x, uint32_t y) {
+    if (std::string refusal = OffBoard(x, y); !refusal.empty()) return refusal;
     CellIndex cell = Coord::xy2z(x, y);
     if (IsOccupied(cell)) return Error(kOccupied);
     OpponentMoved(cell);
@@ -61,6 +62,7 @@ std::string GameHandler::ValidateEntries(const std::vector<BoardEntry>& entries)
     }
     for (const BoardEntry& e : entries) {
         if (e.owner == 3) continue;
+        if (std::string refusal = OffBoard(e.x, e.y); !refusal.empty()) return refusal;
         CellIndex cell = Coord::xy2z(e.x, e.y);
         if (used[cell]) return Error(kOccupied);
         used[cell] = true;
@@ -85,6 +87,13 @@ std::string GameHandler::Start(uint32_t width, uint32_t height) {
     if (static_cast<uint32_t>(width * height) > static_cast<uint32_t>(kMaxArea)) {
         char buffer[64];
         snprintf(buffer, sizeof buffer, "maximum board size is %d fields.", kMaxArea);
+        return Error(buffer);
+    }
+    const uint32_t side = static_cast<uint32_t>(kMaxSide);
+    if (width < 2 || height < 2 || width > side || height > side) {
+        char buffer[96];
+        snprintf(buffer, sizeof buffer, "a board has 2 to %d cells a side and at most %d cells.",
+                 kMaxSide, kMaxArea);
         return Error(buffer);
     }
     if (width != Coord::width || height != Coord::height) {
@@ -125,6 +134,7 @@ std::string GameHandler::Takeback(uint32_t x, uint32_t y) {
 }
 
 std::string GameHandler::Play(uint32_t x, uint32_t y) {
+    if (std::string refusal = OffBoard(x, y); !refusal.empty()) return refusal;
     CellIndex cell = Coord::xy2z(x, y);
     if (IsOccupied(cell)) return Error(kOccupied);
     PlaceStone(x, y, 1);
@@ -138,6 +148,10 @@ CellIndex GameHandler::FirstEmptyCell() const {
 }
 
 CellIndex GameHandler::FirstPlayableCell() const {
+    for (uint32_t z = 0; z < Coord::area; ++z) {
+        const auto cell = static_cast<CellIndex>(z);
+        if (!IsOccupied(cell) && !IsForbiddenToMove(cell) && !IsBlockedCell(cell)) return cell;
+    }
     for (uint32_t z = 0; z < Coord::area; ++z) {
         const auto cell = static_cast<CellIndex>(z);
         if (!IsOccupied(cell) && !IsForbiddenToMove(cell)) return cell;
@@ -160,7 +174,8 @@ std::string GameHandler::Think() {
     CellIndex move = result.move;
     // A search that finds no move (a board too small for any five, or every
     // candidate forbidden, say) still answers with a legal cell.
-    if (move >= Coord::area || IsOccupied(move) || IsForbiddenToMove(move)) move = FirstPlayableCell();
+    if (move >= Coord::area || IsOccupied(move) || IsForbiddenToMove(move) || IsBlockedCell(move))
+        move = FirstPlayableCell();
     lastEngineMove = move;
     uint32_t x = move % Coord::width, y = move / Coord::width;
     std::string reply = FormatMove(x, y);

@@ -45,6 +45,12 @@ class GameHandler : public ProtocolHandler {
         return false;
     }
 
+    // A cell the user blocked: no answer names it while another is free.
+    virtual bool IsBlockedCell(CellIndex cell) const {
+        (void)cell;
+        return false;
+    }
+
     void PlaceStone(uint32_t x, uint32_t y, uint32_t owner);
     // MakeMove and NewGame as the game's record sees them; everything that changes
     // the game's board goes through these two.
@@ -67,6 +73,7 @@ class GameHandler : public ProtocolHandler {
     std::string ValidateEntries(const std::vector<BoardEntry>& entries) override;
     // First empty cell in index order, 400 when the board is full.
     CellIndex FirstEmptyCell() const;
-    // First empty cell the side to move may play, else the first empty cell.
+    // First empty cell the side to move may play and the user did not block,
+    // else the first it may play, else the first empty cell.
     CellIndex FirstPlayableCell() const;
 };

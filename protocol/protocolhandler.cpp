@@ -109,6 +109,36 @@ bool ReadNumbers(const std::string& text, char separator, uint32_t* values, size
     return i == text.size();
 }
 
+std::vector<std::string> ListItems(const std::string& text) {
+    std::string joined;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (IsBlank(c)) {
+            const size_t next = text.find_first_not_of(" \t", i);
+            const bool nextComma = next != std::string::npos && text[next] == ',';
+            if (nextComma || joined.empty() || joined.back() == ',' || joined.back() == ' ') continue;
+            joined += ' ';
+            continue;
+        }
+        joined += c;
+    }
+    std::vector<std::string> items;
+    size_t start = 0;
+    while (start < joined.size()) {
+        size_t end = joined.find(' ', start);
+        if (end == std::string::npos) end = joined.size();
+        if (end > start) items.push_back(joined.substr(start, end - start));
+        start = end + 1;
+    }
+    return items;
+}
+
+std::string ProtocolHandler::OffBoard(uint32_t x, uint32_t y) {
+    if (x < Coord::width && y < Coord::height) return "";
+    return Error(std::to_string(x) + "," + std::to_string(y) + " is off the " +
+                 std::to_string(Coord::width) + "x" + std::to_string(Coord::height) + " board.");
+}
+
 BoardEntry ParseBoardEntry(const std::string& line) {
     uint32_t v[3] = {0, 0, 0};
     if (!ReadNumbers(line, ',', v, 3)) return {0, 0, 0};
@@ -123,7 +153,10 @@ std::string ProtocolHandler::ParseCommand(std::string command, std::string argum
             boardMode = false;
             return Board(boardEntries);
         }
-        boardEntries.push_back(ParseBoardEntry(command));
+        // "7, 7, 1" comes split at its first blank; "7,7,1 x" is 7,7,1.
+        BoardEntry entry = ParseBoardEntry(command);
+        if (entry.owner == 0 && !argument.empty()) entry = ParseBoardEntry(command + " " + argument);
+        boardEntries.push_back(entry);
         return "";
     }
 
@@ -132,7 +165,10 @@ std::string ProtocolHandler::ParseCommand(std::string command, std::string argum
     if (command == "board") {
         boardMode = true;
         boardEntries.clear();
-        return "";
+        // The list may also come on the same line: "board 7,7,1 8,8,2 done".
+        std::string reply;
+        for (const std::string& item : ListItems(argument)) reply = ParseCommand(item, "");
+        return reply;
     }
     if (command == "end") {
         running = false;

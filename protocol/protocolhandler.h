@@ -21,6 +21,10 @@ struct BoardEntry {
 // no list accepts.
 BoardEntry ParseBoardEntry(const std::string& line);
 
+// The items of a list sent on one line ("7,7,1 8, 8, 2 done"): blanks around
+// commas joined, the rest split at blanks.
+std::vector<std::string> ListItems(const std::string& text);
+
 // Unsigned decimals separated by the separator (blanks allowed around each), and
 // nothing else; false for anything else. A number too large for 32 bits reads as
 // 4294967295, which no board has.
@@ -73,6 +77,9 @@ class ProtocolHandler {
     void Debug(const std::string& text);
     void Message(const std::string& text);
     static std::string Error(const std::string& text) { return "ERROR " + text; }
+    // The refusal of a cell outside the board, in the user's terms; empty for
+    // a cell on it.
+    static std::string OffBoard(uint32_t x, uint32_t y);
 
     static std::string AboutText();
     static std::string CopyrightText();

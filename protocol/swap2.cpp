@@ -63,6 +63,7 @@ std::string Engine::Swap2(const std::vector<BoardEntry>& list) {
     std::vector<CellIndex> stones;
     for (const BoardEntry& e : list) {
         if (e.owner == 0) return Error("a swap2board line is not x,y.");
+        if (std::string refusal = OffBoard(e.x, e.y); !refusal.empty()) return refusal;
         const CellIndex cell = Coord::xy2z(e.x, e.y);
         if (std::find(stones.begin(), stones.end(), cell) != stones.end())
             return Error("cell is occupied.");

@@ -1,6 +1,8 @@
 #include "search/driver.h"
 
+#include <algorithm>
 #include <cassert>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "board/simpleboard.h"
@@ -25,6 +27,34 @@ int64_t Remaining(const SearchWorker& worker, const TimeControl* tc) {
     return tc ? TimeRemaining(*tc) : kUnlimitedMs;
 }
 
+// Takes the blocked cells out of the generator's list; when every candidate
+// was blocked, the other empty cells stand in, nearest the centre first. True
+// when the list changed.
+bool RemoveBlocked(const SearchWorker& worker, BoardAI& board) {
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < board.genCount; ++i)
+        if (!worker.IsBlocked(board.genMoves[i])) board.genMoves[kept++] = board.genMoves[i];
+    if (kept == board.genCount) return false;
+    if (kept == 0) {
+        for (uint32_t z = 0; z < Coord::area; ++z) {
+            const auto cell = static_cast<CellIndex>(z);
+            if (!board.mCells[z] && !worker.IsBlocked(cell) &&
+                !board.forbidden.IsForbiddenToMove(board, cell))
+                board.genMoves[kept++] = cell;
+        }
+        const auto fromCentre = [](CellIndex c) {
+            const int w = static_cast<int>(Coord::width), h = static_cast<int>(Coord::height);
+            const int dx = std::abs(2 * static_cast<int>(c % Coord::width) - w + 1);
+            const int dy = std::abs(2 * static_cast<int>(c / Coord::width) - h + 1);
+            return std::max(dx, dy) * kMaxArea + c;
+        };
+        std::sort(board.genMoves, board.genMoves + kept,
+                  [&](CellIndex a, CellIndex b) { return fromCentre(a) < fromCentre(b); });
+    }
+    board.genCount = kept;
+    return true;
+}
+
 }  // namespace
 
 SearchResult ChooseMove(SearchWorker& worker, TimeControl& tc) {
@@ -38,7 +68,27 @@ SearchResult ChooseMove(SearchWorker& worker, TimeControl& tc) {
     copy.mPlain = 1;
 
     // 2. The generator may settle the move alone.
-    const int32_t verdict = GenerateMoves(copy, GenMode::kFull);
+    int32_t verdict = GenerateMoves(copy, GenMode::kFull);
+    // Blocked cells leave the list; the generator's verdict may rest on one, so
+    // the search then decides among the others, restricted to them.
+    const uint32_t restrictedBefore = worker.restrictedCount;
+    if (worker.blockedCount > 0 && RemoveBlocked(worker, copy)) {
+        verdict = ScoreUnknown;
+        uint32_t kept = 0;
+        if (worker.restrictedCount > 0) {
+            for (uint32_t i = 0; i < worker.restrictedCount; ++i)
+                if (!worker.IsBlocked(worker.restrictedMoves[i]))
+                    worker.restrictedMoves[kept++] = worker.restrictedMoves[i];
+        }
+        if (kept == 0)
+            for (uint32_t i = 0; i < copy.genCount; ++i) worker.restrictedMoves[kept++] = copy.genMoves[i];
+        worker.restrictedCount = kept;
+    }
+    struct Restore {
+        uint32_t& count;
+        uint32_t value;
+        ~Restore() { count = value; }
+    } restore{worker.restrictedCount, restrictedBefore};
     const uint32_t n = copy.genCount;
     uint32_t index = 0;
     bool search = false;
@@ -79,6 +129,7 @@ SearchResult ChooseMove(SearchWorker& worker, TimeControl& tc) {
                                   ? IterativeDeepening(worker, copy, &tc, worker.shared.maxDepth)
                                   : PvDeepening(worker, copy, &tc, worker.shared.maxDepth);
         WriteSearchStatistics(worker, nodesBefore, worker.nodeCounter, msBefore, NowMs());
+        if (worker.IsBlocked(result.move) && n > 0) result.move = copy.genMoves[0];
         if (result.proof == 0) {
             worker.Message(":-)");
         } else if (result.disproof == 0) {
@@ -112,6 +163,7 @@ SearchResult IterativeDeepening(SearchWorker& worker, BoardAI& board, TimeContro
     // 2. Deepen.
     const uint32_t liveStartMs = NowMs(), liveStartNodes = worker.nodeCounter;
     int32_t depth = 2;
+    int32_t completed = 0;
     for (;; ++depth) {
         if (worker.showDetail) worker.Live("REALTIME REFRESH");
         const SearchResult iteration = SearchIteration(worker, board, depth, tc);
@@ -121,7 +173,10 @@ SearchResult IterativeDeepening(SearchWorker& worker, BoardAI& board, TimeContro
         // line that was searched to its end), and the previous move may not win.
         SetVerdict(result, iteration.value);
         const int64_t left = Remaining(worker, tc);
-        if (left > 0 || result.proof == 0) result = iteration;
+        if (left > 0 || result.proof == 0) {
+            result = iteration;
+            completed = depth;
+        }
         if (worker.showDetail && (left > 0 || result.proof == 0))
             WriteIterationLines(
                 worker, board, depth, static_cast<int64_t>(worker.maxMoveCount) - board.mMoveCount,
@@ -140,6 +195,7 @@ SearchResult IterativeDeepening(SearchWorker& worker, BoardAI& board, TimeContro
             break;
     }
     result.move = keep;
+    worker.completedDepth = completed;
 
     // 3. Depth line.
     WriteDepthLine(worker, depth, static_cast<int64_t>(worker.maxMoveCount) - board.mMoveCount,

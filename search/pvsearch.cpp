@@ -407,7 +407,7 @@ SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl
         // a. A win by continuous fours ends the search.
         CellIndex four = kNoCell;
         if (VCF(worker, board, depth, vcfParams, four, true, ScoreWin, nullptr) == ScoreWin &&
-            four < Coord::area) {
+            four < Coord::area && !worker.IsBlocked(four)) {
             result = {ScoreWin, 0, kInfinity, four};
             completed = depth;
             break;
@@ -489,6 +489,7 @@ SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl
         for (uint32_t i = 0; i < n; ++i)
             if (moves[i].nodes > most) most = moves[i].nodes, result.move = moves[i].move;
     }
+    worker.completedDepth = completed;
     if (!quiet)
         WriteDepthLine(worker, completed,
                        static_cast<int64_t>(worker.maxMoveCount) - board.mMoveCount, result.value);

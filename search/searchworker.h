@@ -72,11 +72,24 @@ class SearchWorker {
     CellIndex restrictedMoves[kMaxArea];
     uint32_t restrictedCount = 0;
 
+    // Cells the user blocked (a GUI's "yxblock"): no search answers with one.
+    uint8_t blocked[kMaxArea] = {};
+    uint32_t blockedCount = 0;
+    bool IsBlocked(CellIndex cell) const { return blockedCount > 0 && cell < kMaxArea && blocked[cell]; }
+
+    // The deepest iteration the last deepening finished (0: none).
+    int32_t completedDepth = 0;
+
     bool StopRequested() const { return shared.stop.load(std::memory_order_relaxed); }
 
     // Live analysis: the driver and the root of the search report what they do
-    // as it happens, through Live.
-    bool showDetail = false;
+    // as it happens, through Live. Level 0 none; 1 the GUI's marks, the root
+    // moves' lines only from kLiveMovesAfterMs into the request; 2 every root
+    // move's lines; 3 also a node-count line after each root move.
+    int showDetail = 0;
+    static constexpr int32_t kLiveMovesAfterMs = 300;
+    uint32_t liveStartMs = 0;     // when the request began
+    uint32_t liveStartNodes = 0;  // nodeCounter then
     // Takes each live line ("MESSAGE ..." and its line feed) at once; none: the
     // line joins the diagnostics.
     std::function<void(const std::string&)> liveOutput;

@@ -60,7 +60,20 @@ std::string CellText(CellIndex cell) {
 }
 
 void LiveCell(SearchWorker& worker, const char* what, CellIndex cell) {
-    if (cell < Coord::area) worker.Live(std::string("REALTIME ") + what + " " + CellText(cell));
+    if (cell >= Coord::area) return;
+    const std::string kind = what;
+    const bool rootMove = kind == "POS" || kind == "DONE" || kind == "LOST";
+    // A shallow iteration passes every root move within a millisecond: at
+    // level 1 their lines wait until the search has run a while.
+    const int32_t elapsed = StampDiff(NowMs(), worker.liveStartMs);
+    if (rootMove && worker.showDetail < 2 && elapsed < SearchWorker::kLiveMovesAfterMs) return;
+    worker.Live("REALTIME " + kind + " " + CellText(cell));
+    if (kind != "POS" && rootMove && worker.showDetail >= 3) {
+        const uint32_t nodes = worker.nodeCounter - worker.liveStartNodes;
+        const int64_t rate = elapsed > 0 ? 1000LL * nodes / elapsed : 0;
+        worker.Live("nodes " + std::to_string(nodes) + " n/s " + std::to_string(rate) + " tm " +
+                    std::to_string(elapsed));
+    }
 }
 
 void LiveValue(SearchWorker& worker, int32_t value) {

@@ -27,7 +27,8 @@ void WriteDepthLine(SearchWorker& worker, int32_t depth, int64_t selective, int3
 
 // Live analysis ("MESSAGE REALTIME ..." through SearchWorker::Live); callers
 // check showDetail first. A root move being searched (POS), searched (DONE),
-// proven lost (LOST), or the new best (BEST); the best's value (VAL).
+// proven lost (LOST), or the new best (BEST); the best's value (VAL). The root
+// moves' lines follow the worker's detail level (see showDetail).
 void LiveCell(SearchWorker& worker, const char* what, CellIndex cell);
 void LiveValue(SearchWorker& worker, int32_t value);
 // After a finished iteration: the principal line from the iteration's best move

@@ -197,6 +197,100 @@ TEST(GuiTranscripts, GomocupCliInfoBlockWith64BitMemory) {
     }));
 }
 
+// What a manager or a GUI may send that the first round left unanswered or
+// answered wrong: each line gets its one reply.
+TEST(GuiTranscripts, EveryLineAWordAwaitsIsAnswered) {
+    const std::string kSizes = "ERROR a board has 2 to 127 cells a side and at most 400 cells.";
+    EXPECT_TRUE(RunTranscript({
+        "> START 15",
+        "< OK",
+        "> INFO timeout_turn 200",
+        // Blanks and tabs around words and numbers separate them.
+        "> \tTURN 10,10",
+        "< " + kAnyMove,
+        "> TURN\t9, 9 ",
+        "< " + kAnyMove,
+        "> BOARD 7,7,1 8,8,2 DONE",
+        "< " + kAnyMove,
+        "> BOARD",
+        "> 7, 7, 1",
+        "> 8 ,8 ,2",
+        "> DONE",
+        "< " + kAnyMove,
+        // A weaker engine still completes its five.
+        "> INFO strength 0",
+        "> BOARD 3,3,1 3,4,1 3,5,1 3,6,1 9,9,2 9,10,2 9,11,2 DONE",
+        "< ~3,(2|7)",
+        "> INFO strength 100",
+        // Errors in the user's terms.
+        "> TURN 15,3",
+        "< ERROR 15,3 is off the 15x15 board.",
+        "> START 1",
+        "< " + kSizes,
+        // A manager is told it has none of the GUI's words.
+        "> yxbalanceone 0",
+        "< UNKNOWN",
+        "> yxresign",
+        "< UNKNOWN",
+        "> yxshowinfo",
+        "< MESSAGE INFO MAX_THREAD_NUM 1",
+        "> yxboard 7,7,1 8,8,2 7,8,1 done",
+        "> yxbalanceone 0",
+        "< " + kAnyMove,
+        "> yxbalancetwo 30",
+        "< ~\\d+,\\d+ \\d+,\\d+",
+        "> yxresign",
+        "< ~MESSAGE (resign|no resignation)",
+        "< " + kAnyMove,
+        "> yxdraw",
+        "< ~MESSAGE draw (accepted|declined)",
+        "< " + kAnyMove,
+        "> yxswap2step2",
+        "< ~SWAP|\\d+,\\d+( \\d+,\\d+)?",
+        // Nothing to defend, on an empty or a finished board: still a move.
+        "> yxboard done",
+        "> yxsearchdefend",
+        "< 7,7",
+        "> yxswap2step1",
+        "< ~\\d+,\\d+ \\d+,\\d+ \\d+,\\d+",
+        "> yxboard 3,3,1 3,4,1 3,5,1 3,6,1 3,7,1 9,9,2 done",
+        "> yxsearchdefend",
+        "< " + kAnyMove,
+        "> END",
+    }));
+}
+
+// Cells the user blocked are no answer of any search until the block is reset:
+// here both ends of the opponent's open four, the only moves that matter.
+TEST(GuiTranscripts, BlockedCellsAreNeverTheAnswer) {
+    const std::string kNotBlocked = "~(?!7,6$|7,11$)\\d+,\\d+";
+    EXPECT_TRUE(RunTranscript({
+        "> START 15",
+        "< OK",
+        "> yxshowinfo",
+        "< MESSAGE INFO MAX_THREAD_NUM 1",
+        "> INFO timeout_turn 300",
+        "> yxblock",
+        "> 7,6",
+        "> done",
+        "> yxblock 7,11 done",
+        "> yxboard 7,7,2 7,8,2 7,9,2 7,10,2 1,1,1 13,13,1 1,13,1 done",
+        "> yxnbest 2",
+        "< ~MESSAGE nbest 1: (?!7,6 |7,11 ).*",
+        "< ~MESSAGE nbest 2: (?!7,6 |7,11 ).*",
+        "< " + kNotBlocked,
+        "> yxsearchdefend",
+        "< " + kNotBlocked,
+        "> board 7,7,2 7,8,2 7,9,2 7,10,2 1,1,1 13,13,1 1,13,1 done",
+        "< " + kNotBlocked,
+        "> yxblockreset",
+        "> yxboard 7,7,2 7,8,2 7,9,2 7,10,2 1,1,1 13,13,1 1,13,1 done",
+        "> yxsearchdefend",
+        "< ~7,(6|11)",
+        "> END",
+    }));
+}
+
 // Every reply of the swap2 opening comes within the turn time and names empty
 // cells, and the game goes on from the colours the engine chose.
 TEST(Swap2Game, ThreeStagesThenTheGameGoesOn) {
@@ -455,6 +549,74 @@ TEST(StopWhileThinking, EndAfterAMoveRequestLetsItsSearchFinish) {
     EXPECT_GT(std::stoi(m[1]), 3) << r.output;
 }
 
+TEST(StopWhileThinking, EndOrTheEndOfInputEndsASixtySecondSearchAtOnce) {
+    const long long allowedMs = kSanitized ? 1000 : 100;
+    for (const bool closeInput : {false, true}) {
+        Session engine;
+        ASSERT_EQ(engine.Command("START 20"), "OK");
+        engine.WriteLine("INFO timeout_match 0");
+        engine.WriteLine("INFO timeout_turn 60000");
+        for (const char* line : {"BOARD", "10,10,2", "11,11,1", "10,11,2", "DONE"})
+            engine.WriteLine(line);
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        ASSERT_TRUE(engine.Running());
+        const Clock::time_point sent = Clock::now();
+        if (closeInput)
+            engine.CloseInput();
+        else
+            engine.WriteLine("END");
+        const int code = engine.Wait(kTimeout);
+        EXPECT_LE(MsSince(sent), allowedMs) << (closeInput ? "end of input" : "END");
+        EXPECT_EQ(code, 0);
+    }
+}
+
+// yxnbest's choices come best first, each searched as deep as the others, and
+// the best-move mark ends on the answer; stopped, it shows only what it searched.
+TEST(BestMoves, OrderedAndTheMarkEndsOnTheAnswerAlsoWhenStopped) {
+    static const std::regex nbest("MESSAGE nbest (\\d+): (\\d+,\\d+) (-?\\d+|win|loss)");
+    for (const int stopAfterMs : {0, 250}) {
+        Session engine;
+        ASSERT_EQ(engine.Command("START 15"), "OK");
+        engine.WriteLine("yxshowinfo");
+        engine.WriteLine("INFO timeout_turn " + std::string(stopAfterMs ? "20000" : "1500"));
+        engine.WriteLine("INFO show_detail 1");
+        engine.WriteLine("yxboard 7,7,1 8,8,2 7,8,1 8,7,2 done");
+        engine.WriteLine("yxnbest 4");
+        if (stopAfterMs) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(stopAfterMs));
+            engine.WriteLine("yxstop");
+        }
+        std::vector<std::string> lines;
+        const std::optional<std::string> reply = engine.ReadReply(kTimeout, &lines);
+        ASSERT_TRUE(reply && ParseMove(*reply)) << stopAfterMs;
+        std::vector<std::pair<std::string, std::string>> ranked;
+        std::string lastBest;
+        for (const std::string& line : lines) {
+            std::smatch m;
+            if (std::regex_match(line, m, nbest)) {
+                EXPECT_EQ(std::stoi(m[1]), static_cast<int>(ranked.size()) + 1) << line;
+                ranked.emplace_back(m[2], m[3]);
+            }
+            if (line.rfind("MESSAGE REALTIME BEST ", 0) == 0) lastBest = line.substr(22);
+            EXPECT_EQ(line.find("dep=0"), std::string::npos) << line;
+        }
+        ASSERT_FALSE(ranked.empty()) << stopAfterMs;
+        if (!stopAfterMs) {
+            EXPECT_EQ(ranked.size(), 4u);
+        }
+        EXPECT_EQ(ranked.front().first, *reply);
+        EXPECT_EQ(lastBest, *reply) << stopAfterMs;
+        auto value = [](const std::string& v) {
+            return v == "win" ? 1e12 : v == "loss" ? -1e12 : std::stod(v);
+        };
+        for (size_t i = 1; i < ranked.size(); ++i)
+            EXPECT_GE(value(ranked[i - 1].second), value(ranked[i].second)) << stopAfterMs;
+        engine.WriteLine("END");
+        EXPECT_EQ(engine.Wait(kTimeout), 0);
+    }
+}
+
 TEST(LiveAnalysis, RealtimeLinesArriveWhileTheSearchRuns) {
     Session engine;
     ASSERT_EQ(engine.Command("start 20"), "OK");
@@ -463,7 +625,7 @@ TEST(LiveAnalysis, RealtimeLinesArriveWhileTheSearchRuns) {
     SendMiddleGame(engine);
     engine.WriteLine("done");
     const Clock::time_point start = Clock::now();
-    long long firstRealtime = -1, firstSummary = -1, moveAt = -1;
+    long long firstRealtime = -1, firstSummary = -1, firstRootMove = -1, moveAt = -1;
     std::set<std::string> kinds;
     static const std::regex summary(
         "MESSAGE depth (\\d+)-(\\d+) ev ([+-]M\\d+|-?\\d+) n \\d+ n/s \\d+ tm \\d+ pv "
@@ -474,7 +636,9 @@ TEST(LiveAnalysis, RealtimeLinesArriveWhileTheSearchRuns) {
         const long long at = MsSince(start);
         if (line->rfind("MESSAGE REALTIME ", 0) == 0) {
             if (firstRealtime < 0) firstRealtime = at;
-            kinds.insert(line->substr(17, line->find(' ', 17) - 17));
+            const std::string kind = line->substr(17, line->find(' ', 17) - 17);
+            if (firstRootMove < 0 && (kind == "POS" || kind == "DONE")) firstRootMove = at;
+            kinds.insert(kind);
         } else if (line->rfind("MESSAGE depth ", 0) == 0) {
             EXPECT_TRUE(std::regex_match(*line, summary)) << *line;
             if (firstSummary < 0) firstSummary = at;
@@ -489,6 +653,9 @@ TEST(LiveAnalysis, RealtimeLinesArriveWhileTheSearchRuns) {
     ASSERT_GE(firstSummary, 0);
     EXPECT_GE(moveAt - firstRealtime, 700);
     EXPECT_GE(moveAt - firstSummary, 500);
+    // Level 1 leaves out the root moves' lines of the first few hundred
+    // milliseconds, where shallow iterations pass hundreds a second.
+    EXPECT_GE(firstRootMove, 250);
     for (const char* kind : {"REFRESH", "POS", "DONE", "BEST", "VAL", "PV"})
         EXPECT_EQ(kinds.count(kind), 1u) << kind;
     engine.WriteLine("end");

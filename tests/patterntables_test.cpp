@@ -557,7 +557,7 @@ TEST(RulesTest, ProtocolValues) {
         {0, false, WinRule::kFiveOrMore},  {1, false, WinRule::kExactlyFive},
         {2, false, WinRule::kFiveOrMore},  {2, true, WinRule::kRenju},
         {3, false, WinRule::kExactlyFive}, {4, false, WinRule::kRenju},
-        {5, false, WinRule::kRenju},       {6, true, WinRule::kRenju},
+        {5, false, WinRule::kFiveOrMore},  {6, true, WinRule::kFiveOrMore},
         {7, false, WinRule::kFiveOrMore},  {8, false, WinRule::kCaro},
         {9, true, WinRule::kCaroExactlyFive}, {12, false, WinRule::kFiveOrMore},
     };
