@@ -198,6 +198,10 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
             c.key = 1 << 30;
         else if (c.four)
             c.key = (1 << 29) - rank;
+        else if (mP.learnedOrder > 0 && !threatened)
+            c.key = mP.learnedOrder * MoveScore(b, m) + mHistory.Score(own, m) +
+                    (mHistory.IsKiller(ply, m) ? mP.learnedOrderKiller : 0) +
+                    (m == counter ? mP.learnedOrderKiller / 2 : 0);
         else if (c.tactical)
             c.key = (1 << 28) - rank;
         else if (mHistory.IsKiller(ply, m))
@@ -245,9 +249,11 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
     for (uint32_t i = 0; i < n; ++i) {
         const Candidate& c = moves[i];
         const bool quiet = !c.tactical;
-        // Move-count pruning: enough quiet moves tried once one does not lose.
-        if (quiet && !threatened && searched && best > ScoreLoss &&
-            static_cast<int32_t>(quietCount) >= moveLimit)
+        // Move-count pruning: enough quiet moves (or moves of any kind but
+        // fours) tried once one does not lose.
+        if ((quiet || (mP.pruneTactical && !c.four)) && !threatened && searched &&
+            best > ScoreLoss &&
+            static_cast<int32_t>(mP.pruneTactical ? i : quietCount) >= moveLimit)
             break;
         const int32_t next = depth - MoveCost(n, c.four, mP.fourCost);
         MakeSearchMove(b, c.move);

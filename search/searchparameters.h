@@ -39,6 +39,14 @@ struct SearchParameters {
     int32_t reductionTactical;
     int32_t reduceThreatened;
     int32_t reductionNotImproving;
+    // Order by the learned move scores (times this weight, plus history, and
+    // a bonus for killers and half of it for the counter move) instead of
+    // tactical moves first by the generator's rank; fours stay first and the
+    // defences against a threat keep the generator's order. 0: off.
+    int32_t learnedOrder;
+    int32_t learnedOrderKiller;
+    // Move-count pruning counts and cuts tactical moves too (never a four). 0: off.
+    int32_t pruneTactical;
     // At the root: reduced by this much less, and only from this move on.
     int32_t rootReductionOffset;
     int32_t rootReductionFirst;
@@ -116,6 +124,9 @@ inline constexpr SearchParameterSpec kSearchParameterTable[] = {
     {"reduce_threatened", &SearchParameters::reduceThreatened, 1, 0, 1, "switch"},
     {"reduction_not_improving", &SearchParameters::reductionNotImproving, 16, 0, 48,
      "1/16 ply more"},
+    {"learned_order", &SearchParameters::learnedOrder, 0, 0, 64, "per 1/100 logit"},
+    {"learned_order_killer", &SearchParameters::learnedOrderKiller, 2000, 0, 20000, "key"},
+    {"prune_tactical", &SearchParameters::pruneTactical, 0, 0, 1, "switch"},
     {"root_reduction_offset", &SearchParameters::rootReductionOffset, 16, 0, 48, "1/16 ply less"},
     {"root_reduction_first", &SearchParameters::rootReductionFirst, 3, 1, 10, "move index"},
     {"move_limit_base", &SearchParameters::moveLimitBase, 30, 0, 100, "1/10 move"},

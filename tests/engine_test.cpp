@@ -985,6 +985,7 @@ TEST_F(EngineParameters, EachValueReachesTheSearchAndTheDefaultRestoresItsCount)
         {"four_cost", "16"},         {"futility_margin", "5"},    {"reduction_pv", "0"},
         {"list_limit_offset", "2"},  {"root_reduction_first", "1"}, {"aspiration_delta", "2"},
         {"reduce_tactical", "0"},    {"reduce_threatened", "0"}, {"reduction_not_improving", "0"},
+        {"learned_order", "8"},      {"prune_tactical", "1"},
     };
     const uint32_t reference = SearchedMoves();
     for (const auto& row : rows) {
