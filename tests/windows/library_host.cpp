@@ -91,11 +91,11 @@ void ErrorCases(const Library& lib) {
     CHECK(StartsWith(about, "name=\"Tamlo\", version=\"") && about.find('\n') == std::string::npos,
           "about is one line: " + about);
     // Errors that end the console program come back, and the game goes on.
-    CHECK(StartsWith(lib.Reply("turn 25,3"), "ERROR X coord overflow.|"), "coordinate error");
+    CHECK(lib.Reply("turn 25,3") == "ERROR 25,3 is off the 20x20 board.", "coordinate error");
     CHECK(StartsWith(lib.Reply("info time_left abc"), "MESSAGE INFO time_left ignored"),
           "an unreadable INFO value is ignored");
     CHECK(lib.Reply("rectstart 128,2") ==
-              "ERROR std::exception: Playing board too big, max size is 127",
+              "ERROR a board has 2 to 127 cells a side and at most 400 cells.",
           "board size error");
     CHECK(lib.Reply("start 21") == "ERROR maximum board size is 400 fields.", "refused size");
     std::string move = LastLine(lib.Reply("turn 10,10"));
