@@ -241,17 +241,17 @@ bool Engine::EngineInfo(const std::string& argument) {
 }
 
 bool Engine::ParameterInfo(const std::string& key, const std::string& value) {
-    const SearchParameterSpec* spec = FindSearchParameter(key.substr(kParameterPrefix.size()));
-    if (!spec) return false;  // unknown, as any other key
+    const SearchParameterSpec* row = FindSearchParameter(key.substr(kParameterPrefix.size()));
+    if (!row) return false;  // unknown, as any other key
     const std::string shown = value.substr(0, 255);
     int64_t v = 0;
     if (!ReadInteger(value, v)) {
         Message("INFO " + key + " ignored: \"" + shown + "\" is not an integer.");
         return true;
     }
-    if (shared.parameters.Set(spec->name, v) != SearchParameters::SetResult::kSet)
-        Message("INFO " + key + " ignored: " + shown + " is outside " + std::to_string(spec->min) +
-                ".." + std::to_string(spec->max) + ".");
+    if (shared.parameters.Set(row->name, v) != SearchParameters::SetResult::kSet)
+        Message("INFO " + key + " ignored: " + shown + " is outside " + std::to_string(row->min) +
+                ".." + std::to_string(row->max) + ".");
     return true;
 }
 
@@ -705,17 +705,7 @@ int32_t Engine::JudgeAfter(const std::vector<CellIndex>& stones, int32_t ms, Cel
     BoardAI position = *board;
     for (CellIndex c : stones) position.Toggle(c);
     worker.SetPosition(position);
-    TimeControl tc = timeControl;
-    const uint32_t now = NowMs();
-    tc.matchTimeout = 0;  // only this deadline binds
-    tc.turnClock = tc.moveClock = now;
-    tc.turnDeadline = now + static_cast<uint32_t>(std::max(ms, 1) + kTimeReserveMs);
-    tc.moveDeadline = tc.turnDeadline;
-    // The judgements are the engine's own business: their lines are dropped.
-    const std::string before = diagnostics.str();
-    const SearchResult r = ChooseMove(worker, tc);
-    diagnostics.str(before);
-    diagnostics.seekp(0, std::ios_base::end);
+    const SearchResult r = QuietSearch(ms);
     PositionChanged();
     if (best) *best = r.move;
     if (r.proof == 0) return ScoreWin;
@@ -764,7 +754,10 @@ std::string Engine::Balance(const std::string& argument, int stones) {
         if (worker.StopRequested()) break;
     }
     std::string reply;
-    for (CellIndex c : options[chosen]) reply += (reply.empty() ? "" : " ") + CellText(c);
+    for (CellIndex c : options[chosen]) {
+        if (!reply.empty()) reply += ' ';
+        reply += CellText(c);
+    }
     return reply;
 }
 

@@ -119,6 +119,8 @@ class Engine : public GameHandler {
     // A search of the stones (black first, alternating) for the side to move, in
     // ms; its value for that side, decided results far outside any evaluation.
     int32_t JudgeOpening(const std::vector<CellIndex>& stones, int32_t ms, CellIndex* best);
+    // The move request of the worker's position within ms, its lines dropped.
+    SearchResult QuietSearch(int32_t ms);
     // The stones as the game from here on: the engine has the given colour
     // (0 black, 1 white), and the opponent is to move.
     void SetUpOpening(const std::vector<CellIndex>& stones, int engineColour);

@@ -24,15 +24,7 @@ constexpr int32_t kDecided = 1000000;
 
 }  // namespace
 
-int32_t Engine::JudgeOpening(const std::vector<CellIndex>& stones, int32_t ms, CellIndex* best) {
-    // The side to move gets owner 1: the engine's search is then for it.
-    const size_t toMove = stones.size() % 2;
-    std::vector<BoardEntry> entries;
-    for (size_t i = 0; i < stones.size(); ++i)
-        entries.push_back({static_cast<uint32_t>(stones[i] % Coord::width),
-                           static_cast<uint32_t>(stones[i] / Coord::width),
-                           i % 2 == toMove ? 1u : 2u});
-    SetUpPosition(entries);
+SearchResult Engine::QuietSearch(int32_t ms) {
     TimeControl tc = timeControl;
     const uint32_t now = NowMs();
     tc.matchTimeout = 0;  // only this deadline binds
@@ -44,6 +36,19 @@ int32_t Engine::JudgeOpening(const std::vector<CellIndex>& stones, int32_t ms, C
     const SearchResult r = ChooseMove(worker, tc);
     diagnostics.str(before);
     diagnostics.seekp(0, std::ios_base::end);
+    return r;
+}
+
+int32_t Engine::JudgeOpening(const std::vector<CellIndex>& stones, int32_t ms, CellIndex* best) {
+    // The side to move gets owner 1: the engine's search is then for it.
+    const size_t toMove = stones.size() % 2;
+    std::vector<BoardEntry> entries;
+    for (size_t i = 0; i < stones.size(); ++i)
+        entries.push_back({static_cast<uint32_t>(stones[i] % Coord::width),
+                           static_cast<uint32_t>(stones[i] / Coord::width),
+                           i % 2 == toMove ? 1u : 2u});
+    SetUpPosition(entries);
+    const SearchResult r = QuietSearch(ms);
     if (best) *best = r.move < Coord::area && !IsOccupied(r.move) ? r.move : FirstEmptyCell();
     if (r.proof == 0) return kDecided;
     if (r.disproof == 0) return -kDecided;

@@ -992,9 +992,9 @@ TEST_F(EngineParameters, EachValueReachesTheSearchAndTheDefaultRestoresItsCount)
         const std::string key = std::string("param_") + row.name + " ";
         EXPECT_EQ(Info(key + row.value), "");
         EXPECT_NE(SearchedMoves(), reference) << row.name;
-        const SearchParameterSpec* spec = FindSearchParameter(row.name);
-        ASSERT_NE(spec, nullptr) << row.name;
-        EXPECT_EQ(Info(key + std::to_string(spec->defaultValue)), "");
+        const SearchParameterSpec* entry = FindSearchParameter(row.name);
+        ASSERT_NE(entry, nullptr) << row.name;
+        EXPECT_EQ(Info(key + std::to_string(entry->defaultValue)), "");
         EXPECT_EQ(SearchedMoves(), reference) << row.name;
     }
     EXPECT_EQ(engine.shared.parameters, SearchParameters());
