@@ -30,7 +30,7 @@ struct SearchParameters {
     int32_t reductionCutNode;
     int32_t reductionKiller;
     int32_t reductionHistoryDivisor;
-    // Which moves may be reduced besides quiet ones at quiet nodes (0 or 1, on by default):
+    // Which moves may be reduced besides quiet ones at quiet nodes (0 or 1, off by default):
     // moves that make or stop a three or a four (never a four itself), by
     // `reductionTactical` less; and moves at nodes where the opponent threatens
     // anything but a five. Non-PV nodes whose static value is not improving
@@ -111,18 +111,18 @@ inline constexpr SearchParameterSpec kSearchParameterTable[] = {
     {"futility_margin", &SearchParameters::futilityMargin, 40, 0, 200, "per ply"},
     {"razor_depth", &SearchParameters::razorDepth, 40, 16, 96, "1/16 ply"},
     {"razor_margin", &SearchParameters::razorMargin, 60, 0, 300, "score"},
-    {"reduction_depth", &SearchParameters::reductionDepth, 32, 16, 96, "1/16 ply"},
-    {"reduction_scale", &SearchParameters::reductionScale, 100, 20, 200, "1/100 ply per ln*ln"},
+    {"reduction_depth", &SearchParameters::reductionDepth, 48, 16, 96, "1/16 ply"},
+    {"reduction_scale", &SearchParameters::reductionScale, 70, 20, 200, "1/100 ply per ln*ln"},
     {"reduction_offset", &SearchParameters::reductionOffset, 0, -32, 32, "1/16 ply"},
     {"reduction_pv", &SearchParameters::reductionPv, 16, 0, 48, "1/16 ply less"},
     {"reduction_cut_node", &SearchParameters::reductionCutNode, 16, 0, 48, "1/16 ply more"},
     {"reduction_killer", &SearchParameters::reductionKiller, 8, 0, 32, "1/16 ply less"},
     {"reduction_history_divisor", &SearchParameters::reductionHistoryDivisor, 8192, 1024, 65536,
      "history per 1/16 ply"},
-    {"reduce_tactical", &SearchParameters::reduceTactical, 1, 0, 1, "switch"},
+    {"reduce_tactical", &SearchParameters::reduceTactical, 0, 0, 1, "switch"},
     {"reduction_tactical", &SearchParameters::reductionTactical, 16, 0, 48, "1/16 ply less"},
-    {"reduce_threatened", &SearchParameters::reduceThreatened, 1, 0, 1, "switch"},
-    {"reduction_not_improving", &SearchParameters::reductionNotImproving, 16, 0, 48,
+    {"reduce_threatened", &SearchParameters::reduceThreatened, 0, 0, 1, "switch"},
+    {"reduction_not_improving", &SearchParameters::reductionNotImproving, 0, 0, 48,
      "1/16 ply more"},
     {"learned_order", &SearchParameters::learnedOrder, 0, 0, 64, "per 1/100 logit"},
     {"learned_order_killer", &SearchParameters::learnedOrderKiller, 2000, 0, 20000, "key"},

@@ -984,7 +984,7 @@ TEST_F(EngineParameters, EachValueReachesTheSearchAndTheDefaultRestoresItsCount)
         {"reduction_scale", "150"},  {"move_limit_base", "80"},   {"reduction_offset", "-16"},
         {"four_cost", "16"},         {"futility_margin", "5"},    {"reduction_pv", "0"},
         {"list_limit_offset", "2"},  {"root_reduction_first", "1"}, {"aspiration_delta", "2"},
-        {"reduce_tactical", "0"},    {"reduce_threatened", "0"}, {"reduction_not_improving", "0"},
+        {"reduce_tactical", "1"},    {"reduction_not_improving", "16"},
         {"learned_order", "8"},      {"prune_tactical", "1"},
     };
     const uint32_t reference = SearchedMoves();

@@ -550,7 +550,9 @@ TEST(StopWhileThinking, EndAfterAMoveRequestLetsItsSearchFinish) {
 }
 
 TEST(StopWhileThinking, EndOrTheEndOfInputEndsASixtySecondSearchAtOnce) {
-    const long long allowedMs = kSanitized ? 1000 : 100;
+    // Under Wine on a busy machine a closed pipe can take a second to reach the
+    // program (8-10 ms when idle).
+    const long long allowedMs = kSanitized || tamlo_test::TestingWindowsBuild() ? 1000 : 100;
     for (const bool closeInput : {false, true}) {
         Session engine;
         ASSERT_EQ(engine.Command("START 20"), "OK");
