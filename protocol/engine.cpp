@@ -36,10 +36,11 @@ constexpr int64_t kProcessGrowthBytes = 524288;
 }  // namespace
 
 Engine::Engine(ProgramArguments args)
-    : GameHandler(std::move(args)), worker(shared, diagnostics) {
+    : GameHandler(std::move(args)), pool(diagnostics), shared(pool.shared), worker(pool.main) {
     worker.allocateStructures = [this] { AllocSearch(); };
     timeControl.stop = &shared.stop;
     timeControl.nodes = &worker.nodeCounter;
+    timeControl.helperNodes = &shared.helperNodes;
     // Live lines go out with everything written before them, where the console
     // writes at once.
     worker.liveOutput = [this](const std::string& line) {
@@ -182,7 +183,7 @@ std::string Engine::ParseCommand(std::string command, std::string argument) {
     if (command == "yxshowinfo") return ShowInfo();
     if (command == "yxshowforbid") return ShowForbidden();
     if (command == "yxhashclear") {
-        if (shared.transpositionTable) shared.transpositionTable->ClearTable();
+        pool.ClearTable();
         return "";
     }
     if (command.rfind("yx", 0) == 0 && command.find("database") != std::string::npos) {
@@ -217,7 +218,7 @@ bool Engine::EngineInfo(const std::string& argument) {
     const std::string key = argument.substr(0, space);
     if (key.rfind(kParameterPrefix, 0) == 0) return ParameterInfo(key, argument.substr(space + 1));
     if (key != "max_depth" && key != "max_node" && key != "hash_size" && key != "show_detail" &&
-        key != "strength")
+        key != "strength" && key != "thread_num")
         return false;
     int64_t v = 0;
     if (!ReadInt64(argument.substr(space + 1), v)) return false;  // the usual message
@@ -228,6 +229,17 @@ bool Engine::EngineInfo(const std::string& argument) {
                                  : static_cast<int32_t>(std::min<int64_t>(v, kMaxArea) - 1);
     } else if (key == "show_detail") {
         worker.showDetail = static_cast<int>(std::min<int64_t>(v, 3));
+    } else if (key == "thread_num") {
+        const int32_t most = SearchPool::HardwareThreads();
+        if (v > most)
+            Message("INFO thread_num " + std::to_string(v) + " is more than this machine's " +
+                    std::to_string(most) + " threads; using " + std::to_string(most) + ".");
+        const auto threads = static_cast<int32_t>(std::clamp<int64_t>(v, 1, most));
+        if (threads != pool.Threads()) {
+            pool.SetThreads(threads);
+            // The next search sizes the table for what the helpers take.
+            searchReady = false;
+        }
     } else if (key == "strength") {
         strength = static_cast<int32_t>(std::min<int64_t>(v, 100));
     } else if (key == "max_node") {
@@ -272,7 +284,7 @@ std::string Engine::ShowInfo() {
     const int64_t limit = maxMemory == 0 ? kDefaultMaxMemory : maxMemory;
     int k = 0;
     while ((int64_t{2} << k) * 1024 <= limit) ++k;
-    Message("INFO MAX_THREAD_NUM 1");
+    Message("INFO MAX_THREAD_NUM " + std::to_string(SearchPool::HardwareThreads()));
     Message("INFO MAX_HASH_SIZE " + std::to_string(k));
     return "";
 }
@@ -334,7 +346,7 @@ int32_t Engine::StartMoveClock() {
     // manager that sends no time_left before each move.
     timeControl.turnClock = NowMs();
     timeControl.turnDeadline = timeControl.turnClock + timeControl.turnTimeout;
-    timeControl.nodeStart = worker.nodeCounter;
+    timeControl.nodeStart = NodesNow(timeControl);
     // This move's budget; only the first request of the process deducts the match
     // time already used.
     int32_t budget = MoveBudget(timeControl, firstMoveRequest, 45);
@@ -342,7 +354,7 @@ int32_t Engine::StartMoveClock() {
     timeControl.moveDeadline = timeControl.moveClock + static_cast<uint32_t>(budget);
     firstMoveRequest = false;
     worker.liveStartMs = timeControl.moveClock;
-    worker.liveStartNodes = worker.nodeCounter;
+    worker.liveStartNodes = worker.AllNodes();
     return budget;
 }
 
@@ -393,6 +405,8 @@ void Engine::AllocSearch() {
     // 1. What the process already uses.
     uint64_t used = ResidentMemoryBytes();
     if (used == 0) used = 16508032;
+    // The helpers' state and stacks, as much as they may ever take.
+    used += static_cast<uint64_t>(pool.Threads() - 1) * static_cast<uint64_t>(SearchPool::HelperBytes());
     // In whole MiB: the resident size varies by a page or two from run to run,
     // and a table of another size places its entries elsewhere, so the same
     // commands would search differently.
@@ -417,11 +431,11 @@ void Engine::AllocSearch() {
         static_cast<int64_t>(entries) * static_cast<int64_t>(sizeof(HashEntry));
     const int64_t left =
         static_cast<int64_t>(limit) - static_cast<int64_t>(used) - tableBytes - kProcessGrowthBytes;
-    const ProofPoolSize pool = ProofPoolSizeFor(left);
+    const ProofPoolSize proofPool = ProofPoolSizeFor(left);
     DestroyProofPool(worker);
-    shared.transpositionTable.reset();
-    CreateProofPool(worker, pool.capacity, pool.cacheEntries);
-    shared.transpositionTable = std::make_unique<TranspositionTable>(entries);
+    pool.ReleaseTable();
+    CreateProofPool(worker, proofPool.capacity, proofPool.cacheEntries);
+    pool.CreateTable(entries);
     SetTableAge(worker);
     // Whoever allocates (a tool as well as a move request), the first move
     // request must not replace the structures again.
@@ -589,7 +603,7 @@ std::vector<Engine::RankedMove> Engine::RankMoves(const std::vector<CellIndex>& 
         // Their depth lines would read as analysis: the ranking says it all.
         TimeControl* clock = share > 0 ? &tc : nullptr;
         SearchResult r = shared.classic ? IterativeDeepening(worker, searched, clock, depth)
-                                        : PvDeepening(worker, searched, clock, depth, true);
+                                        : DefaultSearch(worker, searched, clock, depth, true);
         worker.restrictedCount = 0;
         if (worker.completedDepth == 0 || r.move >= Coord::area) return false;
         out = {r.move, r};

@@ -6,6 +6,7 @@
 
 #include "board/boardai.h"
 #include "protocol/gamehandler.h"
+#include "search/searchpool.h"
 #include "search/searchshared.h"
 #include "search/searchworker.h"
 #include "search/transpositiontable.h"
@@ -20,8 +21,9 @@ class Engine : public GameHandler {
     explicit Engine(ProgramArguments args);
     ~Engine() override;
 
-    SearchShared shared;
-    SearchWorker worker;
+    SearchPool pool;         // what the searches share, and their workers
+    SearchShared& shared;    // the pool's
+    SearchWorker& worker;    // the pool's main worker
     std::unique_ptr<BoardAI> board;  // the game's position; the worker searches a copy
 
     int32_t lastResult = ScoreUnknown;

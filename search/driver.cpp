@@ -13,6 +13,7 @@
 #include "search/movegen.h"
 #include "search/movelist.h"
 #include "search/pvsearch.h"
+#include "search/searchpool.h"
 #include "search/searchworker.h"
 #include "search/timebudget.h"
 #include "search/trace.h"
@@ -124,18 +125,22 @@ SearchResult ChooseMove(SearchWorker& worker, TimeControl& tc) {
     if (search) {
         // 7. Search.
         const uint32_t msBefore = NowMs();
-        const uint32_t nodesBefore = worker.nodeCounter;
+        const uint32_t nodesBefore = worker.AllNodes();
         SearchResult result = worker.shared.classic
                                   ? IterativeDeepening(worker, copy, &tc, worker.shared.maxDepth)
-                                  : PvDeepening(worker, copy, &tc, worker.shared.maxDepth);
-        WriteSearchStatistics(worker, nodesBefore, worker.nodeCounter, msBefore, NowMs());
+                                  : DefaultSearch(worker, copy, &tc, worker.shared.maxDepth);
+        WriteSearchStatistics(worker, nodesBefore, worker.AllNodes(), msBefore, NowMs());
         if (worker.IsBlocked(result.move) && n > 0) result.move = copy.genMoves[0];
         if (result.proof == 0) {
             worker.Message(":-)");
         } else if (result.disproof == 0) {
             worker.Message(":-(");
-            // The next move's searches start without the lost analysis.
-            worker.shared.transpositionTable->ClearTable();
+            // The next move's searches start without the lost analysis; the
+            // helpers, if any, have stopped.
+            if (worker.pool)
+                worker.pool->ClearTable();
+            else
+                worker.shared.transpositionTable->ClearTable();
         }
         return result;
     }
@@ -146,6 +151,13 @@ SearchResult ChooseMove(SearchWorker& worker, TimeControl& tc) {
     result.value = 0;
     result.move = n > 0 ? copy.genMoves[index] : kNoCell;
     return result;
+}
+
+SearchResult DefaultSearch(SearchWorker& worker, BoardAI& board, const TimeControl* tc,
+                           int32_t maxDepth, bool quiet) {
+    if (worker.pool && &worker.pool->main == &worker)
+        return worker.pool->Deepen(board, tc, maxDepth, quiet);
+    return PvDeepening(worker, board, tc, maxDepth, quiet);
 }
 
 SearchResult IterativeDeepening(SearchWorker& worker, BoardAI& board, TimeControl* tc,
@@ -209,7 +221,7 @@ SearchResult SearchIteration(SearchWorker& worker, BoardAI& board, int32_t depth
     board.CountStonesIn(worker.nodeCounter);
     SearchParams params;
     params.timeControl = tc;
-    params.stop = &worker.shared.stop;
+    params.stop = worker.stopFlag;
     params.genMode = GenMode::kFull;
     params.vcfNoStandPat = true;
     params.iidSearch = false;

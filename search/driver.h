@@ -17,6 +17,11 @@ constexpr int32_t kUnlimitedMs = 2147483647;
 // engine's search structures when they do not exist yet.
 SearchResult ChooseMove(SearchWorker& worker, TimeControl& tc);
 
+// The PV search (PvDeepening), on every worker of the worker's pool when it
+// is the pool's main worker, else on the worker alone.
+SearchResult DefaultSearch(SearchWorker& worker, BoardAI& board, const TimeControl* tc,
+                           int32_t maxDepth, bool quiet = false);
+
 // Iterations of depth 2, 3, ... up to maxDepth + 1 unless time, a proven result or
 // the board's size stops them first. With no time control there is no time limit:
 // the time left counts as kUnlimitedMs and the move deadline is not renewed.

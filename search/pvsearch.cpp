@@ -12,6 +12,7 @@
 #include "search/movegen.h"
 #include "search/movelist.h"
 #include "search/searchmove.h"
+#include "search/searchpool.h"
 #include "search/searchworker.h"
 #include "search/timebudget.h"
 #include "search/trace.h"
@@ -86,9 +87,10 @@ class PvSearch {
           mHistory(worker.history),
           mTc(tc),
           mDeadline(deadline),
-          mP(worker.shared.parameters) {
+          mP(worker.shared.parameters),
+          mHelper(worker.index > 0) {
         mLeafParams.timeControl = tc;
-        mLeafParams.stop = &worker.shared.stop;
+        mLeafParams.stop = worker.stopFlag;
         mLeafParams.vcfNoStandPat = false;
         const double scale = mP.reductionScale / 100.0;
         const double base = mP.moveLimitBase / 10.0;
@@ -117,8 +119,10 @@ class PvSearch {
     int32_t Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, int32_t ply, bool pv,
                  bool cutNode);
     int32_t Leaf(BoardAI& b, int32_t beta);
-    // A stop request counts as the time running out.
+    // A stop request counts as the time running out. A helper, which has no
+    // clock, publishes its stones here for the node limit.
     bool OutOfTime() const {
+        if (mHelper) mWorker.PublishNodes();
         return mWorker.StopRequested() ||
                (mTc && (StampDiff(NowMs(), mDeadline) >= 0 || Halted(*mTc)));
     }
@@ -132,6 +136,7 @@ class PvSearch {
     const TimeControl* mTc;
     uint32_t mDeadline;
     const SearchParameters mP;
+    const bool mHelper;
     SearchParams mLeafParams;
     int32_t mStatic[SearchHistory::kMaxPly + 1] = {};
     int16_t mReduction[kTableSize][kTableSize];
@@ -399,14 +404,28 @@ SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl
     PvSearch search(worker, tc, deadline);
     SearchParams vcfParams;
     vcfParams.timeControl = tc;
-    vcfParams.stop = &worker.shared.stop;
+    vcfParams.stop = worker.stopFlag;
     vcfParams.vcfNoStandPat = true;
     int32_t previous = 0;
     int32_t completed = 0;
     int32_t stable = 0;
-    const uint32_t liveNodes = worker.nodeCounter;
+    const uint32_t liveNodes = worker.AllNodes();
     uint32_t lastIterationNodes = 0;
+    // Searching beside helpers: each depth is counted while a worker is on it.
+    SearchPool* const team = worker.pool && worker.pool->HelpersRunning() ? worker.pool : nullptr;
+    struct DepthClaim {
+        SearchPool* team;
+        int32_t depth;
+        ~DepthClaim() {
+            if (team) team->LeaveDepth(depth);
+        }
+    };
     for (int32_t depth = 2;; ++depth) {
+        if (team && !team->EnterDepth(worker, depth)) {
+            if (depth > maxDepth) break;
+            continue;
+        }
+        const DepthClaim claim{team, depth};
         if (worker.showDetail) worker.Live("REALTIME REFRESH");
         const uint32_t iterationStartMs = NowMs();
         const uint32_t iterationStartNodes = worker.nodeCounter;
@@ -455,7 +474,7 @@ SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl
         if (worker.showDetail)
             WriteIterationLines(worker, board, depth,
                                 static_cast<int64_t>(worker.maxMoveCount) - board.mMoveCount,
-                                result, worker.nodeCounter - liveNodes, StampDiff(NowMs(), start));
+                                result, worker.AllNodes() - liveNodes, StampDiff(NowMs(), start));
         if (IsDecisive(score)) break;
         stable = result.move == lastBest ? stable + 1 : 0;
 

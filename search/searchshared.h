@@ -12,7 +12,8 @@
 // transposition table, the settings (the PV search's parameters among them),
 // the game's rules, and the stop flag. A worker reads the flag wherever it
 // reads the clock, so setting it ends every search as the move's time running
-// out would.
+// out would. Only the pool that owns it creates, clears or resizes the table,
+// and only while no worker searches.
 struct SearchShared {
     SearchShared();
 
@@ -24,4 +25,6 @@ struct SearchShared {
     SearchParameters parameters;        // the PV search's; each search copies them at its start
     Rules rules;                        // every board of the game is built for them
     std::atomic<bool> stop{false};
+    // Stones the helper workers placed, as they publish them (see SearchWorker).
+    std::atomic<uint32_t> helperNodes{0};
 };

@@ -5,7 +5,10 @@
 SearchShared::SearchShared() : maxDepth(static_cast<int32_t>(Coord::area)) {}
 
 SearchWorker::SearchWorker(SearchShared& owner, std::stringstream& out)
-    : shared(owner), random(RandomGenerator::AfterZobristKeys()), diagnostics(out) {
+    : shared(owner),
+      random(RandomGenerator::AfterZobristKeys()),
+      stopFlag(&owner.stop),
+      diagnostics(out) {
     board = std::make_unique<BoardAI>();
     board->CountStonesIn(nodeCounter);
 }

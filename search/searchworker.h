@@ -14,6 +14,7 @@
 
 class PnNode;
 class PnNodePool;
+class SearchPool;
 
 // Everything one search owns besides what it shares: the position it starts
 // from (a board of its own), its counters, its random generator, the root
@@ -80,7 +81,33 @@ class SearchWorker {
     // The deepest iteration the last deepening finished (0: none).
     int32_t completedDepth = 0;
 
-    bool StopRequested() const { return shared.stop.load(std::memory_order_relaxed); }
+    // The flag that ends this worker's searches: the shared one for the main
+    // worker, the pool's own for a helper, which the pool raises when the main
+    // search ends (and so also when the shared one is raised).
+    const std::atomic<bool>* stopFlag;
+    bool StopRequested() const { return stopFlag->load(std::memory_order_relaxed); }
+
+    // The pool this worker searches in (none: it searches alone), and its
+    // place there: 0 the main worker, which answers; above, a helper.
+    SearchPool* pool = nullptr;
+    int32_t index = 0;
+    // A helper's stones reach the shared count in batches, so that the main
+    // worker's node limit counts them without a shared write per stone.
+    uint32_t publishedNodes = 0;
+    void PublishNodes() {
+        const uint32_t fresh = nodeCounter - publishedNodes;
+        if (fresh < 256) return;
+        shared.helperNodes.fetch_add(fresh, std::memory_order_relaxed);
+        publishedNodes = nodeCounter;
+    }
+    void PublishAllNodes() {
+        shared.helperNodes.fetch_add(nodeCounter - publishedNodes, std::memory_order_relaxed);
+        publishedNodes = nodeCounter;
+    }
+    // Stones of every worker: this worker's and those the helpers published.
+    uint32_t AllNodes() const {
+        return nodeCounter + shared.helperNodes.load(std::memory_order_relaxed);
+    }
 
     // Live analysis: the driver and the root of the search report what they do
     // as it happens, through Live. Level 0 none; 1 the GUI's marks, the root

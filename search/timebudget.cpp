@@ -11,8 +11,13 @@ constexpr int32_t kLeastDivisor = 10;
 
 }  // namespace
 
+uint32_t NodesNow(const TimeControl& tc) {
+    if (!tc.nodes) return 0;
+    return *tc.nodes + (tc.helperNodes ? tc.helperNodes->load(std::memory_order_relaxed) : 0);
+}
+
 bool Halted(const TimeControl& tc) {
-    return (tc.nodeLimit != 0 && tc.nodes && *tc.nodes - tc.nodeStart >= tc.nodeLimit) ||
+    return (tc.nodeLimit != 0 && tc.nodes && NodesNow(tc) - tc.nodeStart >= tc.nodeLimit) ||
            (tc.stop && tc.stop->load(std::memory_order_relaxed));
 }
 

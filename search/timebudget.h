@@ -24,6 +24,8 @@ int32_t MoveBudgetAt(const TimeControl& tc, bool first, int32_t divisor, uint32_
 void RefreshMoveDeadline(TimeControl& tc, int32_t score);
 void RefreshMoveDeadlineAt(TimeControl& tc, int32_t score, uint32_t now);
 
+// Stones placed so far as the node bound counts them: *nodes and the helpers'.
+uint32_t NodesNow(const TimeControl& tc);
 // Stopped for another reason than the clock: the node bound, or a stop.
 bool Halted(const TimeControl& tc);
 

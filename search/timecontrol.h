@@ -25,6 +25,9 @@ struct TimeControl {
     uint32_t nodeLimit = 0;
     uint32_t nodeStart = 0;
     const uint32_t* nodes = nullptr;
+    // Stones other threads placed for the same search (see SearchShared), added
+    // to *nodes when set; nodeStart counts them too.
+    const std::atomic<uint32_t>* helperNodes = nullptr;
     // When set and raised, the search stops as at the end of its time.
     const std::atomic<bool>* stop = nullptr;
 

@@ -69,7 +69,7 @@ void LiveCell(SearchWorker& worker, const char* what, CellIndex cell) {
     if (rootMove && worker.showDetail < 2 && elapsed < SearchWorker::kLiveMovesAfterMs) return;
     worker.Live("REALTIME " + kind + " " + CellText(cell));
     if (kind != "POS" && rootMove && worker.showDetail >= 3) {
-        const uint32_t nodes = worker.nodeCounter - worker.liveStartNodes;
+        const uint32_t nodes = worker.AllNodes() - worker.liveStartNodes;
         const int64_t rate = elapsed > 0 ? 1000LL * nodes / elapsed : 0;
         worker.Live("nodes " + std::to_string(nodes) + " n/s " + std::to_string(rate) + " tm " +
                     std::to_string(elapsed));

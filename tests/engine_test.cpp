@@ -304,12 +304,39 @@ TEST(EngineMemory, TheProcessStaysUnderTheMemoryLimit) {
     const long long limited = peakAfterSearches({"timeout_turn 300", "max_memory 40000000"});
     ASSERT_GT(limited, 0);
     EXPECT_LT(limited, 40000000);
+    // Two threads (where the machine has them): the helper's state and stack count.
+    const long long twoThreads =
+        peakAfterSearches({"timeout_turn 300", "thread_num 2", "max_memory 40000000"});
+    ASSERT_GT(twoThreads, 0);
+    EXPECT_LT(twoThreads, 40000000);
     // Control: with the default limit the same searches fill a table well beyond
     // that, so the limit is what kept the process small.
     const long long unlimited = peakAfterSearches({"timeout_turn 300"});
     ASSERT_GT(unlimited, 0);
     EXPECT_GT(unlimited, 40000000);
     EXPECT_LT(unlimited, 104857600);
+}
+
+// Eight workers, more than most test machines have, so in this process: the
+// table leaves room for seven helpers' state and stacks.
+TEST(EngineMemory, EightWorkersStayUnderTheMemoryLimit) {
+    if (kSanitized) GTEST_SKIP() << "the sanitizers' own memory counts in the resident size";
+    const long long limit = static_cast<long long>(ResidentMemoryBytes()) + 60000000;
+    Engine engine{ProgramArguments{}};
+    engine.maxMemory = limit;
+    engine.pool.SetThreads(8);
+    for (const char* line : {"start 20", "info timeout_match 0", "info timeout_turn 1500"})
+        ExecuteLine(engine, line);
+    // Open for both sides: nothing decides it within the turn.
+    for (const char* line : {"board", "10,10,1", "9,10,2", "9,9,1", "10,9,2", "11,11,1", "12,12,2",
+                             "8,8,1", "7,7,2"})
+        ExecuteLine(engine, line);
+    const std::string reply = ExecuteLine(engine, "done");
+    ASSERT_TRUE(ParseMove(reply.substr(reply.rfind('\n') + 1))) << reply;
+    EXPECT_GT(engine.shared.helperNodes.load(), 0u);
+    const long long peak = StatusBytes(getpid(), "VmHWM");
+    ASSERT_GT(peak, 0);
+    EXPECT_LT(peak, limit);
 }
 
 TEST(EngineMemory, TheTableFollowsTheLimitAndNeverShrinksBelowItsLeast) {

@@ -2,10 +2,14 @@
 // each runs alone: the same moves, values and node counts. Any mutable state
 // the two still shared (a cache, a counter, a generator) would mix them up, and
 // under ThreadSanitizer (make tsan-test) it is also reported as a data race.
-// The table itself is shared by threads that store and probe it at once.
+// The table itself is shared by threads that store and probe it at once, and
+// an engine's pool of 2 or 4 workers searches over it, is stopped in the
+// middle, and ends in the middle.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -15,9 +19,12 @@
 #include <thread>
 #include <vector>
 
+#include "app/commandloop.h"
 #include "board/boardai.h"
 #include "board/coord.h"
+#include "platform/processmemory.h"
 #include "pns/proofsearch.h"
+#include "protocol/engine.h"
 #include "search/driver.h"
 #include "search/searchshared.h"
 #include "search/searchworker.h"
@@ -213,6 +220,118 @@ TEST(ParallelTableTest, ProbesNeverReturnDataStoredUnderAnotherKey) {
         EXPECT_EQ(Mismatch(e, e.key, kAge), "") << "slot " << i;
     }
     EXPECT_GT(live, table.Size() / 2);
+}
+
+// An engine whose pool has `threads` workers (more than this machine may
+// have: the races are what is tested), set up on a middle game of eight
+// stones on 20 x 20 that nothing decides for seconds.
+struct PoolEngine {
+    explicit PoolEngine(int32_t threads) {
+        engine.maxMemory = static_cast<int32_t>(ResidentMemoryBytes() + 100000000);
+        engine.pool.SetThreads(threads);
+        Run("start 20");
+        Run("info timeout_match 0");
+    }
+    std::string Run(const std::string& line) {
+        const std::string reply = ExecuteLine(engine, line);
+        const size_t nl = reply.rfind('\n');
+        return nl == std::string::npos ? reply : reply.substr(nl + 1);
+    }
+    // The move request; its reply.
+    std::string AskMove() {
+        Run("board");
+        for (const char* s : {"10,10,1", "9,10,2", "9,9,1", "10,9,2", "11,11,1", "12,12,2",
+                              "8,8,1", "7,7,2"})
+            Run(s);
+        return Run("done");
+    }
+    Engine engine{ProgramArguments{}};
+};
+
+// The reply names the stone the engine has just placed on its board.
+bool IsEnginesMove(const Engine& engine, const std::string& reply) {
+    uint32_t x = 0, y = 0;
+    if (sscanf(reply.c_str(), "%u,%u", &x, &y) != 2 || x >= 20 || y >= 20) return false;
+    const BoardAI& b = *engine.board;
+    return b.mMoveCount > 8 && b.mMoves[b.mMoveCount - 1] == y * 20 + x;
+}
+
+// yxnbest answers a move without placing it.
+bool IsFreeCell(const Engine& engine, const std::string& reply) {
+    uint32_t x = 0, y = 0;
+    if (sscanf(reply.c_str(), "%u,%u", &x, &y) != 2 || x >= 20 || y >= 20) return false;
+    return !engine.IsOccupied(static_cast<CellIndex>(y * 20 + x));
+}
+
+TEST(SearchPoolTest, TwoAndFourWorkersSearchOneTableAndCountEveryStone) {
+    for (const int32_t threads : {2, 4}) {
+        PoolEngine p(threads);
+        ASSERT_EQ(p.engine.pool.Threads(), threads);
+        // A node budget: the workers' stones together stop the search.
+        constexpr uint32_t kBudget = 60000;
+        p.Run("info max_node " + std::to_string(kBudget));
+        p.Run("info timeout_turn 60000");
+        const uint32_t mainBefore = p.engine.worker.nodeCounter;
+        const uint32_t before = p.engine.worker.AllNodes();
+        const std::string move = p.AskMove();
+        EXPECT_TRUE(IsEnginesMove(p.engine, move)) << threads << ": " << move;
+        const uint32_t all = p.engine.worker.AllNodes() - before;
+        const uint32_t helpers = all - (p.engine.worker.nodeCounter - mainBefore);
+        EXPECT_GT(helpers, kBudget / 10) << threads << " workers: the helpers searched";
+        // Each helper may pass the budget by a batch and by the node it is in.
+        EXPECT_GE(all, kBudget) << threads;
+        EXPECT_LT(all, kBudget + kBudget / 4) << threads << ": the budget counts every worker";
+        // The analysis words run on the pool as well.
+        p.Run("info max_node 0");
+        p.Run("info timeout_turn 300");
+        EXPECT_TRUE(IsFreeCell(p.engine, p.Run("yxnbest 3"))) << threads;
+    }
+}
+
+// What a GUI's stop button and END do while four workers search a 60 s turn:
+// the input reader raises the shared stop flag, the move comes at once, and
+// END then ends the session.
+TEST(SearchPoolTest, AStopOrEndInTheMiddleEndsEveryWorker) {
+    for (const char* word : {"yxstop", "end"}) {
+        PoolEngine p(4);
+        p.Run("info timeout_turn 60000");
+        std::string move;
+        std::thread search([&] { move = p.AskMove(); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        const auto raised = std::chrono::steady_clock::now();
+        p.engine.shared.stop.store(true);
+        search.join();
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - raised)
+                            .count();
+        EXPECT_TRUE(IsEnginesMove(p.engine, move)) << word << ": " << move;
+        EXPECT_LT(ms, 2000) << word;  // generous: ThreadSanitizer is slow
+        EXPECT_FALSE(p.engine.pool.HelpersRunning()) << word;
+        p.engine.shared.stop.store(false);
+        p.Run(word);
+        EXPECT_EQ(p.engine.running, std::string(word) != "end") << word;
+    }
+}
+
+// INFO thread_num: 0 means one thread, more than the machine has means all of
+// its threads, said in a message; nothing else is told.
+TEST(SearchPoolTest, ThreadNumIsClampedToTheMachine) {
+    const int32_t most = SearchPool::HardwareThreads();
+    struct Row {
+        const char* value;
+        int32_t threads;
+        bool message;
+    };
+    const Row rows[] = {{"3", std::min(3, most), most < 3}, {"0", 1, false},
+                        {"1", 1, false},                    {"100000", most, true},
+                        {"2", std::min(2, most), most < 2}};
+    Engine engine{ProgramArguments{}};
+    for (const Row& row : rows) {
+        const std::string text = ExecuteLine(engine, std::string("info thread_num ") + row.value);
+        EXPECT_EQ(engine.pool.Threads(), row.threads) << row.value;
+        EXPECT_EQ(text.find("MESSAGE INFO thread_num") != std::string::npos, row.message)
+            << row.value << ": " << text;
+    }
 }
 
 }  // namespace

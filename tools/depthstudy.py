@@ -2,6 +2,7 @@
 """How deep the search gets on a fixed budget, and what each iteration costs.
 
 usage: python3 tools/depthstudy.py ENGINE [--nodes 450000] [--turn MS] [--info KEY=VALUE ...] [--verbose]
+       python3 tools/depthstudy.py ENGINE --depth 12 [--info thread_num=2 ...]
 
 Runs the engine on thirteen stored positions (whole or cut after their first N stones), each
 with `INFO max_node NODES` and a 60 s turn, reads the iteration lines that `INFO show_detail 1`
@@ -10,6 +11,11 @@ per iteration from depth 7 on (geometric mean), and the share of the budget spen
 iteration that did not finish. With --turn (and --nodes 0) the turn's time is the budget
 instead: the share is then that of the move's nodes. A position the search decides (a proven score) is marked and
 left out of the averages. --info passes settings first (for example param_<name>=<value>).
+
+With --depth D there is no node budget: each position is searched to depth D (INFO max_depth)
+and the report is the time the search took to complete that depth, and its speed in stones
+per second over all threads, per position and in total (for measuring threads: run it with
+--info thread_num=1 and =2 on an otherwise idle machine).
 """
 import argparse
 import math
@@ -69,6 +75,23 @@ def Study(engine, name, nodes, infos, turn):
     return its, total
 
 
+def TimeToDepth(args):
+    total_ms, total_nodes = 0, 0
+    for name in POSITIONS:
+        its, _ = Study(args.engine, name, 0, ["max_depth=%d" % args.depth] + args.info, args.turn)
+        reached = [it for it in its if it[0] == args.depth]
+        if not reached:
+            last = its[-1][0] if its else 0
+            print("%-20s stopped at depth %d (decided)" % (name, last))
+            continue
+        _, _, nodes, ms = reached[0]
+        total_ms += ms
+        total_nodes += nodes
+        print("%-20s depth %d in %6d ms  %8.0f stones/s" % (name, args.depth, ms,
+                                                             1000.0 * nodes / max(ms, 1)))
+    print("total: %d ms, %.0f stones/s" % (total_ms, 1000.0 * total_nodes / max(total_ms, 1)))
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("engine")
@@ -76,7 +99,10 @@ def main():
     ap.add_argument("--turn", type=int, default=60000)
     ap.add_argument("--info", action="append", default=[])
     ap.add_argument("--verbose", action="store_true")
+    ap.add_argument("--depth", type=int, default=0)
     args = ap.parse_args()
+    if args.depth:
+        return TimeToDepth(args)
     depths, growths, unfinished = [], [], []
     for name in POSITIONS:
         its, total = Study(args.engine, name, args.nodes, args.info, args.turn)

@@ -11,6 +11,7 @@
 #include "search/movegen.h"
 #include "search/movelist.h"
 #include "search/pvsearch.h"
+#include "search/searchpool.h"
 #include "search/searchworker.h"
 #include "tools/directorylist.h"
 #include "tools/movefile.h"
@@ -21,6 +22,17 @@ constexpr int32_t kSelfTestTableEntries = 1 << 21;
 
 void EnsureSearchStructures(SearchWorker& worker) {
     if (!worker.shared.transpositionTable && worker.allocateStructures) worker.allocateStructures();
+}
+
+// The table's owner, the pool, replaces it when there is one; 0 entries: none.
+void ReplaceTable(SearchWorker& worker, int32_t entries) {
+    if (worker.pool) {
+        worker.pool->ReleaseTable();
+        if (entries > 0) worker.pool->CreateTable(entries);
+        return;
+    }
+    worker.shared.transpositionTable.reset();
+    if (entries > 0) worker.shared.transpositionTable = std::make_unique<TranspositionTable>(entries);
 }
 
 }  // namespace
@@ -83,8 +95,7 @@ std::string SelfTest(SearchWorker& worker, const std::function<void(const BoardA
     // 1. A clean table and an empty board. The table's size would follow the
     //    memory the process happens to use, and with it the count: the test has
     //    a table of its own fixed size, and the engine's is rebuilt afterwards.
-    worker.shared.transpositionTable.reset();
-    worker.shared.transpositionTable = std::make_unique<TranspositionTable>(kSelfTestTableEntries);
+    ReplaceTable(worker, kSelfTestTableEntries);
     worker.history.Clear();
     BorderListBoard board(worker.shared.rules);
     board.CountStonesIn(worker.nodeCounter);
@@ -128,7 +139,7 @@ std::string SelfTest(SearchWorker& worker, const std::function<void(const BoardA
             PvDeepening(worker, board, &tc, 9);
         total += worker.nodeCounter - before;
     }
-    worker.shared.transpositionTable.reset();
+    ReplaceTable(worker, 0);
     if (worker.allocateStructures) worker.allocateStructures();
     char buffer[64];
     snprintf(buffer, sizeof buffer, "testing: %d nodes", static_cast<int>(total));

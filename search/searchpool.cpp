@@ -1,0 +1,148 @@
+#include "search/searchpool.h"
+
+#include <algorithm>
+#include <iterator>
+#include <map>
+
+#include "search/pvsearch.h"
+
+SearchPool::SearchPool(std::stringstream& diagnostics) : main(shared, diagnostics) {
+    main.pool = this;
+}
+
+SearchPool::~SearchPool() {
+    StopHelpers();
+}
+
+int32_t SearchPool::HardwareThreads() {
+    return std::max(1, static_cast<int32_t>(std::thread::hardware_concurrency()));
+}
+
+int64_t SearchPool::HelperBytes() {
+    // The worker with its board, the board a search copies, and a stack: a
+    // node's frame is about 2 KiB and lines run to 128 plies, the forcing
+    // probes below them a little further.
+    constexpr int64_t kStackBytes = int64_t{1} << 20;
+    return static_cast<int64_t>(sizeof(SearchWorker) + 2 * sizeof(BoardAI)) + kStackBytes;
+}
+
+void SearchPool::SetThreads(int32_t count) {
+    StopHelpers();
+    const size_t helpers = static_cast<size_t>(std::max(count, 1) - 1);
+    while (mHelpers.size() > helpers) mHelpers.pop_back();
+    while (mHelpers.size() < helpers) {
+        auto helper = std::make_unique<Helper>();
+        helper->worker = std::make_unique<SearchWorker>(shared, helper->sink);
+        helper->worker->pool = this;
+        helper->worker->index = static_cast<int32_t>(mHelpers.size()) + 1;
+        helper->worker->stopFlag = &mHelperStop;
+        mHelpers.push_back(std::move(helper));
+    }
+}
+
+void SearchPool::CreateTable(int32_t entries) {
+    StopHelpers();
+    shared.transpositionTable = std::make_unique<TranspositionTable>(entries);
+}
+
+void SearchPool::ReleaseTable() {
+    StopHelpers();
+    shared.transpositionTable.reset();
+}
+
+void SearchPool::ClearTable() {
+    StopHelpers();
+    if (shared.transpositionTable) shared.transpositionTable->ClearTable();
+}
+
+void SearchPool::StartHelpers(const BoardAI& root, int32_t maxDepth) {
+    StopHelpers();
+    if (mHelpers.empty()) return;
+    mHelperStop.store(false);
+    for (std::atomic<int32_t>& n : mOnDepth) n.store(0, std::memory_order_relaxed);
+    mRunning.store(true);
+    for (const std::unique_ptr<Helper>& h : mHelpers) {
+        SearchWorker& w = *h->worker;
+        *w.board = root;
+        w.board->CountStonesIn(w.nodeCounter);
+        w.restrictedCount = main.restrictedCount;
+        std::copy(main.restrictedMoves, main.restrictedMoves + main.restrictedCount,
+                  w.restrictedMoves);
+        std::copy(std::begin(main.blocked), std::end(main.blocked), w.blocked);
+        w.blockedCount = main.blockedCount;
+        w.showDetail = 0;
+        w.completedDepth = 0;
+        w.publishedNodes = w.nodeCounter;
+        h->result = SearchResult{0, 1, 1, kNoCell};
+        h->sink.str(std::string());
+        h->sink.clear();
+        Helper* helper = h.get();
+        mThreads.emplace_back([helper, maxDepth] {
+            SearchWorker& worker = *helper->worker;
+            try {
+                BoardAI board = *worker.board;
+                helper->result = PvDeepening(worker, board, nullptr, maxDepth, true);
+            } catch (...) {
+                // A helper that fails (out of memory) only stops helping.
+                worker.completedDepth = 0;
+            }
+            worker.PublishAllNodes();
+        });
+    }
+}
+
+void SearchPool::StopHelpers() {
+    mHelperStop.store(true);
+    for (std::thread& t : mThreads) t.join();
+    mThreads.clear();
+    mRunning.store(false);
+}
+
+SearchResult SearchPool::Choose(const SearchResult& mainResult) const {
+    struct Vote {
+        SearchResult result;
+        int32_t depth;
+    };
+    std::vector<Vote> votes{{mainResult, std::max(main.completedDepth, 1)}};
+    for (const std::unique_ptr<Helper>& h : mHelpers)
+        if (h->worker->completedDepth > 0 && h->result.move < Coord::area &&
+            !main.IsBlocked(h->result.move))
+            votes.push_back({h->result, h->worker->completedDepth});
+    // A proven win is played whoever proved it; a proven loss (every move
+    // loses) gives no helper's move a say.
+    for (const Vote& v : votes)
+        if (v.result.proof == 0) return v.result;
+    if (mainResult.disproof == 0 || mainResult.move >= Coord::area) return mainResult;
+    int64_t lowest = 0;
+    bool first = true;
+    for (const Vote& v : votes)
+        if (v.result.disproof != 0 && (first || v.result.value < lowest)) lowest = v.result.value, first = false;
+    std::map<CellIndex, int64_t> total;
+    for (const Vote& v : votes)
+        if (v.result.disproof != 0)
+            total[v.result.move] += (v.result.value - lowest + kVoteBase) * v.depth;
+    const Vote* best = &votes.front();
+    for (const Vote& v : votes)
+        if (v.result.disproof != 0 && total[v.result.move] > total[best->result.move]) best = &v;
+    return best->result;
+}
+
+bool SearchPool::EnterDepth(const SearchWorker& worker, int32_t depth) {
+    if (depth < 0 || depth >= kDepths) return worker.index == 0;
+    std::atomic<int32_t>& on = mOnDepth[depth];
+    if (worker.index > 0 && (on.load(std::memory_order_relaxed) + 1) * 2 > Threads()) return false;
+    on.fetch_add(1, std::memory_order_relaxed);
+    return true;
+}
+
+void SearchPool::LeaveDepth(int32_t depth) {
+    if (depth >= 0 && depth < kDepths) mOnDepth[depth].fetch_sub(1, std::memory_order_relaxed);
+}
+
+SearchResult SearchPool::Deepen(BoardAI& board, const TimeControl* tc, int32_t maxDepth, bool quiet) {
+    if (mHelpers.empty()) return PvDeepening(main, board, tc, maxDepth, quiet);
+    StartHelpers(board, maxDepth);
+    const SearchResult result = PvDeepening(main, board, tc, maxDepth, quiet);
+    StopHelpers();
+    return Choose(result);
+}

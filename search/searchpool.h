@@ -1,0 +1,87 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "board/boardai.h"
+#include "search/score.h"
+#include "search/searchshared.h"
+#include "search/searchworker.h"
+#include "search/timecontrol.h"
+
+// The engine's searchers: what they share (table, settings, stop flag), the
+// main worker (worker 0, which keeps the clock, writes every line and
+// answers), and the helpers of a lazy SMP search. A helper searches the same
+// root as the main worker on a thread of its own, with its own board, history,
+// killers and counters; the shared table is all they exchange.
+//
+// Only the pool creates, clears and resizes the table, and starts, stops and
+// joins the helpers; none of it happens while a worker searches. The helpers'
+// state is made when the thread count is set, not per search.
+class SearchPool {
+  public:
+    explicit SearchPool(std::stringstream& diagnostics);
+    ~SearchPool();
+    SearchPool(const SearchPool&) = delete;
+    SearchPool& operator=(const SearchPool&) = delete;
+
+    SearchShared shared;
+    SearchWorker main;
+
+    // Workers in all, the main one included.
+    int32_t Threads() const { return 1 + static_cast<int32_t>(mHelpers.size()); }
+    // 1 to HardwareThreads(); the caller clamps.
+    void SetThreads(int32_t count);
+    static int32_t HardwareThreads();
+    // What a helper may add to the process beyond its share of the table: its
+    // worker and board, and the stack a search grows to.
+    static int64_t HelperBytes();
+
+    // The table, for `entries` slots; dropped; emptied.
+    void CreateTable(int32_t entries);
+    void ReleaseTable();
+    void ClearTable();
+
+    // Lazy SMP around one search of the main worker: the helpers start on
+    // copies of root, with the main worker's root restriction and blocked
+    // cells, and deepen without a clock up to maxDepth + 1...
+    void StartHelpers(const BoardAI& root, int32_t maxDepth);
+    // ...until this raises their flag and joins them (their stones all
+    // published then).
+    void StopHelpers();
+    bool HelpersRunning() const { return mRunning.load(std::memory_order_relaxed); }
+    // The move to play after StopHelpers: the main worker's result unless a
+    // helper proved a win, or a helper's move gathers more votes, each
+    // worker's vote being its completed depth times its score above the
+    // lowest (plus a base), summed per move.
+    SearchResult Choose(const SearchResult& mainResult) const;
+
+    // Depth staggering: whether the worker may search this iteration depth,
+    // counted until LeaveDepth. The main worker always may; a helper skips a
+    // depth that more than half of the workers would then be on.
+    bool EnterDepth(const SearchWorker& worker, int32_t depth);
+    void LeaveDepth(int32_t depth);
+
+    // The default search of board by the main worker, with the helpers when
+    // there are any: PvDeepening's contract, on every worker of the pool.
+    SearchResult Deepen(BoardAI& board, const TimeControl* tc, int32_t maxDepth, bool quiet = false);
+
+  private:
+    struct Helper {
+        std::stringstream sink;  // a helper's lines go nowhere
+        std::unique_ptr<SearchWorker> worker;
+        SearchResult result{};
+    };
+    static constexpr int32_t kDepths = 256;
+    static constexpr int32_t kVoteBase = 14;
+
+    std::vector<std::unique_ptr<Helper>> mHelpers;
+    std::vector<std::thread> mThreads;
+    std::atomic<bool> mHelperStop{false};
+    std::atomic<bool> mRunning{false};
+    std::atomic<int32_t> mOnDepth[kDepths] = {};
+};
