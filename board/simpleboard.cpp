@@ -9,6 +9,7 @@ SimpleBoard::SimpleBoard() {
 
 SimpleBoard::SimpleBoard(const SimpleBoard& other) {
     CopyStones(other);
+    mOwnStones = other.StonesCounted();
 }
 
 SimpleBoard& SimpleBoard::operator=(const SimpleBoard& other) {
@@ -24,8 +25,6 @@ void SimpleBoard::CopyStones(const SimpleBoard& other) {
     memcpy(mMoves, other.mMoves, sizeof mMoves);
     mToMove = other.mToMove;
     mOpponent = other.mOpponent;
-    mOwnStones = other.mOwnStones;
-    mStoneCounter = other.mStoneCounter == &other.mOwnStones ? &mOwnStones : other.mStoneCounter;
 }
 
 bool SimpleBoard::Toggle(CellIndex cell) {

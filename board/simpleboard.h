@@ -7,8 +7,11 @@
 // Stones, side to move and move history. The board alternates sides strictly;
 // the protocol inserts passes to keep owners in step. Every stone it places is
 // counted in the counter its owner pointed it at (a search worker's
-// nodeCounter), or else in a count of its own; copies count where the original
-// does.
+// nodeCounter), or else in a count of its own. The pointer is never copied: a
+// copy counts in its own count (from the figure the original's counter showed)
+// until its owner points it elsewhere, and an assignment keeps the target's
+// counter, so that a board copied to another thread never counts into the
+// first thread's counter.
 class SimpleBoard {
   public:
     uint8_t mCells[kMaxArea];  // 0 empty, 1 or 2 a stone of that player

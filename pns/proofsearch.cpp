@@ -148,6 +148,7 @@ BoardAI& GetNodeBoard(SearchWorker& worker, PnNode* node) {
     // 4. One move on from the parent. With a single entry, or the spare, the
     //    parent's board is this buffer and is simply moved on.
     if (&board != &parentBoard) board = parentBoard;
+    board.CountStonesIn(worker.nodeCounter);
     board.Toggle(node->move);
     return board;
 }
@@ -336,7 +337,7 @@ SearchResult ProofSearch(SearchWorker& worker, int rootSlot, int32_t budgetMs, G
         PnNode* root = pool.CreateRoot(board);
         root->side = 1;
         BoardAI& own = *root->cacheEntry->board;
-        own.CountStonesIn(worker.nodeCounter);  // the tree's boards are copies of it
+        own.CountStonesIn(worker.nodeCounter);
         GenerateMoves(own, GenMode::kFull);
         own.genLimit = Coord::area;
         root->hash = board.mHash;

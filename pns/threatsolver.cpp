@@ -168,6 +168,7 @@ Defence TryDefence(SearchWorker& worker, const BoardAI& board, CellIndex move, i
     const bool renju = board.GameRules().Renju();
     if (renju && own == board.mBlack && IsForbiddenPoint(board, move)) return Defence::kLosing;
     BoardAI after = board;
+    after.CountStonesIn(worker.nodeCounter);
     after.Toggle(move);
     bool tempo = false;
     if (after.Counts(own)[kWin] > 0) {
@@ -185,6 +186,7 @@ Defence TryDefence(SearchWorker& worker, const BoardAI& board, CellIndex move, i
     const bool newThree = !tempo && StraightFourCells(after, own) > StraightFourCells(board, own);
     if (!tempo && handedProof) {
         BoardAI probe = after;
+        probe.CountStonesIn(worker.nodeCounter);
         probe.genLimit = Coord::area;
         const bool holds = ProofHolds(handedProof, probe, nodes);
         if (holds) return Defence::kLosing;

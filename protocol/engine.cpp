@@ -717,6 +717,7 @@ std::string Engine::SearchDefend(const std::string& argument) {
 
 int32_t Engine::JudgeAfter(const std::vector<CellIndex>& stones, int32_t ms, CellIndex* best) {
     BoardAI position = *board;
+    position.CountStonesIn(worker.nodeCounter);
     for (CellIndex c : stones) position.Toggle(c);
     worker.SetPosition(position);
     const SearchResult r = QuietSearch(ms);
@@ -746,6 +747,7 @@ std::string Engine::Balance(const std::string& argument, int stones) {
             continue;
         }
         BoardAI after = *board;
+        after.CountStonesIn(worker.nodeCounter);
         after.Toggle(a);
         std::vector<CellIndex> seconds = Candidates(after, nullptr);
         if (seconds.size() > 3) seconds.resize(3);

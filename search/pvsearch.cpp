@@ -375,6 +375,7 @@ SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl
     if (tc) plan = PlanMoveTime(*tc, start, p);
     const uint32_t deadline = start + static_cast<uint32_t>(plan.limitMs);
     worker.maxMoveCount = board.mMoveCount;
+    board.CountStonesIn(worker.nodeCounter);
     worker.history.Age();
     // The board keeps the learned evaluation's sums only when it is asked for;
     // Evaluate reads them where they are kept.
@@ -471,6 +472,26 @@ SearchResult PvDeepening(SearchWorker& worker, BoardAI& board, const TimeControl
         result.move = moves[0].move;
         SetVerdict(result, score);
         completed = depth;
+        // Beside helpers: a helper's finished iteration is told to the pool,
+        // and the main worker goes on from the deepest one finished, its
+        // move first, rather than search again what a helper has searched.
+        if (team && worker.index > 0) {
+            team->ReportIteration(depth, result.move, score);
+        } else if (team) {
+            SearchPool::Iteration deeper;
+            RootMove* first = moves + n;
+            if (team->DeeperIteration(depth, deeper))
+                first = std::find_if(moves, moves + n,
+                                     [&](const RootMove& m) { return m.move == deeper.move; });
+            if (first != moves + n) {
+                std::rotate(moves, first, first + 1);
+                depth = deeper.depth;
+                score = deeper.score;
+                result.move = deeper.move;
+                SetVerdict(result, score);
+                completed = depth;
+            }
+        }
         if (worker.showDetail)
             WriteIterationLines(worker, board, depth,
                                 static_cast<int64_t>(worker.maxMoveCount) - board.mMoveCount,

@@ -60,6 +60,7 @@ void SearchPool::StartHelpers(const BoardAI& root, int32_t maxDepth) {
     if (mHelpers.empty()) return;
     mHelperStop.store(false);
     for (std::atomic<int32_t>& n : mOnDepth) n.store(0, std::memory_order_relaxed);
+    mDeepest = Iteration{};
     mRunning.store(true);
     for (const std::unique_ptr<Helper>& h : mHelpers) {
         SearchWorker& w = *h->worker;
@@ -81,6 +82,7 @@ void SearchPool::StartHelpers(const BoardAI& root, int32_t maxDepth) {
             SearchWorker& worker = *helper->worker;
             try {
                 BoardAI board = *worker.board;
+                board.CountStonesIn(worker.nodeCounter);
                 helper->result = PvDeepening(worker, board, nullptr, maxDepth, true);
             } catch (...) {
                 // A helper that fails (out of memory) only stops helping.
@@ -137,6 +139,18 @@ bool SearchPool::EnterDepth(const SearchWorker& worker, int32_t depth) {
 
 void SearchPool::LeaveDepth(int32_t depth) {
     if (depth >= 0 && depth < kDepths) mOnDepth[depth].fetch_sub(1, std::memory_order_relaxed);
+}
+
+void SearchPool::ReportIteration(int32_t depth, CellIndex move, int32_t score) {
+    const std::lock_guard<std::mutex> hold(mDeepestLock);
+    if (depth > mDeepest.depth) mDeepest = Iteration{depth, move, score};
+}
+
+bool SearchPool::DeeperIteration(int32_t depth, Iteration& deeper) const {
+    const std::lock_guard<std::mutex> hold(mDeepestLock);
+    if (mDeepest.depth <= depth) return false;
+    deeper = mDeepest;
+    return true;
 }
 
 SearchResult SearchPool::Deepen(BoardAI& board, const TimeControl* tc, int32_t maxDepth, bool quiet) {

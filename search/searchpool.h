@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -17,7 +18,8 @@
 // main worker (worker 0, which keeps the clock, writes every line and
 // answers), and the helpers of a lazy SMP search. A helper searches the same
 // root as the main worker on a thread of its own, with its own board, history,
-// killers and counters; the shared table is all they exchange.
+// killers and counters; they exchange the shared table's entries and the
+// deepest iteration a helper finished, from which the main worker goes on.
 //
 // Only the pool creates, clears and resizes the table, and starts, stops and
 // joins the helpers; none of it happens while a worker searches. The helpers'
@@ -66,6 +68,16 @@ class SearchPool {
     bool EnterDepth(const SearchWorker& worker, int32_t depth);
     void LeaveDepth(int32_t depth);
 
+    // The deepest iteration a helper finished in this search: helpers report
+    // theirs, and the main worker asks for one deeper than its own.
+    struct Iteration {
+        int32_t depth = 0;
+        CellIndex move = kNoCell;
+        int32_t score = 0;
+    };
+    void ReportIteration(int32_t depth, CellIndex move, int32_t score);
+    bool DeeperIteration(int32_t depth, Iteration& deeper) const;
+
     // The default search of board by the main worker, with the helpers when
     // there are any: PvDeepening's contract, on every worker of the pool.
     SearchResult Deepen(BoardAI& board, const TimeControl* tc, int32_t maxDepth, bool quiet = false);
@@ -84,4 +96,6 @@ class SearchPool {
     std::atomic<bool> mHelperStop{false};
     std::atomic<bool> mRunning{false};
     std::atomic<int32_t> mOnDepth[kDepths] = {};
+    mutable std::mutex mDeepestLock;
+    Iteration mDeepest;
 };

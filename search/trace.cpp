@@ -89,6 +89,7 @@ void WriteIterationLines(SearchWorker& worker, const BoardAI& board, int32_t dep
     if (result.move < Coord::area && board.mCells[result.move] == 0) {
         BoardAI copy = board;
         copy.mPlain = 1;
+        copy.CountStonesIn(worker.nodeCounter);
         CellIndex move = result.move;
         while (plies < depth + 4) {
             if (plies) line += ' ';

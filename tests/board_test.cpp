@@ -300,7 +300,9 @@ TEST_F(BoardTest, FirstPlacementAndItsRemoval) {
 }
 
 // Where placements are counted: a search worker's counter when the board is
-// pointed at one (copies count there too), else the board's own count.
+// pointed at one, else the board's own count. A copy never takes the pointer
+// (it counts for itself from the original's figure), and an assignment keeps
+// the target's counter: a board copied to another thread counts there.
 TEST_F(BoardTest, StonesCountInTheCounterTheBoardWasGiven) {
     uint32_t worker = 100;
     BoardAI board;
@@ -313,11 +315,15 @@ TEST_F(BoardTest, StonesCountInTheCounterTheBoardWasGiven) {
     EXPECT_EQ(worker, 101u) << "a pass and a removal do not count";
     BoardAI copy = board;
     copy.Toggle(At(3, 3));
+    EXPECT_EQ(copy.StonesCounted(), 102u) << "the copy counts for itself";
+    uint32_t other = 0;
     BoardAI assigned;
+    assigned.CountStonesIn(other);
     assigned = board;
     assigned.Toggle(At(4, 4));
-    EXPECT_EQ(worker, 103u);
-    EXPECT_EQ(board.StonesCounted(), 103u);
+    EXPECT_EQ(other, 1u) << "the assigned board keeps its counter";
+    EXPECT_EQ(worker, 101u);
+    EXPECT_EQ(board.StonesCounted(), 101u);
 
     BoardAI own;
     own.Toggle(At(1, 1));
@@ -325,7 +331,7 @@ TEST_F(BoardTest, StonesCountInTheCounterTheBoardWasGiven) {
     ownCopy.Toggle(At(2, 2));
     EXPECT_EQ(own.StonesCounted(), 1u) << "a copy of a self-counting board counts for itself";
     EXPECT_EQ(ownCopy.StonesCounted(), 2u);
-    EXPECT_EQ(worker, 103u);
+    EXPECT_EQ(worker, 101u);
 }
 
 // Black is the player who moves first on the board: player 1 unless the board

@@ -79,7 +79,8 @@ def TimeToDepth(args):
     total_ms, total_nodes = 0, 0
     for name in POSITIONS:
         its, _ = Study(args.engine, name, 0, ["max_depth=%d" % args.depth] + args.info, args.turn)
-        reached = [it for it in its if it[0] == args.depth]
+        # With threads the main search may go on from a helper's deeper iteration.
+        reached = [it for it in its if it[0] >= args.depth]
         if not reached:
             last = its[-1][0] if its else 0
             print("%-20s stopped at depth %d (decided)" % (name, last))
