@@ -28,15 +28,15 @@ void BM_ProofNodeRate(benchmark::State& state) {
     if (board.mToMove != 1) board.Toggle(kPass);
     engine.worker.SetPosition(board);
     const int32_t nodes = static_cast<int32_t>(state.range(0));
-    CreateProofPool(engine.worker, nodes + kMaxArea + 100, 64);
+    CreateProofPool(engine.proof, nodes + kMaxArea + 100, 64);
     engine.worker.pnPruneSolved = state.range(1) != 0;
     uint64_t evaluations = 0;
     for (auto _ : state) {
         const uint32_t before = engine.worker.pnEvaluationCounter;
-        benchmark::DoNotOptimize(ProveWinResult(engine.worker, 100000));
+        benchmark::DoNotOptimize(ProveWinResult(engine.proof, 100000));
         evaluations += engine.worker.pnEvaluationCounter - before;
         state.PauseTiming();
-        ReleaseProofTrees(engine.worker);
+        ReleaseProofTrees(engine.proof);
         engine.diagnostics.str("");
         state.ResumeTiming();
     }

@@ -20,10 +20,6 @@ PnNodePool::PnNodePool(size_t boardBytes, int32_t cacheEntries, int32_t nodeCapa
     for (int32_t i = 0; i < entryCount; ++i) InsertAfter(&entries[i], cacheHead.prev);
 }
 
-void DeletePnNodePool(PnNodePool* pool) {
-    delete pool;
-}
-
 // Nodes still linked into trees are freed with their chunks.
 PnNodePool::~PnNodePool() {
     for (PnNode* root : roots) {

@@ -81,5 +81,3 @@ class PnNodePool {
     void InsertAfter(BoardCacheEntry* entry, BoardCacheEntry* at);
 };
 
-// Frees a pool held by the worker.
-void DeletePnNodePool(PnNodePool* pool);

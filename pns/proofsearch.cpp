@@ -1,6 +1,7 @@
 #include "pns/proofsearch.h"
 
 #include <algorithm>
+#include <sstream>
 #include <stdexcept>
 #include <utility>
 
@@ -37,9 +38,9 @@ uint32_t AddNumbers(uint32_t a, uint32_t b) {
 
 // Generates at the node with the mode of its side; win and loss are turned into
 // the prover's view.
-Verdict Generate(SearchWorker& worker, PnNode* node, BoardAI*& board) {
-    board = &GetNodeBoard(worker, node);
-    int32_t v = GenerateMoves(*board, node->side ? worker.pnAttackerMode : worker.pnDefenderMode);
+Verdict Generate(ProofSearcher& proof, PnNode* node, BoardAI*& board) {
+    board = &GetNodeBoard(proof, node);
+    int32_t v = GenerateMoves(*board, node->side ? proof.pnAttackerMode : proof.pnDefenderMode);
     if (v != ScoreWin && v != ScoreLoss) return kOpen;
     bool sideToMoveWins = v == ScoreWin;
     return sideToMoveWins == (node->side == 1) ? kProverWins : kProverLoses;
@@ -58,10 +59,10 @@ PnNode* ParentOnPath(const PnNode* node) {
 }
 
 // Slots C, B and A, in that order, none of them current while it goes.
-void ReleaseAllTrees(SearchWorker& worker) {
+void ReleaseAllTrees(ProofSearcher& proof) {
     for (int slot = kProofSlotC; slot >= kProofSlotA; --slot) {
-        worker.pnCurrentRoot = nullptr;
-        ReleaseTree(worker, slot);
+        proof.pnCurrentRoot = nullptr;
+        ReleaseTree(proof, slot);
     }
 }
 
@@ -85,55 +86,68 @@ void PruneSolved(PnNodePool& pool, PnNode* node) {
 
 }  // namespace
 
-void CreateProofPool(SearchWorker& worker) {
-    CreateProofPool(worker, 0, 0);
+ProofSearcher::ProofSearcher(SearchWorker& owner)
+    : worker(owner), board(std::make_unique<BoardAI>()) {
+    board->CountStonesIn(worker.nodeCounter);
 }
 
-void CreateProofPool(SearchWorker& worker, int32_t capacity, int32_t cacheEntries) {
-    if (worker.pnPool) {
-        ReleaseAllTrees(worker);
-        worker.pnPool.reset();
+ProofSearcher::~ProofSearcher() {
+    DestroyProofPool(*this);
+}
+
+void ProofSearcher::SetPosition(const BoardAI& position) {
+    *board = position;
+    ReleaseProofTrees(*this);
+}
+
+void CreateProofPool(ProofSearcher& proof) {
+    CreateProofPool(proof, 0, 0);
+}
+
+void CreateProofPool(ProofSearcher& proof, int32_t capacity, int32_t cacheEntries) {
+    if (proof.pnPool) {
+        ReleaseAllTrees(proof);
+        proof.pnPool.reset();
     }
-    worker.pnPool = SearchWorker::PnNodePoolPtr(
-        new PnNodePool(sizeof(BoardAI), cacheEntries, capacity), &DeletePnNodePool);
+    proof.pnPool = std::make_unique<PnNodePool>(sizeof(BoardAI), cacheEntries, capacity);
 }
 
-void ReleaseProofTrees(SearchWorker& worker) {
-    ReleaseAllTrees(worker);
-    if (worker.board) {
-        worker.pnRootMoveCount = worker.board->mMoveCount;
-        worker.pnRootSide = worker.board->mSide;
+void ReleaseProofTrees(ProofSearcher& proof) {
+    ReleaseAllTrees(proof);
+    if (proof.board) {
+        proof.pnRootMoveCount = proof.board->mMoveCount;
+        proof.pnRootSide = proof.board->mSide;
     }
 }
 
-void DestroyProofPool(SearchWorker& worker) {
-    ReleaseAllTrees(worker);
-    worker.pnPool.reset();
+void DestroyProofPool(ProofSearcher& proof) {
+    ReleaseAllTrees(proof);
+    proof.pnPool.reset();
 }
 
-int32_t ProveWin(SearchWorker& worker, int32_t budgetMs, CellIndex& move) {
+int32_t ProveWin(ProofSearcher& proof, int32_t budgetMs, CellIndex& move) {
     uint32_t count = 0;
-    SearchResult result = ProofSearch(worker, kProofSlotB, budgetMs, GenMode::kProofAttacker,
+    SearchResult result = ProofSearch(proof, kProofSlotB, budgetMs, GenMode::kProofAttacker,
                                       GenMode::kProofDefender, nullptr, count);
     move = result.move;
     if (result.proof == 0) return ScoreWin;
     return result.disproof > 0 ? ScoreUnknown : ScoreLoss;
 }
 
-SearchResult ProveWinResult(SearchWorker& worker, int32_t budgetMs) {
+SearchResult ProveWinResult(ProofSearcher& proof, int32_t budgetMs) {
     uint32_t count = 0;
-    return ProofSearch(worker, kProofSlotB, budgetMs, GenMode::kProofAttacker,
+    return ProofSearch(proof, kProofSlotB, budgetMs, GenMode::kProofAttacker,
                        GenMode::kProofDefender, nullptr, count);
 }
 
-SearchResult FindDefences(SearchWorker& worker, int32_t budgetMs, CellIndex* moves,
+SearchResult FindDefences(ProofSearcher& proof, int32_t budgetMs, CellIndex* moves,
                           uint32_t& count) {
-    return ProofSearch(worker, kProofSlotC, budgetMs, GenMode::kProofDefender,
+    return ProofSearch(proof, kProofSlotC, budgetMs, GenMode::kProofDefender,
                        GenMode::kProofAttacker, moves, count);
 }
 
-BoardAI& GetNodeBoard(SearchWorker& worker, PnNode* node) {
-    PnNodePool& pool = *worker.pnPool;
+BoardAI& GetNodeBoard(ProofSearcher& proof, PnNode* node) {
+    PnNodePool& pool = *proof.pnPool;
     // 1. Cached.
     if (node->cacheEntry) {
         pool.Touch(node->cacheEntry);
@@ -141,14 +155,14 @@ BoardAI& GetNodeBoard(SearchWorker& worker, PnNode* node) {
     }
     if (node->parentCount == 0) throw std::logic_error("Proof tree root without a board.");
     // 2. The parent's board, rebuilt the same way if need be.
-    BoardAI& parentBoard = GetNodeBoard(worker, ParentOnPath(node));
+    BoardAI& parentBoard = GetNodeBoard(proof, ParentOnPath(node));
     // 3. The least recently used entry; without any, the spare board, unbound.
     BoardCacheEntry* entry = pool.AcquireEntry(node);
     BoardAI& board = entry ? *entry->board : pool.SpareBoard();
     // 4. One move on from the parent. With a single entry, or the spare, the
     //    parent's board is this buffer and is simply moved on.
     if (&board != &parentBoard) board = parentBoard;
-    board.CountStonesIn(worker.nodeCounter);
+    board.CountStonesIn(proof.worker.nodeCounter);
     board.Toggle(node->move);
     return board;
 }
@@ -162,10 +176,10 @@ uint32_t ReplyEstimate(const BoardAI& board) {
     return board.Counts(static_cast<int>(board.mToMove))[kFour] + 5u;
 }
 
-void EvaluateNode(SearchWorker& worker, PnNode* node) {
+void EvaluateNode(ProofSearcher& proof, PnNode* node) {
     // 1-3. Decided positions.
     BoardAI* board = nullptr;
-    Verdict verdict = Generate(worker, node, board);
+    Verdict verdict = Generate(proof, node, board);
     if (verdict != kOpen) {
         SetSolved(node, verdict == kProverWins);
     } else {
@@ -182,30 +196,30 @@ void EvaluateNode(SearchWorker& worker, PnNode* node) {
     // 5.
     node->evaluated = 1;
     if (board->genCount > 0) node->bestMove = board->genMoves[0];
-    ++worker.pnEvaluationCounter;
+    ++proof.pnEvaluationCounter;
 }
 
-bool ExpandNode(SearchWorker& worker, PnNode* node) {
+bool ExpandNode(ProofSearcher& proof, PnNode* node) {
     if (node->expanded) return true;
     // 1. Regenerate. An open node keeps its numbers until UpdateNode derives new
     //    ones, so that UpdateAncestors sees whether the parent's view changed.
     BoardAI* board = nullptr;
-    Verdict verdict = Generate(worker, node, board);
+    Verdict verdict = Generate(proof, node, board);
     if (verdict != kOpen) {
         SetSolved(node, verdict == kProverWins);
         return true;
     }
     // 2. A child per listed move, or none at all when the pool cannot supply them.
-    PnNodePool& pool = *worker.pnPool;
+    PnNodePool& pool = *proof.pnPool;
     const uint32_t n = std::min<uint32_t>(board->genCount, kMaxArea);
     if (pool.freeCount < static_cast<int32_t>(n)) return false;
     const uint32_t stone = board->mToMove;
-    uint32_t depth = board->mMoveCount - worker.pnRootMoveCount + 1;
+    uint32_t depth = board->mMoveCount - proof.pnRootMoveCount + 1;
     depth = std::min<uint32_t>(depth, kMaxArea + 1);
     for (uint32_t i = 0; i < n; ++i) {
         const CellIndex move = board->genMoves[i];
         if (move >= Coord::area || board->mCells[move]) continue;
-        ++worker.depthHistogram[depth];
+        ++proof.depthHistogram[depth];
         PnNode* child = pool.TakeNode();
         if (!child) break;  // cannot happen: the free count covered n nodes
         child->move = move;
@@ -220,18 +234,18 @@ bool ExpandNode(SearchWorker& worker, PnNode* node) {
     return true;
 }
 
-bool ExpandAndEvaluate(SearchWorker& worker, PnNode* node) {
-    if (!ExpandNode(worker, node)) return false;
+bool ExpandAndEvaluate(ProofSearcher& proof, PnNode* node) {
+    if (!ExpandNode(proof, node)) return false;
     for (int i = 0; i < node->childCount; ++i) {
         PnNode* child = node->children[i];
         if (child->evaluated) continue;
-        EvaluateNode(worker, child);
-        UpdateNode(worker, child);
+        EvaluateNode(proof, child);
+        UpdateNode(proof, child);
     }
     return true;
 }
 
-void UpdateNode(SearchWorker& worker, PnNode* node) {
+void UpdateNode(ProofSearcher& proof, PnNode* node) {
     if (node->Solved()) return;
     // 1. A leaf keeps its evaluation.
     if (!node->expanded) {
@@ -246,7 +260,7 @@ void UpdateNode(SearchWorker& worker, PnNode* node) {
         //    solves a node with nothing to play): nothing is left to search, and
         //    the root stays open.
         BoardAI* board = nullptr;
-        Generate(worker, node, board);
+        Generate(proof, node, board);
         return;
     } else {
         // 3-4. OR nodes take the smallest proof number and sum the disproof
@@ -271,9 +285,9 @@ void UpdateNode(SearchWorker& worker, PnNode* node) {
     }
     // 5. A solved node below the root needs its board no more.
     if (node->Solved() && node->parentCount > 0) {
-        GetNodeBoard(worker, node);
-        worker.pnPool->ReleaseEntry(node);
-        if (worker.pnPruneSolved) PruneSolved(*worker.pnPool, node);
+        GetNodeBoard(proof, node);
+        proof.pnPool->ReleaseEntry(node);
+        if (proof.pnPruneSolved) PruneSolved(*proof.pnPool, node);
     }
 }
 
@@ -289,19 +303,19 @@ PnNode* SelectChild(PnNode* node) {
     return best;
 }
 
-PnNode* UpdateAncestors(SearchWorker& worker, PnNode* node, bool top) {
+PnNode* UpdateAncestors(ProofSearcher& proof, PnNode* node, bool top) {
     for (;;) {
         // 1.
         const uint32_t pn = node->pn, dn = node->dn;
-        UpdateNode(worker, node);
+        UpdateNode(proof, node);
         const bool changed = pn != node->pn || dn != node->dn;
         // 2, 5. Several parents: each line upward gets its own walk.
         if (node->parentCount > 1) {
             for (int i = 0; i < node->parentCount; ++i) {
                 PnNode* parent = node->Parent(i);
-                if (!parent->Marked()) UpdateAncestors(worker, parent, false);
+                if (!parent->Marked()) UpdateAncestors(proof, parent, false);
             }
-            return top ? worker.pnCurrentRoot : nullptr;
+            return top ? proof.pnCurrentRoot : nullptr;
         }
         // 3-4.
         if (node->parentCount == 0 || (!changed && !node->Solved())) return node;
@@ -309,50 +323,51 @@ PnNode* UpdateAncestors(SearchWorker& worker, PnNode* node, bool top) {
     }
 }
 
-void ReleaseTree(SearchWorker& worker, int rootSlot) {
-    PnNode*& root = worker.pnRoots[rootSlot];
+void ReleaseTree(ProofSearcher& proof, int rootSlot) {
+    PnNode*& root = proof.pnRoots[rootSlot];
     if (!root) return;
     // Roots come with a pool and die with it.
-    if (worker.pnPool) {
-        worker.pnPool->Mark(root);
-        worker.pnPool->CollectGarbage();
+    if (proof.pnPool) {
+        proof.pnPool->Mark(root);
+        proof.pnPool->CollectGarbage();
     }
     root = nullptr;
 }
 
-SearchResult ProofSearch(SearchWorker& worker, int rootSlot, int32_t budgetMs, GenMode attackerMode,
-                         GenMode defenderMode, CellIndex* moves, uint32_t& count) {
+SearchResult ProofSearch(ProofSearcher& proof, int rootSlot, int32_t budgetMs, GenMode attackerMode,
+                         GenMode defenderMode, CellIndex* moves, uint32_t& count,
+                         const BoardAI* position) {
     // 1. The search structures.
-    if (!worker.pnPool && worker.allocateStructures) worker.allocateStructures();
-    if (!worker.pnPool) CreateProofPool(worker);
-    PnNodePool& pool = *worker.pnPool;
+    if (!proof.pnPool && proof.allocateStructures) proof.allocateStructures();
+    if (!proof.pnPool) CreateProofPool(proof);
+    PnNodePool& pool = *proof.pnPool;
     // 2.
-    worker.pnAttackerMode = attackerMode;
-    worker.pnDefenderMode = defenderMode;
+    proof.pnAttackerMode = attackerMode;
+    proof.pnDefenderMode = defenderMode;
     const uint32_t start = NowMs();
-    // 3. A new root holds its own copy of the engine's board.
-    if (!worker.pnRoots[rootSlot]) {
-        BoardAI& board = *worker.board;
+    // 3. A new root holds its own copy of the position.
+    if (!proof.pnRoots[rootSlot]) {
+        BoardAI board = position ? *position : *proof.board;
         GenerateMoves(board, GenMode::kFull);
         PnNode* root = pool.CreateRoot(board);
         root->side = 1;
         BoardAI& own = *root->cacheEntry->board;
-        own.CountStonesIn(worker.nodeCounter);
+        own.CountStonesIn(proof.worker.nodeCounter);
         GenerateMoves(own, GenMode::kFull);
         own.genLimit = Coord::area;
         root->hash = board.mHash;
-        worker.pnRoots[rootSlot] = root;
-        worker.pnRootMoveCount = board.mMoveCount;
-        worker.pnRootSide = board.mSide;
+        proof.pnRoots[rootSlot] = root;
+        proof.pnRootMoveCount = board.mMoveCount;
+        proof.pnRootSide = board.mSide;
     }
     // 4.
-    PnNode* root = worker.pnRoots[rootSlot];
-    worker.pnCurrentRoot = root;
-    if (!root->evaluated) EvaluateNode(worker, root);
-    if (!root->Solved()) UpdateNode(worker, root);
+    PnNode* root = proof.pnRoots[rootSlot];
+    proof.pnCurrentRoot = root;
+    if (!root->evaluated) EvaluateNode(proof, root);
+    if (!root->Solved()) UpdateNode(proof, root);
     // 5.
-    const uint32_t evaluationsBefore = worker.pnEvaluationCounter;
-    const uint32_t stonesBefore = worker.nodeCounter;
+    const uint32_t evaluationsBefore = proof.pnEvaluationCounter;
+    const uint32_t stonesBefore = proof.worker.nodeCounter;
     count = 0;
     const int32_t setupMs = StampDiff(NowMs(), start);
     // 6. Grow the tree from the most-proving leaf.
@@ -360,15 +375,15 @@ SearchResult ProofSearch(SearchWorker& worker, int rootSlot, int32_t budgetMs, G
     for (;;) {
         // 6.1
         if (root->Solved() || StampDiff(NowMs(), start) >= budgetMs ||
-            pool.freeCount <= kFreeReserve || worker.StopRequested())
+            pool.freeCount <= kFreeReserve || proof.worker.StopRequested())
             break;
         // 6.2
         PnNode* node = current;
         while (node->expanded && node->childCount > 0) node = SelectChild(node);
         if (node->Solved() || node->expanded) break;  // nothing left to grow
         // 6.3
-        if (!ExpandAndEvaluate(worker, node)) break;  // the pool ran dry
-        current = UpdateAncestors(worker, node, true);
+        if (!ExpandAndEvaluate(proof, node)) break;  // the pool ran dry
+        current = UpdateAncestors(proof, node, true);
         pool.CollectGarbage();
         // 6.4
         if (root->pn != 0) continue;
@@ -383,23 +398,23 @@ SearchResult ProofSearch(SearchWorker& worker, int rootSlot, int32_t budgetMs, G
             root->value = 0;
             root->pn = root->dn = 1;
             if (root->childCount == 0) break;
-            UpdateNode(worker, root);
+            UpdateNode(proof, root);
         }
         if (root->childCount == 0) break;
         current = root;
     }
     // 7. Statistics.
-    const uint32_t evaluations = worker.pnEvaluationCounter - evaluationsBefore;
-    const int32_t stones = static_cast<int32_t>(worker.nodeCounter - stonesBefore);
-    worker.diagnostics << "DEBUG PNS: searched=" << evaluations << " moves=" << stones;
+    const uint32_t evaluations = proof.pnEvaluationCounter - evaluationsBefore;
+    const int32_t stones = static_cast<int32_t>(proof.worker.nodeCounter - stonesBefore);
+    std::ostringstream line;
+    line << "DEBUG PNS: searched=" << evaluations << " moves=" << stones;
     if (stones > 1000) {
         int32_t ms = StampDiff(NowMs(), start) - setupMs;
         if (ms < 1) ms = 1;
-        worker.pnLastSpeed = static_cast<float>(stones) / static_cast<float>(ms);
-        worker.diagnostics << " speed= " << static_cast<int64_t>(worker.pnLastSpeed * 1000.0f)
-                           << "/s";
+        proof.pnLastSpeed = static_cast<float>(stones) / static_cast<float>(ms);
+        line << " speed= " << static_cast<int64_t>(proof.pnLastSpeed * 1000.0f) << "/s";
     }
-    worker.diagnostics << '\n';
+    if (!proof.quiet) proof.worker.diagnostics << line.str() << '\n';
     // 8. The result.
     SearchResult result{0, 1, 1, kNoCell};
     if (count > 0)

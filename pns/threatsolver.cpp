@@ -59,51 +59,42 @@ void ProofMoves(const PnNode* root, std::vector<CellIndex>& moves) {
     }
 }
 
-SearchResult ProveOn(SearchWorker& worker, const BoardAI& position, int32_t budgetMs,
+SearchResult ProveOn(ProofSearcher& proof, const BoardAI& position, int32_t budgetMs,
                      std::vector<CellIndex>* moves, int slot) {
-    if (!worker.pnPool && worker.allocateStructures) worker.allocateStructures();
-    // The search works on the engine's board: lend it the position, and put
-    // everything back however the search ends.
-    struct Lend {
-        SearchWorker& worker;
-        std::unique_ptr<BoardAI> own;
+    if (!proof.pnPool && proof.allocateStructures) proof.allocateStructures();
+    // The slot's tree grows from the position given; the searcher's other
+    // trees, its root bookkeeping and its settings are as they were afterwards,
+    // however the search ends.
+    struct Restore {
+        ProofSearcher& proof;
         PnNode* current;
         uint32_t rootMoveCount;
         uint8_t rootSide;
-        std::string diagnostics;
         int slot;
         bool keep;
         bool prune;
-        ~Lend() {
-            worker.pnPruneSolved = prune;
-            worker.pnCurrentRoot = nullptr;
-            if (!keep) ReleaseTree(worker, slot);
-            worker.board = std::move(own);
-            worker.pnCurrentRoot = current;
-            worker.pnRootMoveCount = rootMoveCount;
-            worker.pnRootSide = rootSide;
-            worker.diagnostics.str(diagnostics);
-            worker.diagnostics.seekp(0, std::ios_base::end);
+        bool quiet;
+        ~Restore() {
+            proof.pnPruneSolved = prune;
+            proof.quiet = quiet;
+            proof.pnCurrentRoot = nullptr;
+            if (!keep) ReleaseTree(proof, slot);
+            proof.pnCurrentRoot = current;
+            proof.pnRootMoveCount = rootMoveCount;
+            proof.pnRootSide = rootSide;
         }
-    } lend{worker,
-           std::move(worker.board),
-           worker.pnCurrentRoot,
-           worker.pnRootMoveCount,
-           worker.pnRootSide,
-           worker.diagnostics.str(),
-           slot,
-           false,
-           worker.pnPruneSolved};
-    worker.pnPruneSolved = true;
-    worker.board = std::make_unique<BoardAI>(position);
-    worker.pnCurrentRoot = nullptr;
-    ReleaseTree(worker, slot);
+    } restore{proof,       proof.pnCurrentRoot, proof.pnRootMoveCount, proof.pnRootSide,
+              slot,        false,               proof.pnPruneSolved,   proof.quiet};
+    proof.pnPruneSolved = true;
+    proof.quiet = true;
+    proof.pnCurrentRoot = nullptr;
+    ReleaseTree(proof, slot);
     uint32_t count = 0;
-    SearchResult result = ProofSearch(worker, slot, budgetMs, GenMode::kProofAttacker,
-                                      GenMode::kProofDefender, nullptr, count);
-    if (moves && result.proof == 0) ProofMoves(worker.pnRoots[slot], *moves);
+    SearchResult result = ProofSearch(proof, slot, budgetMs, GenMode::kProofAttacker,
+                                      GenMode::kProofDefender, nullptr, count, &position);
+    if (moves && result.proof == 0) ProofMoves(proof.pnRoots[slot], *moves);
     // A proof is kept when its moves are asked for, for ProofHolds.
-    lend.keep = moves != nullptr && result.proof == 0;
+    restore.keep = moves != nullptr && result.proof == 0;
     return result;
 }
 
@@ -160,7 +151,7 @@ namespace {
 
 // After the side to move on board plays move: does the opponent still win? A
 // proof of the opponent's win with the move handed over is tried first.
-Defence TryDefence(SearchWorker& worker, const BoardAI& board, CellIndex move, int32_t budgetMs,
+Defence TryDefence(ProofSearcher& proof, const BoardAI& board, CellIndex move, int32_t budgetMs,
                    const PnNode* handedProof, uint32_t& nodes) {
     const int own = static_cast<int>(board.mToMove);
     const int opp = static_cast<int>(board.mOpponent);
@@ -168,7 +159,7 @@ Defence TryDefence(SearchWorker& worker, const BoardAI& board, CellIndex move, i
     const bool renju = board.GameRules().Renju();
     if (renju && own == board.mBlack && IsForbiddenPoint(board, move)) return Defence::kLosing;
     BoardAI after = board;
-    after.CountStonesIn(worker.nodeCounter);
+    after.CountStonesIn(proof.worker.nodeCounter);
     after.Toggle(move);
     bool tempo = false;
     if (after.Counts(own)[kWin] > 0) {
@@ -186,14 +177,14 @@ Defence TryDefence(SearchWorker& worker, const BoardAI& board, CellIndex move, i
     const bool newThree = !tempo && StraightFourCells(after, own) > StraightFourCells(board, own);
     if (!tempo && handedProof) {
         BoardAI probe = after;
-        probe.CountStonesIn(worker.nodeCounter);
+        probe.CountStonesIn(proof.worker.nodeCounter);
         probe.genLimit = Coord::area;
         const bool holds = ProofHolds(handedProof, probe, nodes);
         if (holds) return Defence::kLosing;
     }
-    const uint32_t before = worker.pnEvaluationCounter;
-    SearchResult r = ProveOn(worker, after, budgetMs, nullptr, kProofSlotC);
-    nodes += worker.pnEvaluationCounter - before;
+    const uint32_t before = proof.pnEvaluationCounter;
+    SearchResult r = ProveOn(proof, after, budgetMs, nullptr, kProofSlotC);
+    nodes += proof.pnEvaluationCounter - before;
     if (r.proof == 0) {
         // After a four and a pass the opponent was given a move it does not get.
         return tempo ? Defence::kOpen : Defence::kLosing;
@@ -221,29 +212,29 @@ bool NearStone(const BoardAI& board, uint32_t x, uint32_t y) {
 
 }  // namespace
 
-DefenceReport AnalyseDefences(SearchWorker& worker, int32_t budgetMs,
+DefenceReport AnalyseDefences(ProofSearcher& proof, int32_t budgetMs,
                               const std::vector<CellIndex>& first, bool wide) {
     const uint32_t start = NowMs();
     DefenceReport report;
-    const BoardAI board = *worker.board;
+    const BoardAI board = *proof.board;
     // 1. The opponent to move: a win by threats?
     BoardAI handed = board;
     handed.Toggle(kPass);
     std::vector<CellIndex> proofMoves;
-    uint32_t before = worker.pnEvaluationCounter;
-    SearchResult threat = ProveOn(worker, handed, budgetMs / 2, &proofMoves, kProofSlotA);
-    report.nodes = worker.pnEvaluationCounter - before;
+    uint32_t before = proof.pnEvaluationCounter;
+    SearchResult threat = ProveOn(proof, handed, budgetMs / 2, &proofMoves, kProofSlotA);
+    report.nodes = proof.pnEvaluationCounter - before;
     if (threat.proof != 0) return report;
     report.threat = true;
     // The proof stays for the candidates, and goes with this analysis.
     struct Release {
-        SearchWorker& worker;
+        ProofSearcher& proof;
         ~Release() {
-            worker.pnCurrentRoot = nullptr;
-            ReleaseTree(worker, kProofSlotA);
+            proof.pnCurrentRoot = nullptr;
+            ReleaseTree(proof, kProofSlotA);
         }
-    } release{worker};
-    const PnNode* handedProof = worker.pnRoots[kProofSlotA];
+    } release{proof};
+    const PnNode* handedProof = proof.pnRoots[kProofSlotA];
     // 2. Candidates.
     std::vector<CellIndex> candidates;
     for (CellIndex c : first)
@@ -264,7 +255,7 @@ DefenceReport AnalyseDefences(SearchWorker& worker, int32_t budgetMs,
         }
         const int32_t share =
             std::max<int32_t>(1, left / static_cast<int32_t>(candidates.size() - i));
-        switch (TryDefence(worker, board, candidates[i], share, handedProof, report.nodes)) {
+        switch (TryDefence(proof, board, candidates[i], share, handedProof, report.nodes)) {
             case Defence::kStopping:
                 report.stopping.push_back(candidates[i]);
                 break;

@@ -8,7 +8,7 @@
 #include "pns/pnnodepool.h"
 #include "search/score.h"
 
-class SearchWorker;
+class ProofSearcher;
 
 // Memory of the engine's proof-number pool, as counted against max_memory.
 //
@@ -50,7 +50,7 @@ void ProofMoves(const PnNode* root, std::vector<CellIndex>& moves);
 // slot, released afterwards unless moves are asked for and the win is proven
 // (the moves of the proof are then added to them and the tree stays); the
 // engine's own board and other trees are untouched. Writes no diagnostics.
-SearchResult ProveOn(SearchWorker& worker, const BoardAI& position, int32_t budgetMs,
+SearchResult ProveOn(ProofSearcher& proof, const BoardAI& position, int32_t budgetMs,
                      std::vector<CellIndex>* moves, int slot);
 
 // Whether the proof below node, a proven node, still proves the win on board:
@@ -75,5 +75,5 @@ struct DefenceReport {
 // of a stone. A move that makes a four is judged after the forced block with
 // the move handed back; a move that makes a new three gains a tempo the
 // threat-only model cannot judge, so it is never called stopping.
-DefenceReport AnalyseDefences(SearchWorker& worker, int32_t budgetMs,
+DefenceReport AnalyseDefences(ProofSearcher& proof, int32_t budgetMs,
                               const std::vector<CellIndex>& first, bool wide);

@@ -56,22 +56,22 @@ bool NothingToProve(const BoardAI& board) {
 
 }  // namespace
 
-std::string ProveReply(SearchWorker& worker, int32_t budget) {
-    std::stringstream& diagnostics = worker.diagnostics;
-    if (NothingToProve(*worker.board)) return "NOWIN";
-    worker.pnPool->ResetPeak();
-    const uint32_t evaluations = worker.pnEvaluationCounter;
+std::string ProveReply(ProofSearcher& proof, int32_t budget) {
+    std::stringstream& diagnostics = proof.worker.diagnostics;
+    if (NothingToProve(*proof.board)) return "NOWIN";
+    proof.pnPool->ResetPeak();
+    const uint32_t evaluations = proof.pnEvaluationCounter;
     const uint32_t start = NowMs();
-    worker.pnPruneSolved = true;
-    SearchResult r = ProveWinResult(worker, budget);
-    worker.pnPruneSolved = false;
+    proof.pnPruneSolved = true;
+    SearchResult r = ProveWinResult(proof, budget);
+    proof.pnPruneSolved = false;
     const int32_t ms = StampDiff(NowMs(), start);
-    const uint32_t nodes = worker.pnEvaluationCounter - evaluations;
+    const uint32_t nodes = proof.pnEvaluationCounter - evaluations;
     const long long rate = ms > 0 ? 1000LL * nodes / ms : 0;
     diagnostics << "DEBUG PROVE: nodes=" << nodes << " ms=" << ms << " nps=" << rate
-                << " pool=" << worker.pnPool->peakLive << "/" << worker.pnPool->capacity << '\n';
+                << " pool=" << proof.pnPool->peakLive << "/" << proof.pnPool->capacity << '\n';
     if (r.proof == 0) {
-        const ProofShape shape = MeasureProof(worker.pnRoots[kProofSlotB]);
+        const ProofShape shape = MeasureProof(proof.pnRoots[kProofSlotB]);
         diagnostics << "DEBUG PROVE: proof of " << shape.nodes << " nodes, " << shape.plies
                     << " plies\n";
         return r.move < Coord::area ? "WIN " + CellText(r.move) : "WIN";
@@ -79,14 +79,14 @@ std::string ProveReply(SearchWorker& worker, int32_t budget) {
     return r.disproof == 0 ? "NOWIN" : "UNKNOWN";
 }
 
-std::string DefendReply(SearchWorker& worker, int32_t budget) {
-    std::stringstream& diagnostics = worker.diagnostics;
-    if (NothingToProve(*worker.board)) return "NONE";
-    BoardAI copy = *worker.board;
+std::string DefendReply(ProofSearcher& proof, int32_t budget) {
+    std::stringstream& diagnostics = proof.worker.diagnostics;
+    if (NothingToProve(*proof.board)) return "NONE";
+    BoardAI copy = *proof.board;
     GenerateMoves(copy, GenMode::kFull);
     const std::vector<CellIndex> first(copy.genMoves, copy.genMoves + copy.genCount);
     const uint32_t start = NowMs();
-    DefenceReport report = AnalyseDefences(worker, budget, first, true);
+    DefenceReport report = AnalyseDefences(proof, budget, first, true);
     diagnostics << "DEBUG DEFEND: nodes=" << report.nodes << " ms=" << StampDiff(NowMs(), start)
                 << " threat=" << (report.threat ? 1 : 0) << " stopping=" << report.stopping.size()
                 << " losing=" << report.losing.size() << " open=" << report.open.size() << '\n';
@@ -99,10 +99,10 @@ std::string DefendReply(SearchWorker& worker, int32_t budget) {
     return reply;
 }
 
-std::string DumpTreeReply(const SearchWorker& worker, const std::string& fileName) {
+std::string DumpTreeReply(const ProofSearcher& proof, const std::string& fileName) {
     // The tree of the last prove, or else the defences' tree.
-    PnNode* root = worker.pnRoots[kProofSlotB] ? worker.pnRoots[kProofSlotB]
-                                               : worker.pnRoots[kProofSlotC];
+    PnNode* root = proof.pnRoots[kProofSlotB] ? proof.pnRoots[kProofSlotB]
+                                               : proof.pnRoots[kProofSlotC];
     if (!root) return "ERROR no proof tree to dump.";
     std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
     if (!out) return "ERROR cannot write " + fileName + ".";
@@ -112,14 +112,14 @@ std::string DumpTreeReply(const SearchWorker& worker, const std::string& fileNam
     return "OK";
 }
 
-std::string SearchDefendReply(SearchWorker& worker, int32_t budget, CellIndex fallback) {
-    if (NothingToProve(*worker.board))
+std::string SearchDefendReply(ProofSearcher& proof, int32_t budget, CellIndex fallback) {
+    if (NothingToProve(*proof.board))
         return fallback == kNoCell ? "ERROR board is full." : "NONE";
-    BoardAI copy = *worker.board;
+    BoardAI copy = *proof.board;
     GenerateMoves(copy, GenMode::kFull);
     const std::vector<CellIndex> first(copy.genMoves, copy.genMoves + copy.genCount);
-    const DefenceReport report = AnalyseDefences(worker, budget, first, true);
-    for (CellIndex c : report.losing) worker.Message("REALTIME LOST " + CellText(c));
+    const DefenceReport report = AnalyseDefences(proof, budget, first, true);
+    for (CellIndex c : report.losing) proof.worker.Message("REALTIME LOST " + CellText(c));
     CellIndex move = report.stopping.empty() ? kNoCell : report.stopping.front();
     for (CellIndex c : first)
         if (move == kNoCell && c < Coord::area &&

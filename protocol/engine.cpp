@@ -36,8 +36,13 @@ constexpr int64_t kProcessGrowthBytes = 524288;
 }  // namespace
 
 Engine::Engine(ProgramArguments args)
-    : GameHandler(std::move(args)), pool(diagnostics), shared(pool.shared), worker(pool.main) {
+    : GameHandler(std::move(args)),
+      pool(diagnostics),
+      shared(pool.shared),
+      worker(pool.main),
+      proof(pool.main) {
     worker.allocateStructures = [this] { AllocSearch(); };
+    proof.allocateStructures = [this] { AllocSearch(); };
     timeControl.stop = &shared.stop;
     timeControl.nodes = &worker.nodeCounter;
     timeControl.helperNodes = &shared.helperNodes;
@@ -57,9 +62,7 @@ Engine::Engine(ProgramArguments args)
     rootMoveCount = board->mMoveCount;
 }
 
-Engine::~Engine() {
-    DestroyProofPool(worker);
-}
+Engine::~Engine() = default;
 
 namespace {
 
@@ -367,7 +370,7 @@ SearchResult Engine::Search() {
     }
     // The threat solver, out of this move's budget.
     SearchResult result{0, 1, 1, kNoCell};
-    if (pnsTime > 0 && SolveAtRoot(worker, pnsTime, budget, result)) {
+    if (pnsTime > 0 && SolveAtRoot(proof, pnsTime, budget, result)) {
         StoreResult(result);
         return result;
     }
@@ -398,7 +401,7 @@ void Engine::PositionChanged() {
     worker.SetPosition(*board);
     rootMoveCount = board->mMoveCount;
     rootSide = board->mSide;
-    ReleaseProofTrees(worker);
+    proof.SetPosition(*board);
 }
 
 void Engine::AllocSearch() {
@@ -432,9 +435,9 @@ void Engine::AllocSearch() {
     const int64_t left =
         static_cast<int64_t>(limit) - static_cast<int64_t>(used) - tableBytes - kProcessGrowthBytes;
     const ProofPoolSize proofPool = ProofPoolSizeFor(left);
-    DestroyProofPool(worker);
+    DestroyProofPool(proof);
     pool.ReleaseTable();
-    CreateProofPool(worker, proofPool.capacity, proofPool.cacheEntries);
+    CreateProofPool(proof, proofPool.capacity, proofPool.cacheEntries);
     pool.CreateTable(entries);
     SetTableAge(worker);
     // Whoever allocates (a tool as well as a move request), the first move
@@ -466,7 +469,7 @@ std::string Engine::ShowForbidden() const {
 // The analysis words.
 
 void Engine::EnsureSearch() {
-    if (!searchReady || !worker.pnPool || !shared.transpositionTable) {
+    if (!searchReady || !proof.pnPool || !shared.transpositionTable) {
         AllocSearch();
         searchReady = true;
     }
@@ -498,17 +501,17 @@ std::string Engine::SetUpPosition(const std::vector<BoardEntry>& entries) {
 std::string Engine::Prove(const std::string& argument) {
     const int32_t budget = AnalysisBudget(argument);
     EnsureSearch();
-    return ProveReply(worker, budget);
+    return ProveReply(proof, budget);
 }
 
 std::string Engine::Defend(const std::string& argument) {
     const int32_t budget = AnalysisBudget(argument);
     EnsureSearch();
-    return DefendReply(worker, budget);
+    return DefendReply(proof, budget);
 }
 
 std::string Engine::DumpTree(const std::string& fileName) {
-    return DumpTreeReply(worker, fileName);
+    return DumpTreeReply(proof, fileName);
 }
 
 namespace {
@@ -707,7 +710,7 @@ std::string Engine::SearchDefend(const std::string& argument) {
         const std::vector<CellIndex> list = Candidates(*board, &decided);
         return CellText(list.empty() ? fallback : list.front());
     }
-    std::string reply = SearchDefendReply(worker, budget, fallback);
+    std::string reply = SearchDefendReply(proof, budget, fallback);
     if (reply == "NONE") reply = CellText(fallback);
     // A blocked cell is no answer.
     if (std::optional<CellIndex> cell = CellOf(reply); cell && IsBlockedCell(*cell))

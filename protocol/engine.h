@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "board/boardai.h"
+#include "pns/proofsearch.h"
 #include "protocol/gamehandler.h"
 #include "search/searchpool.h"
 #include "search/searchshared.h"
@@ -24,6 +25,7 @@ class Engine : public GameHandler {
     SearchPool pool;         // what the searches share, and their workers
     SearchShared& shared;    // the pool's
     SearchWorker& worker;    // the pool's main worker
+    ProofSearcher proof;     // the threat solver's and the analysis words' proofs
     std::unique_ptr<BoardAI> board;  // the game's position; the worker searches a copy
 
     int32_t lastResult = ScoreUnknown;

@@ -122,10 +122,13 @@ class PvSearch {
     // A stop request counts as the time running out. A helper, which has no
     // clock, publishes its stones here for the node limit.
     bool OutOfTime() const {
-        if (mHelper) mWorker.PublishNodes();
+        if (mHelper) [[unlikely]]
+            PublishNodes();
         return mWorker.StopRequested() ||
                (mTc && (StampDiff(NowMs(), mDeadline) >= 0 || Halted(*mTc)));
     }
+    // Out of line: the main worker's nodes, which never publish, stay small.
+    [[gnu::noinline, gnu::cold]] void PublishNodes() const { mWorker.PublishNodes(); }
     int32_t Reduction(int32_t depth, uint32_t index) const {
         return mReduction[std::min(depth / kPly, kTableSize - 1)]
                          [std::min<uint32_t>(index, kTableSize - 1)];

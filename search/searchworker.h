@@ -12,16 +12,12 @@
 #include "search/movegen.h"
 #include "search/searchshared.h"
 
-class PnNode;
-class PnNodePool;
 class SearchPool;
 
 // Everything one search owns besides what it shares: the position it starts
 // from (a board of its own), its counters, its random generator, the root
-// restriction, the proof-number node pool with its trees, and the diagnostics
-// stream its lines go to. Two workers on two threads share nothing but their
-// SearchShared (and, if they are given one, a table that is then theirs to
-// share).
+// restriction, and the diagnostics stream its lines go to. Workers on several
+// threads share nothing but their SearchShared, the table in it included.
 class SearchWorker {
   public:
     SearchWorker(SearchShared& shared, std::stringstream& diagnostics);
@@ -40,33 +36,15 @@ class SearchWorker {
     // Stones placed by move making on this worker's boards; node, speed and
     // statistics figures are differences of it.
     uint32_t nodeCounter = 0;
-    uint32_t pnEvaluationCounter = 0;  // proof-number evaluations made
     uint32_t vcfLevels = 0;            // levels since the current top forcing probe began
     uint32_t maxMoveCount = 0;         // deepest board move count any search node reached
     RandomGenerator random;            // random moves
     SearchHistory history;             // the PV search's move-order experience
 
-    // Creates the shared table and this worker's node pool, sized by the owner's
-    // memory limit; set by the owner. The searches call it when they find none.
+    // Creates the shared table and the engine's proof-number pool, sized by
+    // the owner's memory limit; set by the owner. The searches call it when
+    // they find none.
     std::function<void()> allocateStructures;
-
-    // Proof-number search: its node pool and three tree roots (slot 0 is never
-    // filled by the entry operations), released on every board change.
-    // Owned; the deleter is supplied by whoever creates the pool, so this header
-    // needs no definition of the pool: pnPool = PnNodePoolPtr(pool, &deleter).
-    using PnNodePoolPtr = std::unique_ptr<PnNodePool, void (*)(PnNodePool*)>;
-    PnNodePoolPtr pnPool{nullptr, nullptr};
-    PnNode* pnRoots[3] = {nullptr, nullptr, nullptr};
-    PnNode* pnCurrentRoot = nullptr;
-    GenMode pnAttackerMode = GenMode::kFull;
-    GenMode pnDefenderMode = GenMode::kFull;
-    uint32_t pnRootMoveCount = 0;
-    uint8_t pnRootSide = 1;
-    // Solved subtrees give their nodes back, all but the proofs (the analysis
-    // words and the root solver; the entry operations alone keep every node).
-    bool pnPruneSolved = false;
-    float pnLastSpeed = 0.0f;                    // stones per millisecond
-    uint32_t depthHistogram[kMaxArea + 2] = {};  // nodes per depth below the root
 
     // The root moves the normal search is restricted to, as the threat solver
     // left them for this move; none = every move.

@@ -229,14 +229,14 @@ TEST_F(AnalysisTest, ASecondProveContinuesTheTreeAndAMoveReleasesIt) {
     SetUpPosition(kThreesFor);
     const std::string first = Run("prove 5000");
     ASSERT_EQ(first.substr(0, 3), "WIN");
-    PnNode* root = engine.worker.pnRoots[kProofSlotB];
+    PnNode* root = engine.proof.pnRoots[kProofSlotB];
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(Run("prove 5000"), first);
-    EXPECT_EQ(engine.worker.pnRoots[kProofSlotB], root);
+    EXPECT_EQ(engine.proof.pnRoots[kProofSlotB], root);
     EXPECT_NE(lastDiagnostics.find("nodes=0 "), std::string::npos) << lastDiagnostics;
     Run("play 0,0");
-    EXPECT_EQ(engine.worker.pnRoots[kProofSlotB], nullptr);
-    EXPECT_EQ(engine.worker.pnPool->freeCount, engine.worker.pnPool->capacity);
+    EXPECT_EQ(engine.proof.pnRoots[kProofSlotB], nullptr);
+    EXPECT_EQ(engine.proof.pnPool->freeCount, engine.proof.pnPool->capacity);
 }
 
 // ---------------------------------------------------------------------------
@@ -302,7 +302,7 @@ TEST_F(AnalysisTest, DumpTreeWritesTheTreeAsGml) {
         }
         if (key == "edge") edges.emplace_back(fields["source"], fields["target"]);
     }
-    const std::vector<PnNode*> nodes = TreeNodes(engine.worker.pnRoots[kProofSlotB]);
+    const std::vector<PnNode*> nodes = TreeNodes(engine.proof.pnRoots[kProofSlotB]);
     EXPECT_EQ(ids.size(), nodes.size());
     EXPECT_EQ(edges.size(), nodes.size() - 1);
     for (const auto& [source, target] : edges) {
@@ -319,18 +319,18 @@ TEST_F(AnalysisTest, APoolThatRunsDryEndsTheProofCleanly) {
     SetUpPosition(kContested);
     engine.AllocSearch();
     engine.searchReady = true;
-    CreateProofPool(engine.worker, 2000, 4);
+    CreateProofPool(engine.proof, 2000, 4);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Run("prove 100000"), "UNKNOWN");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
     EXPECT_NE(lastDiagnostics.find("/2000"), std::string::npos) << lastDiagnostics;
-    EXPECT_LE(engine.worker.pnPool->peakLive, 2000);
-    EXPECT_GT(engine.worker.pnPool->peakLive, 2000 - kMaxArea - 50);
+    EXPECT_LE(engine.proof.pnPool->peakLive, 2000);
+    EXPECT_GT(engine.proof.pnPool->peakLive, 2000 - kMaxArea - 50);
     // Nothing more fits: the tree stays as it is.
     EXPECT_EQ(Run("prove 100000"), "UNKNOWN");
     // A new position starts from an empty pool and is proven in it.
     SetUpPosition(kFoursFor, 5);
-    EXPECT_EQ(engine.worker.pnPool->freeCount, 2000);
+    EXPECT_EQ(engine.proof.pnPool->freeCount, 2000);
     EXPECT_EQ(Run("prove 5000").substr(0, 3), "WIN");
 }
 
@@ -338,7 +338,7 @@ TEST_F(AnalysisTest, ThePoolHasWhatTheTableLeavesOfTheLimit) {
     // Below what the process already uses: no nodes.
     engine.maxMemory = 1000000;
     engine.AllocSearch();
-    EXPECT_EQ(engine.worker.pnPool->capacity, 0);
+    EXPECT_EQ(engine.proof.pnPool->capacity, 0);
     // What the process uses, the table and the pool fit in the limit, and the
     // pool takes nearly all the table leaves.
     const long long used = static_cast<long long>(ResidentMemoryBytes());
@@ -346,14 +346,14 @@ TEST_F(AnalysisTest, ThePoolHasWhatTheTableLeavesOfTheLimit) {
     engine.maxMemory = limit;
     engine.AllocSearch();
     const long long table = 24LL * engine.shared.transpositionTable->Size();
-    const long long pool = kProofNodeBytes * engine.worker.pnPool->capacity +
-                           kProofBoardBytes * (kProofFixedBoards + engine.worker.pnPool->CacheEntries());
+    const long long pool = kProofNodeBytes * engine.proof.pnPool->capacity +
+                           kProofBoardBytes * (kProofFixedBoards + engine.proof.pnPool->CacheEntries());
     EXPECT_LE(used + table + pool, limit);
     // The engine rounds its own size up to a MiB and keeps 512 KiB for growth;
     // under a sanitizer the process also grows by a few hundred KB between the
     // two measurements. Anything more left unused is a fault.
     EXPECT_GT(used + table + pool, limit - 3000000);
-    EXPECT_GT(engine.worker.pnPool->CacheEntries(), 0);
+    EXPECT_GT(engine.proof.pnPool->CacheEntries(), 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -397,7 +397,7 @@ TEST_F(AnalysisTest, TheSearchOnlyGetsMovesThatSurviveTheOpponentsThreats) {
     BoardAI copy = *engine.board;
     GenerateMoves(copy, GenMode::kFull);
     const std::vector<CellIndex> listed(copy.genMoves, copy.genMoves + copy.genCount);
-    DefenceReport report = AnalyseDefences(engine.worker, kSanitized ? 20000 : 3000, listed, false);
+    DefenceReport report = AnalyseDefences(engine.proof, kSanitized ? 20000 : 3000, listed, false);
     ASSERT_TRUE(report.threat);
     ASSERT_FALSE(report.losing.empty());
     // Each move called losing is lost indeed: the opponent, to move after it,
@@ -405,7 +405,7 @@ TEST_F(AnalysisTest, TheSearchOnlyGetsMovesThatSurviveTheOpponentsThreats) {
     for (CellIndex c : report.losing) {
         BoardAI after = *engine.board;
         after.Toggle(c);
-        EXPECT_EQ(ProveOn(engine.worker, after, 20000, nullptr, kProofSlotC).proof, 0u) << CellText(c);
+        EXPECT_EQ(ProveOn(engine.proof, after, 20000, nullptr, kProofSlotC).proof, 0u) << CellText(c);
     }
     // A move request with the solver on plays none of them, and says which it left out.
     engine.pnsTime = 6000;

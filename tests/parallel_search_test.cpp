@@ -76,7 +76,7 @@ std::ostream& operator<<(std::ostream& os, const Outcome& o) {
 }
 
 // Everything one search owns, set up as an engine would: a table of its own,
-// a worker, the position, and a proof pool.
+// a worker, the position, and a proof search with its pool.
 Outcome SearchAlone(const Rows& rows, int toMove, int32_t depth) {
     SearchShared shared;
     shared.transpositionTable = std::make_unique<TranspositionTable>(1 << 16);
@@ -85,7 +85,9 @@ Outcome SearchAlone(const Rows& rows, int toMove, int32_t depth) {
     BoardAI position;
     PlaceDiagram(position, rows, toMove);
     worker.SetPosition(position);
-    CreateProofPool(worker, 5000, 16);
+    ProofSearcher proof(worker);
+    proof.SetPosition(position);
+    CreateProofPool(proof, 5000, 16);
 
     Outcome outcome;
     BoardAI board = *worker.board;
@@ -96,10 +98,9 @@ Outcome SearchAlone(const Rows& rows, int toMove, int32_t depth) {
     std::string line;
     while (std::getline(diagnostics, line))
         if (line.find("dep=") != std::string::npos) outcome.depthLine = line;
-    outcome.proof = ProveWinResult(worker, 1000000);
-    outcome.evaluations = worker.pnEvaluationCounter;
+    outcome.proof = ProveWinResult(proof, 1000000);
+    outcome.evaluations = proof.pnEvaluationCounter;
     outcome.stones = worker.nodeCounter;
-    DestroyProofPool(worker);
     return outcome;
 }
 

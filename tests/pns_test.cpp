@@ -154,9 +154,9 @@ class ProofSearchTest : public ::testing::Test {
 
     // Sets up the engine's board as a board change would, and forgets any output.
     void Position(const std::vector<std::string>& rows, int toMove) {
-        engine.worker.board = std::make_unique<BoardAI>();
-        PlaceDiagram(*engine.worker.board, rows, toMove);
-        ReleaseProofTrees(engine.worker);
+        engine.proof.board = std::make_unique<BoardAI>();
+        PlaceDiagram(*engine.proof.board, rows, toMove);
+        ReleaseProofTrees(engine.proof);
         engine.diagnostics.str("");
     }
     std::string TakeDiagnostics() {
@@ -165,11 +165,11 @@ class ProofSearchTest : public ::testing::Test {
         return text;
     }
     std::vector<CellIndex> Generated(GenMode mode) {
-        BoardAI copy = *engine.worker.board;
+        BoardAI copy = *engine.proof.board;
         GenerateMoves(copy, mode);
         return std::vector<CellIndex>(copy.genMoves, copy.genMoves + copy.genCount);
     }
-    PnNode* Root(int slot) { return engine.worker.pnRoots[slot]; }
+    PnNode* Root(int slot) { return engine.proof.pnRoots[slot]; }
 };
 
 // ---------------------------------------------------------------------------
@@ -352,7 +352,7 @@ TEST_F(ProofNumbersTest, OrNodeTakesTheSmallestProofAndSumsTheDisproofs) {
     kids[0].value = 5;
     kids[1].value = -9;
     kids[2].value = 1;
-    UpdateNode(engine.worker, &parent);
+    UpdateNode(engine.proof, &parent);
     EXPECT_EQ(parent.pn, 3u);
     EXPECT_EQ(parent.dn, 11u);
     EXPECT_EQ(parent.value, 9);  // the best of the negated child values
@@ -362,7 +362,7 @@ TEST_F(ProofNumbersTest, OrNodeTakesTheSmallestProofAndSumsTheDisproofs) {
 
 TEST_F(ProofNumbersTest, AndNodeSumsTheProofsAndTakesTheSmallestDisproof) {
     Link(0, {{7, 4}, {3, 2}, {5, 2}});
-    UpdateNode(engine.worker, &parent);
+    UpdateNode(engine.proof, &parent);
     EXPECT_EQ(parent.pn, 15u);
     EXPECT_EQ(parent.dn, 2u);
     EXPECT_EQ(SelectChild(&parent), &kids[1]);
@@ -371,7 +371,7 @@ TEST_F(ProofNumbersTest, AndNodeSumsTheProofsAndTakesTheSmallestDisproof) {
 TEST_F(ProofNumbersTest, InfinityAbsorbsSumsAndLargeSumsStayFinite) {
     Link(0, {{kInfinity - 10, 4}, {20, 6}, {kInfinity, 0}});
     kids[2].value = ScoreLoss;  // disproven: the prover lost there
-    UpdateNode(engine.worker, &parent);
+    UpdateNode(engine.proof, &parent);
     EXPECT_EQ(parent.pn, kInfinity);
     EXPECT_EQ(parent.dn, 0u);
     EXPECT_EQ(parent.value, ScoreWin);  // the opponent, to move here, wins
@@ -386,7 +386,7 @@ TEST_F(ProofNumbersTest, InfinityAbsorbsSumsAndLargeSumsStayFinite) {
         kid.AddParent(&big);
         big.AppendChild(&kid);
     }
-    UpdateNode(engine.worker, &big);
+    UpdateNode(engine.proof, &big);
     EXPECT_EQ(big.pn, kInfinity - 1);  // open, not mistaken for infinity
     EXPECT_FALSE(big.Solved());
 }
@@ -395,18 +395,18 @@ TEST_F(ProofNumbersTest, SolvedAndUnexpandedNodesKeepTheirNumbers) {
     Link(1, {{3, 4}});
     parent.pn = 0;
     parent.dn = kInfinity;
-    UpdateNode(engine.worker, &parent);
+    UpdateNode(engine.proof, &parent);
     EXPECT_EQ(parent.pn, 0u);
 
     PnNode leaf;
     leaf.pn = 7;
     leaf.dn = 9;
     leaf.evaluated = 1;
-    UpdateNode(engine.worker, &leaf);
+    UpdateNode(engine.proof, &leaf);
     EXPECT_EQ(leaf.pn, 7u);
     EXPECT_EQ(leaf.dn, 9u);
     leaf.evaluated = 0;
-    UpdateNode(engine.worker, &leaf);
+    UpdateNode(engine.proof, &leaf);
     EXPECT_EQ(leaf.pn, 1u);
     EXPECT_EQ(leaf.dn, 1u);
 }
@@ -430,19 +430,19 @@ TEST_F(ProofNumbersTest, UpdateAncestorsStopsAtTheFirstNodeThatDidNotChange) {
     leaf.dn = 3;
     c.pn = 4;
     c.dn = 2;
-    for (PnNode* n : {&b, &a, &root}) UpdateNode(engine.worker, n);
+    for (PnNode* n : {&b, &a, &root}) UpdateNode(engine.proof, n);
     ASSERT_EQ(a.pn, 6u);
     ASSERT_EQ(a.dn, 2u);
 
     // b's disproof number grows, but c still holds a's smallest one.
     leaf.dn = 8;
-    EXPECT_EQ(UpdateAncestors(engine.worker, &b, true), &a);
+    EXPECT_EQ(UpdateAncestors(engine.proof, &b, true), &a);
     EXPECT_EQ(b.dn, 8u);
     EXPECT_EQ(a.dn, 2u);
 
     // A larger proof number changes every sum up to the root.
     leaf.pn = 5;
-    EXPECT_EQ(UpdateAncestors(engine.worker, &b, true), &root);
+    EXPECT_EQ(UpdateAncestors(engine.proof, &b, true), &root);
     EXPECT_EQ(a.pn, 9u);
     EXPECT_EQ(root.pn, 9u);
     EXPECT_EQ(root.dn, 2u);
@@ -486,11 +486,11 @@ TEST(ReplyEstimateTest, FollowsTheThreatsOfThePlayerWhoIsNotToMove) {
 
 TEST_F(ProofSearchTest, CapacityZeroPoolEvaluatesTheRootOnly) {
     Position(kVcf, 1);
-    CreateProofPool(engine.worker);
-    const uint32_t evaluations = engine.worker.pnEvaluationCounter;
-    SearchResult r = ProveWinResult(engine.worker, 100000);
+    CreateProofPool(engine.proof);
+    const uint32_t evaluations = engine.proof.pnEvaluationCounter;
+    SearchResult r = ProveWinResult(engine.proof, 100000);
     EXPECT_EQ(TakeDiagnostics(), "DEBUG PNS: searched=0 moves=0\n");
-    EXPECT_EQ(engine.worker.pnEvaluationCounter - evaluations, 1u);
+    EXPECT_EQ(engine.proof.pnEvaluationCounter - evaluations, 1u);
     PnNode* root = Root(kProofSlotB);
     ASSERT_NE(root, nullptr);
     EXPECT_FALSE(root->expanded);
@@ -501,7 +501,7 @@ TEST_F(ProofSearchTest, CapacityZeroPoolEvaluatesTheRootOnly) {
     EXPECT_EQ(r.value, 0);
     EXPECT_EQ(r.move, Generated(GenMode::kProofAttacker).at(0));
     EXPECT_EQ(root->bestMove, r.move);
-    EXPECT_EQ(root->hash, engine.worker.board->mHash);
+    EXPECT_EQ(root->hash, engine.proof.board->mHash);
 }
 
 TEST_F(ProofSearchTest, RootJudgedWonIsProvenAtOnce) {
@@ -509,9 +509,9 @@ TEST_F(ProofSearchTest, RootJudgedWonIsProvenAtOnce) {
     Position({"....................", "....XXX.............", "....................",
               "........O.O.O......."},
              1);
-    CreateProofPool(engine.worker);
+    CreateProofPool(engine.proof);
     CellIndex move = kNoCell;
-    EXPECT_EQ(ProveWin(engine.worker, 100000, move), ScoreWin);
+    EXPECT_EQ(ProveWin(engine.proof, 100000, move), ScoreWin);
     EXPECT_EQ(TakeDiagnostics(), "DEBUG PNS: searched=0 moves=0\n");
     EXPECT_TRUE(move == Z(3, 1) || move == Z(7, 1)) << move;
     EXPECT_EQ(move, Root(kProofSlotB)->bestMove);
@@ -522,7 +522,7 @@ TEST_F(ProofSearchTest, RootJudgedWonIsProvenAtOnce) {
              1);
     CellIndex moves[kMaxArea];
     uint32_t count = 99;
-    SearchResult r = FindDefences(engine.worker, 100000, moves, count);
+    SearchResult r = FindDefences(engine.proof, 100000, moves, count);
     EXPECT_EQ(TakeDiagnostics(), "DEBUG PNS: searched=0 moves=0\n");
     EXPECT_EQ(r.proof, 0u);
     EXPECT_EQ(r.disproof, kInfinity);
@@ -535,15 +535,15 @@ TEST_F(ProofSearchTest, ProvesAWinByThreeFoursForEitherPlayer) {
     for (int toMove : {1, 2}) {
         SCOPED_TRACE(toMove == 1 ? "X to move" : "O to move");
         Position(toMove == 1 ? kVcf : Swapped(kVcf), toMove);
-        BoardAI check = *engine.worker.board;
+        BoardAI check = *engine.proof.board;
         ASSERT_FALSE(WinsByFours(check, 2));
         ASSERT_TRUE(WinsByFours(check, 3));
 
-        CreateProofPool(engine.worker, 100000, 64);
+        CreateProofPool(engine.proof, 100000, 64);
         CellIndex move = kNoCell;
-        ASSERT_EQ(ProveWin(engine.worker, 100000, move), ScoreWin);
+        ASSERT_EQ(ProveWin(engine.proof, 100000, move), ScoreWin);
         ASSERT_LT(move, Coord::area);
-        EXPECT_EQ(engine.worker.board->mCells[move], 0);
+        EXPECT_EQ(engine.proof.board->mCells[move], 0);
 
         // The first move is a four whose forced block leaves a win by two more.
         const int attacker = static_cast<int>(check.mToMove);
@@ -553,7 +553,7 @@ TEST_F(ProofSearchTest, ProvesAWinByThreeFoursForEitherPlayer) {
         check.Toggle(check.First(attacker, kWin));
         EXPECT_TRUE(WinsByFours(check, 2));
 
-        SearchResult r = ProveWinResult(engine.worker, 100000);
+        SearchResult r = ProveWinResult(engine.proof, 100000);
         EXPECT_EQ(r.move, move);
         EXPECT_EQ(r.proof, 0u);
         EXPECT_EQ(r.disproof, kInfinity);
@@ -566,17 +566,17 @@ TEST_F(ProofSearchTest, PositionsWithoutAWinAreNotProven) {
     Position({"....................", ".....OOOO...........", "....................",
               ".........X.X.X.X...."},
              1);
-    CreateProofPool(engine.worker, 100000, 64);
+    CreateProofPool(engine.proof, 100000, 64);
     CellIndex move = kNoCell;
-    EXPECT_EQ(ProveWin(engine.worker, 100000, move), ScoreLoss);
+    EXPECT_EQ(ProveWin(engine.proof, 100000, move), ScoreLoss);
     EXPECT_EQ(TakeDiagnostics(), "DEBUG PNS: searched=0 moves=0\n");
 
     // Two stones each: the attacker soon runs out of threats.
     Position({"....................", "........X...........", ".........O..........",
               "........XO.........."},
              1);
-    CreateProofPool(engine.worker, 100000, 64);
-    SearchResult r = ProveWinResult(engine.worker, 100000);
+    CreateProofPool(engine.proof, 100000, 64);
+    SearchResult r = ProveWinResult(engine.proof, 100000);
     EXPECT_NE(r.proof, 0u);
     EXPECT_EQ(r.disproof, 0u);
     EXPECT_EQ(r.value, ScoreLoss);
@@ -584,11 +584,11 @@ TEST_F(ProofSearchTest, PositionsWithoutAWinAreNotProven) {
 
 TEST_F(ProofSearchTest, OpenRootAnswersItsMostProvingMove) {
     Position(kContested, 1);
-    CreateProofPool(engine.worker, 3000, 64);
-    SearchResult r = ProveWinResult(engine.worker, 100000);
+    CreateProofPool(engine.proof, 3000, 64);
+    SearchResult r = ProveWinResult(engine.proof, 100000);
     PnNode* root = Root(kProofSlotB);
     // The loop ends with 50 nodes or fewer left, the root still open.
-    EXPECT_LE(engine.worker.pnPool->freeCount, 50);
+    EXPECT_LE(engine.proof.pnPool->freeCount, 50);
     ASSERT_FALSE(root->Solved());
     EXPECT_EQ(r.proof, root->pn);
     EXPECT_EQ(r.disproof, root->dn);
@@ -600,18 +600,18 @@ TEST_F(ProofSearchTest, OpenRootAnswersItsMostProvingMove) {
 
     // Thousands of stones were placed: the line ends with the speed.
     Statistics s = ParseStatistics(TakeDiagnostics());
-    EXPECT_EQ(s.searched, static_cast<uint32_t>(engine.worker.pnPool->taken));
+    EXPECT_EQ(s.searched, static_cast<uint32_t>(engine.proof.pnPool->taken));
     ASSERT_GT(s.moves, 1000);
     ASSERT_TRUE(s.hasSpeed);
-    EXPECT_GT(engine.worker.pnLastSpeed, 0.0f);
-    EXPECT_EQ(s.speed, static_cast<int64_t>(engine.worker.pnLastSpeed * 1000.0f));
+    EXPECT_GT(engine.proof.pnLastSpeed, 0.0f);
+    EXPECT_EQ(s.speed, static_cast<int64_t>(engine.proof.pnLastSpeed * 1000.0f));
 }
 
 TEST_F(ProofSearchTest, SmallRunsReportNoSpeed) {
     Position(kVcf, 1);
-    CreateProofPool(engine.worker, 100000, 64);
+    CreateProofPool(engine.proof, 100000, 64);
     CellIndex move = kNoCell;
-    ProveWin(engine.worker, 100000, move);
+    ProveWin(engine.proof, 100000, move);
     Statistics s = ParseStatistics(TakeDiagnostics());
     EXPECT_GT(s.searched, 0u);
     EXPECT_LE(s.moves, 1000);
@@ -624,10 +624,10 @@ TEST_F(ProofSearchTest, CacheSizeChangesNeitherTheTreeNorTheBoards) {
     for (int entries : {64, 2, 1, 0}) {
         SCOPED_TRACE(entries);
         Position(kContested, 1);
-        CreateProofPool(engine.worker, 3000, entries);
-        std::fill(std::begin(engine.worker.depthHistogram), std::end(engine.worker.depthHistogram),
+        CreateProofPool(engine.proof, 3000, entries);
+        std::fill(std::begin(engine.proof.depthHistogram), std::end(engine.proof.depthHistogram),
                   0u);
-        SearchResult r = ProveWinResult(engine.worker, 100000);
+        SearchResult r = ProveWinResult(engine.proof, 100000);
         Statistics s = ParseStatistics(TakeDiagnostics());
         if (entries == 64) {
             reference = r;
@@ -651,14 +651,14 @@ TEST_F(ProofSearchTest, CacheSizeChangesNeitherTheTreeNorTheBoards) {
                 depth[at] = depth[i] + 1;
                 ++histogram[depth[i] + 1];
             }
-            BoardAI& board = GetNodeBoard(engine.worker, node);
+            BoardAI& board = GetNodeBoard(engine.proof, node);
             ASSERT_EQ(board.mHash, node->hash);
-            ASSERT_EQ(board.mMoveCount, engine.worker.board->mMoveCount + depth[i]);
+            ASSERT_EQ(board.mMoveCount, engine.proof.board->mMoveCount + depth[i]);
             if (node != root) {
                 ASSERT_NE(board.mCells[node->move], 0);
             }
         }
-        EXPECT_TRUE(std::equal(histogram, histogram + kMaxArea + 2, engine.worker.depthHistogram));
+        EXPECT_TRUE(std::equal(histogram, histogram + kMaxArea + 2, engine.proof.depthHistogram));
     }
 }
 
@@ -668,17 +668,17 @@ TEST_F(ProofSearchTest, FindDefencesRecordsEachProvenDefenceInOrder) {
     ASSERT_GE(rootMoves.size(), 4u);
 
     // Without a moves array the first proof ends the run.
-    CreateProofPool(engine.worker, 100000, 64);
+    CreateProofPool(engine.proof, 100000, 64);
     uint32_t count = 7;
-    SearchResult first = ProofSearch(engine.worker, kProofSlotC, 100000, GenMode::kProofDefender,
+    SearchResult first = ProofSearch(engine.proof, kProofSlotC, 100000, GenMode::kProofDefender,
                                      GenMode::kProofAttacker, nullptr, count);
     ASSERT_EQ(first.proof, 0u);
     EXPECT_EQ(count, 0u);
     TakeDiagnostics();
 
-    ReleaseProofTrees(engine.worker);
+    ReleaseProofTrees(engine.proof);
     CellIndex moves[kMaxArea];
-    SearchResult r = FindDefences(engine.worker, 100000, moves, count);
+    SearchResult r = FindDefences(engine.proof, 100000, moves, count);
     EXPECT_EQ(r.value, ScoreWin);
     EXPECT_EQ(r.proof, 0u);
     EXPECT_EQ(r.disproof, kInfinity);
@@ -691,7 +691,7 @@ TEST_F(ProofSearchTest, FindDefencesRecordsEachProvenDefenceInOrder) {
     EXPECT_EQ(recorded.size(), count);
     EXPECT_EQ(recorded, std::set<CellIndex>(rootMoves.begin(), rootMoves.end()));
     for (uint32_t i = 0; i < count; ++i) {
-        BoardAI after = *engine.worker.board;
+        BoardAI after = *engine.proof.board;
         after.Toggle(moves[i]);
         const uint16_t* o = after.Counts(2);
         EXPECT_TRUE(after.Counts(1)[kWin] == 1 || o[kStraightFour] + o[kStraightFourFour] == 0)
@@ -703,7 +703,7 @@ TEST_F(ProofSearchTest, FindDefencesRecordsEachProvenDefenceInOrder) {
     TakeDiagnostics();
 
     // Nothing is left to prove: the root stays open and nothing is searched.
-    r = FindDefences(engine.worker, 100000, moves, count);
+    r = FindDefences(engine.proof, 100000, moves, count);
     EXPECT_EQ(count, 0u);
     EXPECT_EQ(r.proof, 1u);
     EXPECT_EQ(r.disproof, 1u);
@@ -712,10 +712,10 @@ TEST_F(ProofSearchTest, FindDefencesRecordsEachProvenDefenceInOrder) {
 
 TEST_F(ProofSearchTest, OpenRootWithMovesListsEveryChildByProofNumber) {
     Position(kContested, 1);
-    CreateProofPool(engine.worker, 3000, 64);
+    CreateProofPool(engine.proof, 3000, 64);
     CellIndex moves[kMaxArea];
     uint32_t count = 0;
-    SearchResult r = ProofSearch(engine.worker, kProofSlotB, 100000, GenMode::kProofAttacker,
+    SearchResult r = ProofSearch(engine.proof, kProofSlotB, 100000, GenMode::kProofAttacker,
                                  GenMode::kProofDefender, moves, count);
     PnNode* root = Root(kProofSlotB);
     ASSERT_FALSE(root->Solved());
@@ -736,80 +736,80 @@ TEST_F(ProofSearchTest, OpenRootWithMovesListsEveryChildByProofNumber) {
 
 TEST_F(ProofSearchTest, SecondCallContinuesTheTree) {
     Position(kVcf, 1);
-    CreateProofPool(engine.worker, 100000, 64);
+    CreateProofPool(engine.proof, 100000, 64);
     CellIndex move = kNoCell;
     // No time at all: the root is evaluated and nothing more.
-    EXPECT_EQ(ProveWin(engine.worker, 0, move), ScoreUnknown);
+    EXPECT_EQ(ProveWin(engine.proof, 0, move), ScoreUnknown);
     EXPECT_EQ(TakeDiagnostics(), "DEBUG PNS: searched=0 moves=0\n");
     PnNode* root = Root(kProofSlotB);
     ASSERT_NE(root, nullptr);
     EXPECT_TRUE(root->evaluated);
     EXPECT_FALSE(root->expanded);
 
-    EXPECT_EQ(ProveWin(engine.worker, 100000, move), ScoreWin);
+    EXPECT_EQ(ProveWin(engine.proof, 100000, move), ScoreWin);
     EXPECT_EQ(Root(kProofSlotB), root);
     EXPECT_GT(ParseStatistics(TakeDiagnostics()).searched, 0u);
-    const int32_t freeCount = engine.worker.pnPool->freeCount;
+    const int32_t freeCount = engine.proof.pnPool->freeCount;
 
     CellIndex again = kNoCell;
-    EXPECT_EQ(ProveWin(engine.worker, 100000, again), ScoreWin);
+    EXPECT_EQ(ProveWin(engine.proof, 100000, again), ScoreWin);
     EXPECT_EQ(again, move);
     EXPECT_EQ(TakeDiagnostics(), "DEBUG PNS: searched=0 moves=0\n");
-    EXPECT_EQ(engine.worker.pnPool->freeCount, freeCount);
+    EXPECT_EQ(engine.proof.pnPool->freeCount, freeCount);
 
     // The other slot has a tree of its own.
     uint32_t count = 0;
     CellIndex moves[kMaxArea];
-    FindDefences(engine.worker, 0, moves, count);
+    FindDefences(engine.proof, 0, moves, count);
     EXPECT_NE(Root(kProofSlotC), nullptr);
     EXPECT_EQ(Root(kProofSlotB), root);
 }
 
 TEST_F(ProofSearchTest, ReleaseProofTreesEmptiesEverySlot) {
-    ReleaseProofTrees(engine.worker);  // no pool yet
-    EXPECT_EQ(engine.worker.pnPool, nullptr);
+    ReleaseProofTrees(engine.proof);  // no pool yet
+    EXPECT_EQ(engine.proof.pnPool, nullptr);
 
     Position(kVcf, 1);
-    CreateProofPool(engine.worker, 100000, 64);
+    CreateProofPool(engine.proof, 100000, 64);
     CellIndex move = kNoCell, moves[kMaxArea];
     uint32_t count = 0;
-    ProveWin(engine.worker, 100000, move);
-    FindDefences(engine.worker, 100000, moves, count);
+    ProveWin(engine.proof, 100000, move);
+    FindDefences(engine.proof, 100000, moves, count);
     ASSERT_NE(Root(kProofSlotB), nullptr);
     ASSERT_NE(Root(kProofSlotC), nullptr);
-    ASSERT_LT(engine.worker.pnPool->freeCount, 100000);
+    ASSERT_LT(engine.proof.pnPool->freeCount, 100000);
 
-    engine.worker.board->Toggle(move);
-    ReleaseProofTrees(engine.worker);
+    engine.proof.board->Toggle(move);
+    ReleaseProofTrees(engine.proof);
     EXPECT_EQ(Root(kProofSlotA), nullptr);
     EXPECT_EQ(Root(kProofSlotB), nullptr);
     EXPECT_EQ(Root(kProofSlotC), nullptr);
-    EXPECT_EQ(engine.worker.pnCurrentRoot, nullptr);
-    EXPECT_EQ(engine.worker.pnPool->freeCount, 100000);
-    EXPECT_EQ(engine.worker.pnRootMoveCount, engine.worker.board->mMoveCount);
-    EXPECT_EQ(engine.worker.pnRootSide, engine.worker.board->mSide);
+    EXPECT_EQ(engine.proof.pnCurrentRoot, nullptr);
+    EXPECT_EQ(engine.proof.pnPool->freeCount, 100000);
+    EXPECT_EQ(engine.proof.pnRootMoveCount, engine.proof.board->mMoveCount);
+    EXPECT_EQ(engine.proof.pnRootSide, engine.proof.board->mSide);
 
     // The next call starts a new tree on the new position.
     TakeDiagnostics();
-    ProveWin(engine.worker, 100000, move);
+    ProveWin(engine.proof, 100000, move);
     ASSERT_NE(Root(kProofSlotB), nullptr);
-    EXPECT_EQ(Root(kProofSlotB)->hash, engine.worker.board->mHash);
+    EXPECT_EQ(Root(kProofSlotB)->hash, engine.proof.board->mHash);
 }
 
 TEST_F(ProofSearchTest, ReleasedNodesAreReused) {
     Position(kContested, 1);
-    CreateProofPool(engine.worker, 3000, 64);
-    ProveWinResult(engine.worker, 100000);
-    const int32_t taken = engine.worker.pnPool->taken;
+    CreateProofPool(engine.proof, 3000, 64);
+    ProveWinResult(engine.proof, 100000);
+    const int32_t taken = engine.proof.pnPool->taken;
     ASSERT_GT(taken, 1000);
-    ReleaseTree(engine.worker, kProofSlotB);
+    ReleaseTree(engine.proof, kProofSlotB);
     EXPECT_EQ(Root(kProofSlotB), nullptr);
-    EXPECT_EQ(engine.worker.pnPool->freeCount, 3000);
+    EXPECT_EQ(engine.proof.pnPool->freeCount, 3000);
 
     // The same search again runs entirely on recycled nodes.
-    SearchResult r = ProveWinResult(engine.worker, 100000);
-    EXPECT_EQ(engine.worker.pnPool->taken, taken);
-    EXPECT_LE(engine.worker.pnPool->freeCount, 50);
+    SearchResult r = ProveWinResult(engine.proof, 100000);
+    EXPECT_EQ(engine.proof.pnPool->taken, taken);
+    EXPECT_LE(engine.proof.pnPool->freeCount, 50);
     EXPECT_FALSE(r.proof == 0 || r.disproof == 0);
 }
 
@@ -817,28 +817,28 @@ TEST_F(ProofSearchTest, PoolTooSmallForAnExpansionLeavesTheNodeUnexpanded) {
     Position(kManyMoves, 1);
     const size_t listed = Generated(GenMode::kProofAttacker).size();
     ASSERT_GT(listed, 60u);
-    CreateProofPool(engine.worker, 60, 4);
-    SearchResult r = ProveWinResult(engine.worker, 100000);
+    CreateProofPool(engine.proof, 60, 4);
+    SearchResult r = ProveWinResult(engine.proof, 100000);
     PnNode* root = Root(kProofSlotB);
     EXPECT_FALSE(root->expanded);
     EXPECT_EQ(root->childCount, 0);
-    EXPECT_EQ(engine.worker.pnPool->freeCount, 60);
+    EXPECT_EQ(engine.proof.pnPool->freeCount, 60);
     EXPECT_EQ(r.proof, root->pn);
     EXPECT_EQ(r.move, root->bestMove);
-    EXPECT_FALSE(ExpandAndEvaluate(engine.worker, root));
-    EXPECT_EQ(engine.worker.pnPool->freeCount, 60);
+    EXPECT_FALSE(ExpandAndEvaluate(engine.proof, root));
+    EXPECT_EQ(engine.proof.pnPool->freeCount, 60);
 
     // With room for the children the same root expands.
-    CreateProofPool(engine.worker, static_cast<int32_t>(listed), 4);
-    ProveWinResult(engine.worker, 0);
+    CreateProofPool(engine.proof, static_cast<int32_t>(listed), 4);
+    ProveWinResult(engine.proof, 0);
     root = Root(kProofSlotB);
-    ASSERT_TRUE(ExpandAndEvaluate(engine.worker, root));
+    ASSERT_TRUE(ExpandAndEvaluate(engine.proof, root));
     EXPECT_TRUE(root->expanded);
     EXPECT_EQ(static_cast<size_t>(root->childCount), listed);
-    EXPECT_EQ(engine.worker.pnPool->freeCount, 0);
+    EXPECT_EQ(engine.proof.pnPool->freeCount, 0);
     for (int i = 0; i < root->childCount; ++i) EXPECT_TRUE(root->children[i]->evaluated);
-    ReleaseProofTrees(engine.worker);
-    EXPECT_EQ(engine.worker.pnPool->freeCount, static_cast<int32_t>(listed));
+    ReleaseProofTrees(engine.proof);
+    EXPECT_EQ(engine.proof.pnPool->freeCount, static_cast<int32_t>(listed));
 }
 
 }  // namespace
