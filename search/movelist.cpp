@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 
+#include "search/searchpool.h"
 #include "search/searchworker.h"
 #include "search/stablesort.h"
 
@@ -66,7 +67,11 @@ void SortMoveList(MoveList& list) {
 }
 
 void SetTableAge(SearchWorker& worker) {
-    worker.shared.transpositionTable->SetAge(static_cast<int16_t>(worker.board->mMoveCount));
+    const auto age = static_cast<int16_t>(worker.board->mMoveCount);
+    if (worker.pool && worker.index == 0)
+        worker.pool->AgeTable(age);
+    else
+        worker.shared.transpositionTable->SetAge(age);
 }
 
 void RecordNodeResult(SearchWorker& worker, uint64_t key, int32_t depth, int32_t score,

@@ -12,6 +12,7 @@ SearchPool::SearchPool(std::stringstream& diagnostics) : main(shared, diagnostic
 
 SearchPool::~SearchPool() {
     StopHelpers();
+    EndThreads();
 }
 
 int32_t SearchPool::HardwareThreads() {
@@ -28,6 +29,7 @@ int64_t SearchPool::HelperBytes() {
 
 void SearchPool::SetThreads(int32_t count) {
     StopHelpers();
+    EndThreads();
     const size_t helpers = static_cast<size_t>(std::max(count, 1) - 1);
     while (mHelpers.size() > helpers) mHelpers.pop_back();
     while (mHelpers.size() < helpers) {
@@ -38,6 +40,7 @@ void SearchPool::SetThreads(int32_t count) {
         helper->worker->stopFlag = &mHelperStop;
         mHelpers.push_back(std::move(helper));
     }
+    StartThreads();
 }
 
 void SearchPool::CreateTable(int32_t entries) {
@@ -55,13 +58,19 @@ void SearchPool::ClearTable() {
     if (shared.transpositionTable) shared.transpositionTable->ClearTable();
 }
 
+void SearchPool::AgeTable(int16_t age) {
+    StopHelpers();
+    if (shared.transpositionTable) shared.transpositionTable->SetAge(age);
+}
+
 void SearchPool::StartHelpers(const BoardAI& root, int32_t maxDepth) {
     StopHelpers();
     if (mHelpers.empty()) return;
+    // Set up while every helper waits: its position and the main worker's
+    // restriction and blocked cells.
     mHelperStop.store(false);
     for (std::atomic<int32_t>& n : mOnDepth) n.store(0, std::memory_order_relaxed);
     mDeepest = Iteration{};
-    mRunning.store(true);
     for (const std::unique_ptr<Helper>& h : mHelpers) {
         SearchWorker& w = *h->worker;
         *w.board = root;
@@ -77,27 +86,67 @@ void SearchPool::StartHelpers(const BoardAI& root, int32_t maxDepth) {
         h->result = SearchResult{0, 1, 1, kNoCell};
         h->sink.str(std::string());
         h->sink.clear();
-        Helper* helper = h.get();
-        mThreads.emplace_back([helper, maxDepth] {
-            SearchWorker& worker = *helper->worker;
-            try {
-                BoardAI board = *worker.board;
-                board.CountStonesIn(worker.nodeCounter);
-                helper->result = PvDeepening(worker, board, nullptr, maxDepth, true);
-            } catch (...) {
-                // A helper that fails (out of memory) only stops helping.
-                worker.completedDepth = 0;
-            }
-            worker.PublishAllNodes();
-        });
     }
+    {
+        const std::lock_guard<std::mutex> hold(mLock);
+        mMaxDepth = maxDepth;
+        mBusy = static_cast<int32_t>(mHelpers.size());
+        ++mGeneration;
+    }
+    mRunning.store(true);
+    mWake.notify_all();
 }
 
 void SearchPool::StopHelpers() {
+    if (!mRunning.load()) return;
     mHelperStop.store(true);
+    std::unique_lock<std::mutex> hold(mLock);
+    mIdle.wait(hold, [this] { return mBusy == 0; });
+    mRunning.store(false);
+}
+
+void SearchPool::HelperLoop(Helper& helper, uint64_t seen) {
+    SearchWorker& worker = *helper.worker;
+    for (;;) {
+        int32_t maxDepth = 0;
+        {
+            std::unique_lock<std::mutex> hold(mLock);
+            mWake.wait(hold, [&] { return mQuit || mGeneration != seen; });
+            if (mQuit) return;
+            seen = mGeneration;
+            maxDepth = mMaxDepth;
+        }
+        try {
+            BoardAI board = *worker.board;
+            board.CountStonesIn(worker.nodeCounter);
+            helper.result = PvDeepening(worker, board, nullptr, maxDepth, true);
+        } catch (...) {
+            // A helper that fails (out of memory) only stops helping.
+            worker.completedDepth = 0;
+        }
+        worker.PublishAllNodes();
+        const std::lock_guard<std::mutex> hold(mLock);
+        if (--mBusy == 0) mIdle.notify_all();
+    }
+}
+
+void SearchPool::StartThreads() {
+    mQuit = false;
+    for (const std::unique_ptr<Helper>& h : mHelpers) {
+        Helper* helper = h.get();
+        const uint64_t seen = mGeneration;
+        mThreads.emplace_back([this, helper, seen] { HelperLoop(*helper, seen); });
+    }
+}
+
+void SearchPool::EndThreads() {
+    {
+        const std::lock_guard<std::mutex> hold(mLock);
+        mQuit = true;
+    }
+    mWake.notify_all();
     for (std::thread& t : mThreads) t.join();
     mThreads.clear();
-    mRunning.store(false);
 }
 
 SearchResult SearchPool::Choose(const SearchResult& mainResult) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -23,7 +24,8 @@
 //
 // Only the pool creates, clears and resizes the table, and starts, stops and
 // joins the helpers; none of it happens while a worker searches. The helpers'
-// state is made when the thread count is set, not per search.
+// state and threads are made when the thread count is set, not per search:
+// between searches each helper's thread waits for the next one.
 class SearchPool {
   public:
     explicit SearchPool(std::stringstream& diagnostics);
@@ -43,10 +45,12 @@ class SearchPool {
     // worker and board, and the stack a search grows to.
     static int64_t HelperBytes();
 
-    // The table, for `entries` slots; dropped; emptied.
+    // The table, for `entries` slots; dropped; emptied; its generation set
+    // (the move count of the position searched next).
     void CreateTable(int32_t entries);
     void ReleaseTable();
     void ClearTable();
+    void AgeTable(int16_t age);
 
     // Lazy SMP around one search of the main worker: the helpers start on
     // copies of root, with the main worker's root restriction and blocked
@@ -91,8 +95,23 @@ class SearchPool {
     static constexpr int32_t kDepths = 256;
     static constexpr int32_t kVoteBase = 14;
 
+    // A helper's thread: waits for a search (a new generation), searches until
+    // its stop flag is raised, reports itself idle, until the pool ends it.
+    void HelperLoop(Helper& helper, uint64_t seen);
+    void StartThreads();
+    void EndThreads();
+
     std::vector<std::unique_ptr<Helper>> mHelpers;
     std::vector<std::thread> mThreads;
+    // Guarded by mLock: the search generation the helpers wait for, its depth
+    // bound, how many helpers still search it, and the end of the threads.
+    std::mutex mLock;
+    std::condition_variable mWake;  // helpers: a new search, or the end
+    std::condition_variable mIdle;  // the pool: every helper done
+    uint64_t mGeneration = 0;
+    int32_t mMaxDepth = 0;
+    int32_t mBusy = 0;
+    bool mQuit = false;
     std::atomic<bool> mHelperStop{false};
     std::atomic<bool> mRunning{false};
     std::atomic<int32_t> mOnDepth[kDepths] = {};
