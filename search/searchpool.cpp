@@ -73,8 +73,7 @@ void SearchPool::StartHelpers(const BoardAI& root, int32_t maxDepth) {
     mDeepest = Iteration{};
     for (const std::unique_ptr<Helper>& h : mHelpers) {
         SearchWorker& w = *h->worker;
-        *w.board = root;
-        w.board->CountStonesIn(w.nodeCounter);
+        *w.board = root;  // an assignment keeps the helper's own counter
         w.restrictedCount = main.restrictedCount;
         std::copy(main.restrictedMoves, main.restrictedMoves + main.restrictedCount,
                   w.restrictedMoves);
@@ -117,8 +116,7 @@ void SearchPool::HelperLoop(Helper& helper, uint64_t seen) {
             maxDepth = mMaxDepth;
         }
         try {
-            BoardAI board = *worker.board;
-            board.CountStonesIn(worker.nodeCounter);
+            BoardAI board = *worker.board;  // the search counts it in the helper's counter
             helper.result = PvDeepening(worker, board, nullptr, maxDepth, true);
         } catch (...) {
             // A helper that fails (out of memory) only stops helping.
