@@ -166,7 +166,6 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
         aborted = true;
         return 0;
     }
-    const int32_t plies = depth / kPly;
     const int32_t alphaIn = alpha;
 
     // 1. Table: a cut-off outside the principal line, its move first anyway.
@@ -174,12 +173,18 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
     if (const std::optional<HashEntry> e = mWorker.shared.transpositionTable->Lookup(b.mHash)) {
         if (e->move < Coord::area && b.mCells[e->move] == 0) tableMove = e->move;
         const bool decisive = IsDecisive(e->score);
-        if ((e->depth >= plies || decisive) && (!pv || decisive)) {
+        if ((e->depth >= depth / kPly || decisive) && (!pv || decisive)) {
             if (e->bound == kBoundExact) return e->score;
             if ((e->bound & kBoundLower) && e->score >= beta) return e->score;
             if ((e->bound & kBoundUpper) && e->score <= alpha) return e->score;
         }
     }
+
+    // Internal iterative reduction: without a table move the order is a guess,
+    // and the next iteration comes back with one.
+    if (mP.iirDepth > 0 && tableMove == kNoCell && depth >= mP.iirDepth && (pv || cutNode))
+        depth -= kPly;
+    const int32_t plies = depth / kPly;
 
     // 2. The generator decides, or lists the moves; against a threat it lists
     //    only the defences and the side's own fours.
@@ -277,6 +282,7 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
                 if (cutNode) r += mP.reductionCutNode;
                 if (!pv && !improving) r += mP.reductionNotImproving;
                 if (!quiet) r -= mP.reductionTactical;
+                if (pv && alpha > alphaIn) r += mP.reductionAfterAlpha;
                 if (mHistory.IsKiller(ply, c.move)) r -= mP.reductionKiller;
                 r -= mHistory.Score(own, c.move) * kPly / mP.reductionHistoryDivisor;
                 r = std::clamp(r, 0, std::max(next - kPly, 0));

@@ -50,6 +50,13 @@ struct SearchParameters {
     // At the root: reduced by this much less, and only from this move on.
     int32_t rootReductionOffset;
     int32_t rootReductionFirst;
+    // Once a move has raised alpha at a PV node, the later ones are reduced
+    // this much more: a second best move is rare. 0: off.
+    int32_t reductionAfterAlpha;
+    // A node from this depth on that the table knows no move for is searched
+    // a ply shallower: its order is a guess, and the next iteration comes back
+    // with a table move. 0: off.
+    int32_t iirDepth;
     // Move-count pruning after (base/10 + plies^(power/100)) quiet moves when the
     // static value improves, that many percent of it when it does not.
     int32_t moveLimitBase;
@@ -129,6 +136,8 @@ inline constexpr SearchParameterSpec kSearchParameterTable[] = {
     {"prune_tactical", &SearchParameters::pruneTactical, 0, 0, 1, "switch"},
     {"root_reduction_offset", &SearchParameters::rootReductionOffset, 16, 0, 48, "1/16 ply less"},
     {"root_reduction_first", &SearchParameters::rootReductionFirst, 3, 1, 10, "move index"},
+    {"reduction_after_alpha", &SearchParameters::reductionAfterAlpha, 0, 0, 48, "1/16 ply more"},
+    {"iir_depth", &SearchParameters::iirDepth, 0, 0, 256, "1/16 ply, 0: off"},
     {"move_limit_base", &SearchParameters::moveLimitBase, 30, 0, 100, "1/10 move"},
     {"move_limit_power", &SearchParameters::moveLimitPower, 130, 80, 200, "1/100"},
     {"move_limit_not_improving", &SearchParameters::moveLimitNotImproving, 50, 20, 100, "percent"},
