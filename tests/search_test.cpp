@@ -27,6 +27,7 @@
 #include "search/movelist.h"
 #include "search/pvsearch.h"
 #include "search/score.h"
+#include "search/searchparameters.h"
 #include "search/searchmove.h"
 #include "search/stablesort.h"
 #include "search/trace.h"
@@ -58,6 +59,15 @@ const Rows kOpenThree = {
     "....................", "....................", "....................", "....................",
     "....................", ".....XXX............", "....................", "..........O.........",
     "...........O........", ".............O......",
+};
+
+// X wins through threes: (7,5) makes two open threes, no four yet; the open
+// three that O does not block becomes an open four.
+const Rows kDoubleThree = {
+    "....................", "....................", "....................", "....................",
+    "....................", ".....XX.............", ".......X............", ".......X............",
+    "....................", "....................", "..............O.....", ".............O......",
+    "...............O....", "..O.................",
 };
 
 // X completes five at (4,5) or (9,5); with O to move, O faces two fives.
@@ -1100,23 +1110,39 @@ TEST_F(SearchTest, PvSearchSettlesForcedPositionsAndLeavesTheBoardAsItWas) {
     const Case cases[] = {
         {"win by fours", &kWinByFours, ScoreWin, {Z(12, 10)}},
         {"open three", &kOpenThree, ScoreWin, {Z(4, 5), Z(8, 5)}},
+        {"double three", &kDoubleThree, ScoreWin, {Z(7, 5)}},
         {"forced block", &kForcedBlock, 0, {Z(9, 5)}},
         {"lost", &kLost, ScoreLoss, {}},
         {"quiet", &kQuiet, 0, {}},
     };
-    for (const Case& c : cases) {
-        BoardAI board = Position(*c.rows);
-        const BoardAI before = board;
-        const std::vector<CellIndex> listed = Candidates(board);
-        const TimeControl tc = Generous();
-        const SearchResult r = PvDeepening(engine.worker, board, &tc, 6);
-        EXPECT_TRUE(SamePosition(board, before)) << c.name;
-        if (c.value == 0)
-            EXPECT_FALSE(IsDecisive(r.value)) << c.name << ": " << r.value;
-        else
-            EXPECT_EQ(r.value, c.value) << c.name;
-        const std::vector<CellIndex>& ok = c.moves.empty() ? listed : c.moves;
-        EXPECT_NE(std::find(ok.begin(), ok.end(), r.move), ok.end()) << c.name << ": " << r.move;
+    // The defaults, and the learned order with the larger reductions that
+    // reach tactical moves and threatened nodes: both settle what is forced.
+    const std::vector<std::pair<const char*, int32_t>> settings[] = {
+        {},
+        {{"learned_order", 8}, {"reduction_scale", 100}, {"reduction_depth", 32},
+         {"reduce_tactical", 1}, {"reduce_threatened", 1}, {"reduction_not_improving", 16}},
+    };
+    for (const auto& setting : settings) {
+        engine.shared.parameters = SearchParameters();
+        for (const auto& [name, value] : setting)
+            ASSERT_EQ(engine.shared.parameters.Set(name, value), SearchParameters::SetResult::kSet);
+        const std::string label = setting.empty() ? "defaults" : setting.front().first;
+        for (const Case& c : cases) {
+            Table().ClearTable();
+            BoardAI board = Position(*c.rows);
+            const BoardAI before = board;
+            const std::vector<CellIndex> listed = Candidates(board);
+            const TimeControl tc = Generous();
+            const SearchResult r = PvDeepening(engine.worker, board, &tc, 6);
+            EXPECT_TRUE(SamePosition(board, before)) << label << ", " << c.name;
+            if (c.value == 0)
+                EXPECT_FALSE(IsDecisive(r.value)) << label << ", " << c.name << ": " << r.value;
+            else
+                EXPECT_EQ(r.value, c.value) << label << ", " << c.name;
+            const std::vector<CellIndex>& ok = c.moves.empty() ? listed : c.moves;
+            EXPECT_NE(std::find(ok.begin(), ok.end(), r.move), ok.end())
+                << label << ", " << c.name << ": " << r.move;
+        }
     }
 }
 
