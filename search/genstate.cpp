@@ -68,10 +68,18 @@ bool HasOccupiedNeighbour(const BoardAI& b, CellIndex z) {
     return false;
 }
 
+int CellsOf(const BoardAI& b, int player, uint32_t first, uint32_t last, CellIndex* out) {
+    const uint16_t* next = b.Next(player);
+    int n = 0;
+    for (uint32_t c = first; c <= last; ++c)
+        for (uint16_t z = next[kNoCell + c]; z < kNoCell; z = next[z]) out[n++] = z;
+    return n;
+}
+
 void ListEveryDefence(Gen& g, uint32_t weakest) {
-    const uint16_t* oppNext = g.b.Next(g.opp);
-    for (uint32_t c = k2xStraightFour; c <= weakest; ++c)
-        for (uint16_t z = oppNext[kNoCell + c]; z < kNoCell; z = oppNext[z]) g.ListDefences(z);
+    CellIndex cells[kMaxArea];
+    const int n = CellsOf(g.b, g.opp, k2xStraightFour, weakest, cells);
+    for (int i = 0; i < n; ++i) g.ListDefences(cells[i]);
 }
 
 void ListCellsNextToStones(Gen& g, uint32_t limit) {

@@ -68,6 +68,11 @@ bool NoStoneBetween(const BoardAI& b, CellIndex from, CellIndex to, int player);
 // a and b share a line at a distance from minDist to maxDist.
 bool Aligned(CellIndex a, CellIndex b, int minDist, int maxDist);
 bool HasOccupiedNeighbour(const BoardAI& b, CellIndex z);
+// The cells of the player's category lists `first` to `last`, in list order.
+// Under the exact-five rule the defences of an open four are found with trial
+// stones, which move cells to the ends of their lists: a walk that asks for
+// defences walks this copy, or it may skip cells or never end.
+int CellsOf(const BoardAI& b, int player, uint32_t first, uint32_t last, CellIndex* out);
 // Number of the four line categories of z for player that equal `category`.
 int CountLines(const BoardAI& b, CellIndex z, int player, uint32_t category);
 // Potential category of z in the threat list t, or -1 when z is not in it.

@@ -297,15 +297,16 @@ int32_t DefendThreats(Gen& g) {
     } else {
         // 5. Straight-four cells: defences common to all of them.
         g.answered = false;
-        uint16_t z = oppNext[kNoCell + kStraightFour];
-        ns = g.Defences(z, s);
+        CellIndex straight[kMaxArea];
+        const int nStraight = CellsOf(b, g.opp, kStraightFour, kStraightFour, straight);
+        ns = g.Defences(straight[0], s);
         for (int i = 0; i < ns; ++i)
             if (g.FourMaking(s[i])) {
                 g.List(s[i], kKindDefence);
                 g.answered = true;
             }
-        for (z = oppNext[z]; z < kNoCell; z = oppNext[z]) {
-            int nt = g.Defences(z, t);
+        for (int j = 1; j < nStraight; ++j) {
+            int nt = g.Defences(straight[j], t);
             for (int i = 0; i < nt; ++i)
                 if (g.FourMaking(t[i])) {
                     g.List(t[i], kKindDefence);
@@ -314,7 +315,7 @@ int32_t DefendThreats(Gen& g) {
             Intersect(s, ns, t, nt);
         }
         if (g.oppCount[kFourThree] > 0) {
-            for (z = oppNext[kNoCell + kFourThree]; z < kNoCell; z = oppNext[z]) {
+            for (uint16_t z = oppNext[kNoCell + kFourThree]; z < kNoCell; z = oppNext[z]) {
                 int nt = g.Defences(z, t);
                 for (int i = 0; i < nt; ++i)
                     if (g.FourMaking(t[i])) {

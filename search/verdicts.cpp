@@ -24,11 +24,8 @@ bool OpenFourAfter(Gen& g, CellIndex cell) {
 // so only the cells that see every open-four cell that way are tried.
 bool EveryMoveLeavesOpenFour(Gen& g) {
     BoardAI& b = g.b;
-    const uint16_t* oppNext = b.Next(g.opp);
     CellIndex straight[kMaxArea];
-    int ns = 0;
-    for (int c = k2xStraightFour; c <= kStraightFour; ++c)
-        for (uint16_t z = oppNext[kNoCell + c]; z < kNoCell; z = oppNext[z]) straight[ns++] = z;
+    const int ns = CellsOf(b, g.opp, k2xStraightFour, kStraightFour, straight);
     if (ns == 0) return false;
     auto seesAll = [&](CellIndex d) {
         for (int i = 1; i < ns; ++i)

@@ -375,4 +375,46 @@ TEST_P(DefenceListRandomTest, DefencesOfAnOpenThreeAreExact) {
 
 INSTANTIATE_TEST_SUITE_P(Rules, DefenceListRandomTest, ::testing::Values(0u, 1u));
 
+// Exact five, X to move; O's column 9 holds two open-four cells, (9,6) and
+// (9,14), each with an O six away, so their defences are found by trial stones:
+//
+//      x=4        x=16
+//   5  .....O.......
+//   6  .............
+//   7  .....O.......
+//   8  ...XOOOOX....
+//   9  .............
+//  10  ..........O..
+//  11  ...X.....X...
+//  12  ....XOXXX....
+//  13  .....O.X.....
+//  14  ......X......
+//  15  .....O.......
+//
+// The trials move the two cells to the ends of their list in turn, so a
+// generator walking the live list went from one to the other for ever (a
+// managed game never got its reply). Played in the game's order, as the lists'
+// order depends on it. No stone stops both fours; each is answered, once.
+TEST(ExactFiveDefences, TwoOpenFourCellsWithTrialStonesAreEachAnsweredOnce) {
+    BorderListBoard b(Rules::FromProtocolValue(1));
+    PlayMoves(b, {{12, 12}, {8, 8},  {7, 11},  {11, 8}, {10, 14}, {10, 8}, {12, 8},
+                  {9, 7},   {11, 13}, {9, 15}, {8, 12}, {9, 8},   {7, 8},  {9, 13},
+                  {13, 11}, {14, 10}, {10, 12}, {9, 5}, {11, 12}, {9, 12}});
+    ASSERT_EQ(b.mToMove, 1u);
+    ASSERT_EQ(b.Counts(2)[kStraightFour], 2u);
+    for (uint32_t z = 0; z < Coord::area; ++z) {
+        if (b.mCells[z]) continue;
+        BorderListBoard after = b;
+        after.MakeMove(static_cast<CellIndex>(z));
+        ASSERT_GT(StraightFourCells(after, 2), 0) << z;
+    }
+    BorderListBoard copy = b;
+    GenerateMovesCore(copy, GenMode::kFull);
+    std::vector<CellIndex> listed(copy.genMoves, copy.genMoves + copy.genCount);
+    for (CellIndex four : {Coord::xy2z(9, 6), Coord::xy2z(9, 14)})
+        EXPECT_NE(std::find(listed.begin(), listed.end(), four), listed.end()) << four;
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(std::adjacent_find(listed.begin(), listed.end()), listed.end());
+}
+
 }  // namespace
