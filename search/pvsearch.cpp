@@ -141,6 +141,7 @@ class PvSearch {
     const SearchParameters mP;
     const bool mHelper;
     SearchParams mLeafParams;
+    int32_t mRootPlies = 0;  // the iteration's depth
     int32_t mStatic[SearchHistory::kMaxPly + 1] = {};
     int16_t mReduction[kTableSize][kTableSize];
     int16_t mMoveLimit[2][kTableSize];  // [improving][plies]
@@ -170,7 +171,8 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
 
     // 1. Table: a cut-off outside the principal line, its move first anyway.
     CellIndex tableMove = kNoCell;
-    if (const std::optional<HashEntry> e = mWorker.shared.transpositionTable->Lookup(b.mHash)) {
+    const std::optional<HashEntry> entry = mWorker.shared.transpositionTable->Lookup(b.mHash);
+    if (const std::optional<HashEntry>& e = entry) {
         if (e->move < Coord::area && b.mCells[e->move] == 0) tableMove = e->move;
         const bool decisive = IsDecisive(e->score);
         if ((e->depth >= depth / kPly || decisive) && (!pv || decisive)) {
@@ -252,8 +254,32 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
         }
     }
 
-    // 5. Move loop.
+    // 5. Singular extension: when the table's lower bound stands above what
+    //    every other move reaches at half the depth by a margin, the table
+    //    move is the only good one and is searched deeper. Capped at twice
+    //    the iteration's depth, so that a line of such moves ends.
     const int32_t moveLimit = mMoveLimit[improving ? 1 : 0][std::min(plies, kTableSize - 1)];
+    int32_t extension = 0;
+    if (mP.singularDepth > 0 && depth >= mP.singularDepth && tableMove != kNoCell &&
+        moves[0].move == tableMove && n > 1 && (entry->bound & kBoundLower) &&
+        entry->depth >= plies - 3 && !IsDecisive(entry->score) && ply < 2 * mRootPlies) {
+        const int32_t singularBeta = entry->score - mP.singularMargin * plies;
+        bool singular = true;
+        int32_t quietTried = 0;
+        for (uint32_t i = 1; i < n && singular; ++i) {
+            const Candidate& c = moves[i];
+            if (!c.tactical && !threatened && quietTried++ >= moveLimit) break;
+            MakeSearchMove(b, c.move);
+            const int32_t s = -Node(b, depth / 2 - MoveCost(n, c.four, mP.fourCost),
+                                    -singularBeta, -singularBeta + 1, ply + 1, false, true);
+            UndoSearchMove(b, c.move);
+            if (aborted) return 0;
+            singular = s < singularBeta;
+        }
+        if (singular) extension = mP.singularExtension;
+    }
+
+    // 6. Move loop.
     int32_t best = ScoreLoss;
     CellIndex bestMove = moves[0].move;
     bool searched = false;
@@ -268,7 +294,7 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
             best > ScoreLoss &&
             static_cast<int32_t>(mP.pruneTactical ? i : quietCount) >= moveLimit)
             break;
-        const int32_t next = depth - MoveCost(n, c.four, mP.fourCost);
+        const int32_t next = depth - MoveCost(n, c.four, mP.fourCost) + (i == 0 ? extension : 0);
         MakeSearchMove(b, c.move);
         int32_t s;
         if (!searched) {
@@ -317,7 +343,7 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
         if (quiet && quietCount < kTableSize) quiets[quietCount++] = c.move;
     }
 
-    // 6. Node end.
+    // 7. Node end.
     const uint8_t bound =
         best >= beta ? kBoundLower : (pv && best > alphaIn ? kBoundExact : kBoundUpper);
     RecordNodeResult(mWorker, b.mHash, plies, best, bound, bestMove);
@@ -328,6 +354,7 @@ int32_t PvSearch::Root(BoardAI& b, RootMove* moves, uint32_t n, int32_t depth, i
                        int32_t beta) {
     int32_t best = ScoreLoss;
     uint32_t bestIndex = 0;
+    mRootPlies = depth / kPly;
     const bool live = mWorker.showDetail;
     for (uint32_t i = 0; i < n; ++i) {
         RootMove& rm = moves[i];

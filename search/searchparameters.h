@@ -57,6 +57,12 @@ struct SearchParameters {
     // a ply shallower: its order is a guess, and the next iteration comes back
     // with a table move. 0: off.
     int32_t iirDepth;
+    // Singular extension: from this depth on, a table move whose lower bound
+    // beats every other move's search at half the depth by the margin per ply
+    // is searched `singularExtension` deeper. 0: off.
+    int32_t singularDepth;
+    int32_t singularMargin;
+    int32_t singularExtension;
     // Move-count pruning after (base/10 + plies^(power/100)) quiet moves when the
     // static value improves, that many percent of it when it does not.
     int32_t moveLimitBase;
@@ -138,6 +144,9 @@ inline constexpr SearchParameterSpec kSearchParameterTable[] = {
     {"root_reduction_first", &SearchParameters::rootReductionFirst, 3, 1, 10, "move index"},
     {"reduction_after_alpha", &SearchParameters::reductionAfterAlpha, 0, 0, 48, "1/16 ply more"},
     {"iir_depth", &SearchParameters::iirDepth, 0, 0, 256, "1/16 ply, 0: off"},
+    {"singular_depth", &SearchParameters::singularDepth, 0, 0, 256, "1/16 ply, 0: off"},
+    {"singular_margin", &SearchParameters::singularMargin, 4, 0, 100, "score per ply"},
+    {"singular_extension", &SearchParameters::singularExtension, 16, 0, 32, "1/16 ply"},
     {"move_limit_base", &SearchParameters::moveLimitBase, 30, 0, 100, "1/10 move"},
     {"move_limit_power", &SearchParameters::moveLimitPower, 130, 80, 200, "1/100"},
     {"move_limit_not_improving", &SearchParameters::moveLimitNotImproving, 50, 20, 100, "percent"},

@@ -1013,7 +1013,7 @@ TEST_F(EngineParameters, EachValueReachesTheSearchAndTheDefaultRestoresItsCount)
         {"list_limit_offset", "2"},  {"root_reduction_first", "1"}, {"aspiration_delta", "2"},
         {"reduce_tactical", "1"},    {"reduction_not_improving", "16"},
         {"learned_order", "8"},      {"prune_tactical", "1"},     {"iir_depth", "48"},
-        {"reduction_after_alpha", "16"},
+        {"reduction_after_alpha", "16"}, {"singular_depth", "64"},
     };
     const uint32_t reference = SearchedMoves();
     for (const auto& row : rows) {
