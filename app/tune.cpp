@@ -43,6 +43,8 @@ void FitMoves(const char* games, const char* out, int skip, const movetuner::Fit
     std::cout << "held-out cross-entropy: prior " << report.priorLoss << ", fitted "
               << report.fittedLoss << "\nheld-out order: fitted " << Percent(report.fitted)
               << "\n  fours first, then fitted " << Percent(report.fittedFoursFirst)
+              << "\n  fours, other tactical moves, the rest, each by the fitted scores "
+              << Percent(report.fittedClassesFirst)
               << "\n  the search's order without history " << Percent(report.today)
               << "\n  the generator's list " << Percent(report.generator) << "\n  prior "
               << Percent(report.prior) << "\ntraining order: fitted " << Percent(report.fittedTrain)

@@ -99,4 +99,11 @@ TEST(MoveTunerTest, TheListOrderRanksThePlayedMoveAtItsIndex) {
         movetuner::ScoreAccuracy(data, std::vector<double>(movetuner::kParameterCount, 0.0), true);
     EXPECT_DOUBLE_EQ(flat.top1, list.top1);
     EXPECT_DOUBLE_EQ(flat.top3, list.top3);
+    // And kept within the search's classes, they are the search's order.
+    const movetuner::Accuracy classes = movetuner::ListAccuracy(data, true, true);
+    const movetuner::Accuracy grouped =
+        movetuner::ScoreAccuracy(data, std::vector<double>(movetuner::kParameterCount, 0.0), true,
+                                 movetuner::ClassesFirst::kFoursThenTactical);
+    EXPECT_DOUBLE_EQ(grouped.top1, classes.top1);
+    EXPECT_DOUBLE_EQ(grouped.top3, classes.top3);
 }

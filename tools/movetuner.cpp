@@ -167,10 +167,13 @@ double Loss(const MoveData& data, const std::vector<double>& scores, bool heldOu
 }
 
 Accuracy ScoreAccuracy(const MoveData& data, const std::vector<double>& scores, bool heldOut,
-                       bool foursFirst) {
+                       ClassesFirst first) {
     return Measure(data, heldOut, [&](uint32_t a, uint32_t b, bool earlier) {
         const Candidate &ca = data.candidates[a], &cb = data.candidates[b];
-        if (foursFirst && (ca.today == 2) != (cb.today == 2)) return ca.today == 2;
+        if (first == ClassesFirst::kFours && (ca.today == 2) != (cb.today == 2))
+            return ca.today == 2;
+        if (first == ClassesFirst::kFoursThenTactical && ca.today != cb.today)
+            return ca.today > cb.today;
         const double sa = Score(ca, scores), sb = Score(cb, scores);
         return sa > sb || (sa == sb && earlier);
     });
@@ -271,7 +274,8 @@ std::vector<double> Fit(const MoveData& data, const std::vector<double>& prior,
     }
     report.fittedLoss = Loss(data, v, true);
     report.fitted = ScoreAccuracy(data, v, true);
-    report.fittedFoursFirst = ScoreAccuracy(data, v, true, true);
+    report.fittedFoursFirst = ScoreAccuracy(data, v, true, ClassesFirst::kFours);
+    report.fittedClassesFirst = ScoreAccuracy(data, v, true, ClassesFirst::kFoursThenTactical);
     report.fittedTrain = ScoreAccuracy(data, v, false);
     return v;
 }

@@ -67,17 +67,19 @@ struct FitReport {
     size_t trainPositions = 0, heldOutPositions = 0;
     double priorScale = 0;
     double priorLoss = 0, fittedLoss = 0;  // held-out mean cross-entropy
-    Accuracy generator, today, prior, fitted, fittedFoursFirst;  // held out
+    Accuracy generator, today, prior, fitted, fittedFoursFirst, fittedClassesFirst;  // held out
     Accuracy fittedTrain;
     uint32_t seen = 0;  // parameters that occur in the training candidates
 };
 
 // Mean cross-entropy of the softmax against the played moves.
 double Loss(const MoveData& data, const std::vector<double>& scores, bool heldOut);
+// Which of the search's classes an order by score keeps ahead of the rest.
+enum class ClassesFirst { kNone, kFours, kFoursThenTactical };
 // The order by score, highest first, equal scores in the generator's order;
-// with foursFirst, the moves that make a four first (as the search keeps them).
+// within the groups of `first` (as the search keeps them).
 Accuracy ScoreAccuracy(const MoveData& data, const std::vector<double>& scores, bool heldOut,
-                       bool foursFirst = false);
+                       ClassesFirst first = ClassesFirst::kNone);
 // The generator's list order as it is, and as the search's interior nodes
 // order it without history or killers: fours, then other tactical moves, then
 // the rest, each in list order.
