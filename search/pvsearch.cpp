@@ -216,7 +216,8 @@ int32_t PvSearch::Node(BoardAI& b, int32_t depth, int32_t alpha, int32_t beta, i
         else if (mP.learnedOrder > 0 && !threatened)
             c.key = mP.learnedOrder * MoveScore(b, m) + mHistory.Score(own, m) +
                     (mHistory.IsKiller(ply, m) ? mP.learnedOrderKiller : 0) +
-                    (m == counter ? mP.learnedOrderKiller / 2 : 0);
+                    (m == counter ? mP.learnedOrderKiller / 2 : 0) +
+                    (c.tactical && mP.learnedTacticalFirst ? 1 << 28 : 0);
         else if (c.tactical)
             c.key = (1 << 28) - rank;
         else if (mHistory.IsKiller(ply, m))

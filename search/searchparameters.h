@@ -45,6 +45,9 @@ struct SearchParameters {
     // defences against a threat keep the generator's order. 0: off.
     int32_t learnedOrder;
     int32_t learnedOrderKiller;
+    // With the learned order: tactical moves still come before the others,
+    // each group ordered by the learned key. 0: off.
+    int32_t learnedTacticalFirst;
     // Move-count pruning counts and cuts tactical moves too (never a four). 0: off.
     int32_t pruneTactical;
     // At the root: reduced by this much less, and only from this move on.
@@ -137,8 +140,9 @@ inline constexpr SearchParameterSpec kSearchParameterTable[] = {
     {"reduce_threatened", &SearchParameters::reduceThreatened, 0, 0, 1, "switch"},
     {"reduction_not_improving", &SearchParameters::reductionNotImproving, 0, 0, 48,
      "1/16 ply more"},
-    {"learned_order", &SearchParameters::learnedOrder, 0, 0, 64, "per 1/100 logit"},
+    {"learned_order", &SearchParameters::learnedOrder, 8, 0, 64, "per 1/100 logit"},
     {"learned_order_killer", &SearchParameters::learnedOrderKiller, 2000, 0, 20000, "key"},
+    {"learned_tactical_first", &SearchParameters::learnedTacticalFirst, 1, 0, 1, "switch"},
     {"prune_tactical", &SearchParameters::pruneTactical, 0, 0, 1, "switch"},
     {"root_reduction_offset", &SearchParameters::rootReductionOffset, 16, 0, 48, "1/16 ply less"},
     {"root_reduction_first", &SearchParameters::rootReductionFirst, 3, 1, 10, "move index"},

@@ -1012,7 +1012,8 @@ TEST_F(EngineParameters, EachValueReachesTheSearchAndTheDefaultRestoresItsCount)
         {"four_cost", "16"},         {"futility_margin", "5"},    {"reduction_pv", "0"},
         {"list_limit_offset", "2"},  {"root_reduction_first", "6"}, {"aspiration_delta", "2"},
         {"reduce_tactical", "1"},    {"reduction_not_improving", "16"},
-        {"learned_order", "8"},      {"prune_tactical", "1"},     {"iir_depth", "48"},
+        {"learned_order", "0"},      {"learned_tactical_first", "0"},
+        {"prune_tactical", "1"},     {"iir_depth", "48"},
         {"reduction_after_alpha", "16"}, {"singular_depth", "64"},
     };
     const uint32_t reference = SearchedMoves();

@@ -1115,13 +1115,13 @@ TEST_F(SearchTest, PvSearchSettlesForcedPositionsAndLeavesTheBoardAsItWas) {
         {"lost", &kLost, ScoreLoss, {}},
         {"quiet", &kQuiet, 0, {}},
     };
-    // The defaults, the learned order with the larger reductions that reach
-    // tactical moves and threatened nodes, and singular extension from two
+    // The defaults, the learned order mixing tactical and quiet moves with
+    // the larger reductions that reach tactical moves and threatened nodes, and singular extension from two
     // plies with no margin (its searches of the other moves run at most
     // nodes): each settles what is forced.
     const std::vector<std::pair<const char*, int32_t>> settings[] = {
         {},
-        {{"learned_order", 8}, {"reduction_scale", 100}, {"reduction_depth", 32},
+        {{"learned_tactical_first", 0}, {"reduction_scale", 100}, {"reduction_depth", 32},
          {"reduce_tactical", 1}, {"reduce_threatened", 1}, {"reduction_not_improving", 16}},
         {{"singular_depth", 32}, {"singular_margin", 0}},
     };
