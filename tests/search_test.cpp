@@ -1116,9 +1116,9 @@ TEST_F(SearchTest, PvSearchSettlesForcedPositionsAndLeavesTheBoardAsItWas) {
         {"quiet", &kQuiet, 0, {}},
     };
     // The defaults, the learned order mixing tactical and quiet moves with
-    // the larger reductions that reach tactical moves and threatened nodes, and singular extension from two
-    // plies with no margin (its searches of the other moves run at most
-    // nodes): each settles what is forced.
+    // the larger reductions that reach tactical moves and threatened nodes,
+    // and singular extension from two plies with no margin (its searches of
+    // the other moves run at most nodes): each settles what is forced.
     const std::vector<std::pair<const char*, int32_t>> settings[] = {
         {},
         {{"learned_tactical_first", 0}, {"reduction_scale", 100}, {"reduction_depth", 32},
